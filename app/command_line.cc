@@ -1,0 +1,70 @@
+#include "app/command_line.h"
+
+namespace qdp {
+
+const char kUsageText[] =
+    "QDP Extractor v1.5 by the qdpext developers\r\n"
+    "Syntax: qdpext filename.qdp [options]\r\n"
+    "-s\tsave *.scr\r\n"
+    "-f\tsave *.fnt\r\n"
+    "-m\tsave *.mic\r\n"
+    "-c\tsave *.col\r\n";
+
+void PrintUsage(std::FILE* out) {
+  std::fputs(kUsageText, out);
+  std::fflush(out);
+}
+
+namespace {
+
+// An argument that starts with "/" is option letters, as on the systems
+// this tool comes from, unless it holds another "/": then it is an
+// absolute path here ("/sf" is options, "/home/me/pic.qdp" a file).
+bool IsOptionArgument(const std::string& arg) {
+  if (arg[0] == '-') return true;
+  return arg[0] == '/' && arg.find('/', 1) == std::string::npos;
+}
+
+// Sets the flag for one option letter; false for a letter that is none.
+bool ApplyLetter(char letter, Options& options) {
+  // Only a to z are folded: other bytes (digits, non-ASCII) stay as they are
+  // and are refused below.
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+  switch (letter) {
+    case 'S': options.OptionSaveScreen = true; return true;
+    case 'F': options.OptionSaveFonts = true; return true;
+    case 'M': options.OptionSaveBitmap = true; return true;
+    case 'C': options.OptionSaveColours = true; return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, FileSystem& fs) {
+  Options options;
+  bool any_argument = false;
+  for (const std::string& arg : args) {
+    // An empty argument ("") is not an argument at all.
+    if (arg.empty()) continue;
+    any_argument = true;
+    if (!IsOptionArgument(arg)) {
+      options.InputFileName = arg;
+      continue;
+    }
+    // A lone "-" or "/" sets nothing; the letters are taken in turn so that
+    // a bad one refuses the job at that point.
+    for (size_t i = 1; i < arg.size(); ++i) {
+      if (!ApplyLetter(arg[i], options)) return std::nullopt;
+    }
+  }
+  if (!any_argument) return std::nullopt;
+  // The colours alone are not a job.
+  if (!options.OptionSaveScreen && !options.OptionSaveFonts && !options.OptionSaveBitmap) {
+    return std::nullopt;
+  }
+  if (!fs.IsExistingFile(options.InputFileName)) return std::nullopt;
+  return options;
+}
+
+}  // namespace qdp

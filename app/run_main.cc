@@ -1,0 +1,88 @@
+#include "app/run_main.h"
+
+#include <zlib.h>
+
+#include <cxxabi.h>
+
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <new>
+#include <typeinfo>
+
+#include "app/command_line.h"
+#include "app/run_job.h"
+
+namespace qdp {
+namespace {
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string TypeName(const std::exception& e) {
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> name(
+      abi::__cxa_demangle(typeid(e).name(), nullptr, nullptr, &status), std::free);
+  return status == 0 && name ? name.get() : typeid(e).name();
+}
+
+int Report(std::FILE* out, std::FILE* err, const std::string& module, const std::string& kind,
+           uint32_t address, const std::string& reason) {
+  std::fflush(out);
+  std::string report = FormatErrorReport(kind, module, address, reason);
+  std::fwrite(report.data(), 1, report.size(), err);
+  std::fflush(err);
+  return kExitError;
+}
+
+}  // namespace
+
+uint32_t ErrorAddress(const ThrowSite& site) {
+  std::string file = BaseName(site.File != nullptr ? site.File : "");
+  uint32_t file_code = static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(file.data()), static_cast<uInt>(file.size())));
+  return (file_code & 0xFFFF0000u) | (static_cast<uint32_t>(site.Line) & 0xFFFFu);
+}
+
+std::string FormatErrorReport(const std::string& kind, const std::string& module,
+                              uint32_t address, const std::string& reason) {
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08X", address);
+  std::string text = "Exception " + kind + " in module " + module + " at " + hex + ".\r\n";
+  text += reason;
+  if (reason.empty() || reason.back() != '.') text += '.';
+  text += "\r\n\r\n";
+  return text;
+}
+
+int RunMain(const std::vector<std::string>& argv, Workspace& ws, FileSystem& fs, std::FILE* out,
+            std::FILE* err) {
+  std::string module = argv.empty() || argv[0].empty() ? "qdpext" : BaseName(argv[0]);
+  try {
+    std::vector<std::string> args;
+    if (!argv.empty()) args.assign(argv.begin() + 1, argv.end());
+    std::optional<Options> options = ParseCommandLine(args, fs);
+    if (!options) {
+      PrintUsage(out);
+      return kExitUsage;
+    }
+    RunJob(*options, ws, fs);
+    std::fflush(out);
+    return kExitDone;
+  } catch (const ConversionFailed& failure) {
+    std::fputs(failure.what(), out);
+    std::fputs("\r\n", out);
+    std::fflush(out);
+    return kExitConversionFailed;
+  } catch (const RunError& error) {
+    return Report(out, err, module, error.Kind(), ErrorAddress(error.Site()), error.Reason());
+  } catch (const std::bad_alloc&) {
+    return Report(out, err, module, "EOutOfMemory", 0, "Out of memory");
+  } catch (const std::exception& error) {
+    return Report(out, err, module, TypeName(error), 0, error.what());
+  }
+}
+
+}  // namespace qdp

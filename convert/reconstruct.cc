@@ -1,0 +1,7 @@
+#include "convert/reconstruct.h"
+
+namespace qdp {
+
+void ReconstructCharset(Workspace&) {}
+
+}  // namespace qdp

@@ -1,0 +1,15 @@
+// Rebuilds fonts, screen codes and line fonts from the rendered bitmap in
+// the way the project's conversion mode asks.
+#ifndef QDPEXT_CONVERT_RECONSTRUCT_H_
+#define QDPEXT_CONVERT_RECONSTRUCT_H_
+
+#include "project/workspace.h"
+
+namespace qdp {
+
+// Throws ConversionFailed when the bitmap cannot be coded.
+void ReconstructCharset(Workspace& ws);
+
+}  // namespace qdp
+
+#endif  // QDPEXT_CONVERT_RECONSTRUCT_H_

@@ -1,0 +1,7 @@
+#include "convert/render.h"
+
+namespace qdp {
+
+void RenderScreen(Workspace&) {}
+
+}  // namespace qdp

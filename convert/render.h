@@ -1,0 +1,14 @@
+// Draws the character screen into the 240-line bitmap, complementing the
+// cells shown inverse.
+#ifndef QDPEXT_CONVERT_RENDER_H_
+#define QDPEXT_CONVERT_RENDER_H_
+
+#include "project/workspace.h"
+
+namespace qdp {
+
+void RenderScreen(Workspace& ws);
+
+}  // namespace qdp
+
+#endif  // QDPEXT_CONVERT_RENDER_H_

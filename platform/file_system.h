@@ -1,0 +1,58 @@
+// Disk access behind a small interface, so that every stage can be run
+// against a file system that fails on purpose in tests. The real one is
+// POSIX; its failures come out as InOutError with the reasons users know.
+#ifndef QDPEXT_PLATFORM_FILE_SYSTEM_H_
+#define QDPEXT_PLATFORM_FILE_SYSTEM_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qdp {
+
+// An open file. Every failing operation throws InOutError. A file that is
+// destroyed without Close() is closed quietly (the error path).
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads up to `size` bytes at the current position into `data` and
+  // returns how many were delivered: fewer than asked, or none, at the end
+  // of the file. Bytes of `data` beyond that count are left as they were.
+  virtual size_t Read(void* data, size_t size) = 0;
+  // Writes all `size` bytes; a write that cannot take them all fails.
+  virtual void Write(const void* data, size_t size) = 0;
+  // Positions at `offset` from the start; beyond the end is allowed, and
+  // reads there deliver nothing.
+  virtual void Seek(uint64_t offset) = 0;
+  // The file's length in bytes.
+  virtual uint64_t Size() = 0;
+  // Closes the file; a failing close is a failure like any other.
+  virtual void Close() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual std::unique_ptr<File> OpenForReading(const std::string& path) = 0;
+  // Creates the file, or empties an existing one, for writing.
+  virtual std::unique_ptr<File> CreateForWriting(const std::string& path) = 0;
+  // True when `path` names an existing entry that is not a directory.
+  virtual bool IsExistingFile(const std::string& path) = 0;
+  // True when both names exist and are the same file on disk.
+  virtual bool IsSameFile(const std::string& a, const std::string& b) = 0;
+  // The system's directory for temporary files: $TMPDIR, else /tmp.
+  virtual std::string TempDirectory() = 0;
+  // Creates a new, empty file with a unique name beginning with "~" in the
+  // temporary directory and returns its full path.
+  virtual std::string MakeTempFile() = 0;
+  // Removes a file, ignoring failure (used to clean up temporary files).
+  virtual void Remove(const std::string& path) noexcept = 0;
+};
+
+// The process's real file system.
+FileSystem& PosixFileSystem();
+
+}  // namespace qdp
+
+#endif  // QDPEXT_PLATFORM_FILE_SYSTEM_H_

@@ -1,0 +1,101 @@
+// The one in-memory picture of a project that every stage works on: the
+// character screen, the fonts, the per-line tables, the rendered bitmap, the
+// colour tables, the scalars taken from the project header and the lookup
+// tables built at start-up. Every buffer has a fixed size known before any
+// file is read, so loading, rendering, reconstruction and export never
+// allocate picture memory. One Workspace is made per run and handed by
+// reference to every stage; a test makes a fresh one for each case.
+#ifndef QDPEXT_PROJECT_WORKSPACE_H_
+#define QDPEXT_PROJECT_WORKSPACE_H_
+
+#include <array>
+#include <cstdint>
+
+namespace qdp {
+
+// Geometry shared by every buffer.
+inline constexpr int kScreenLines = 30;       // character lines of a screen
+inline constexpr int kRowStride = 48;         // bytes per stored row, whatever the width
+inline constexpr int kBitmapLines = 240;      // pixel lines of the bitmap
+inline constexpr int kFontCount = 128;        // fonts a bank can hold
+inline constexpr int kCharsPerFont = 128;     // characters per font
+inline constexpr int kCharBytes = 8;          // one byte per pixel row
+inline constexpr int kFontBytes = kCharsPerFont * kCharBytes;  // 1024
+inline constexpr int kFontBankBytes = kFontCount * kFontBytes; // 131072
+inline constexpr int kScreenPageBytes = 1921;  // 40 rows of 48 and one more byte
+inline constexpr int kBitmapBytes = 11521;     // 240 rows of 48 and one more byte
+inline constexpr int kColourTableCount = 5;
+inline constexpr int kColourTableBytes = 256;
+inline constexpr int kIoBufferBytes = 15384;
+inline constexpr int kMaxBlocks = 63;          // distinct 16x16 blocks two fonts can hold
+
+// A distinct 16 x 16 block met by the block conversion: its checksum and its
+// 32 bytes, the left byte column top to bottom, then the right one.
+struct BlockEntry {
+  uint32_t Checksum;
+  std::array<uint8_t, 32> Bytes;
+};
+
+// Scratch of the charset reconstruction. It lives here, sized for the worst
+// case, so that reconstruction allocates nothing.
+struct ReconstructScratch {
+  uint8_t ConversionMode;  // 255, 0, 1 or 3
+  uint8_t FontFill;        // characters in the font being filled
+  uint8_t InverseBit;      // 0 or 128, second result of FindOrAppendChar
+  uint32_t CellCount;      // 30 x LineWidth
+
+  std::array<BlockEntry, kMaxBlocks> BlockTable;
+  uint8_t BlockCount;
+
+  // Open-addressing indexes from an 8-byte pattern to the lowest character
+  // that holds it: one for the font being filled, one for complemented
+  // patterns of that font, and one per finished font for line reuse. A slot
+  // holds the character number + 1, or 0 when empty.
+  static constexpr int kIndexSlots = 256;
+  std::array<uint8_t, kIndexSlots> DirectIndex;
+  std::array<uint8_t, kIndexSlots> InverseIndex;
+  std::array<std::array<uint8_t, kIndexSlots>, kFontCount> FontIndex;
+  std::array<bool, kFontCount> FontIndexBuilt;
+};
+
+struct Workspace {
+  // Scalars taken from the header (and changed by reconstruction).
+  uint8_t LineWidth = 0;
+  uint8_t CharacterMode = 0;
+  uint8_t CurrentFont = 0;
+  bool ModeFlag1 = false;
+  bool ModeFlag2 = false;
+  bool ModeFlag3 = false;
+  uint8_t CharsPerFontLimit = 0;
+  static constexpr int16_t MicLineCount = 240;
+
+  // Picture buffers.
+  std::array<uint8_t, kFontBankBytes> FontBank{};
+  // Page 0 is the screen, page 1 its working copy whose bit 7 decides
+  // inverse rendering.
+  std::array<std::array<uint8_t, kScreenPageBytes>, 2> ScreenPages{};
+  std::array<uint8_t, kScreenLines> LineFontTable{};
+  std::array<uint8_t, kScreenLines> LineInverseFlags{};
+  std::array<uint8_t, kScreenLines> LineSkipTable{};
+  std::array<uint8_t, kBitmapBytes> Bitmap{};
+  std::array<uint8_t, kColourTableCount * kColourTableBytes> ColourTables{};
+
+  // Lookup tables filled by BuildTables before anything else runs.
+  std::array<uint16_t, 256> RowOffsetTable{};
+  std::array<uint32_t, 256> Crc32Table{};
+
+  // The reader's scratch and the container's copy buffer.
+  std::array<uint8_t, kIoBufferBytes> IoBuffer{};
+
+  // Scratch owned by single stages.
+  ReconstructScratch Reconstruct{};
+  std::array<uint8_t, 31> FontUnusedFlags{};
+};
+
+// Fills RowOffsetTable (entry i = i x 48) and Crc32Table (the standard
+// reflected CRC-32 table, polynomial 0xEDB88320).
+void BuildTables(Workspace& ws);
+
+}  // namespace qdp
+
+#endif  // QDPEXT_PROJECT_WORKSPACE_H_

@@ -1,0 +1,146 @@
+#include "tests/support/project_builder.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace qdp::testing {
+
+ProjectSpec::ProjectSpec() { skip_table.fill(1); }
+
+void ProjectSpec::SetCell(int line, int column, uint8_t code) {
+  size_t width = static_cast<size_t>(Width());
+  if (screen.size() < 30 * width) screen.resize(30 * width, 0);
+  screen[static_cast<size_t>(line) * width + static_cast<size_t>(column)] = code;
+}
+
+void ProjectSpec::SetGlyph(int font, int character, const std::array<uint8_t, 8>& rows) {
+  size_t at = static_cast<size_t>(font) * 1024 + static_cast<size_t>(character) * 8;
+  if (fonts.size() < at + 8) fonts.resize(std::max(at + 8, static_cast<size_t>(FontCount()) * 1024), 0);
+  std::copy(rows.begin(), rows.end(), fonts.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+Bytes BuildProject(const ProjectSpec& spec, size_t surplus) {
+  Layout layout = spec.GetLayout();
+  Bytes out(layout.FullLength() + surplus, spec.filler);
+  out[0] = spec.width_byte;
+  out[1] = spec.mode_byte;
+  out[2] = spec.fonts_byte;
+  auto put = [&out](size_t at, const uint8_t* data, size_t size, size_t limit) {
+    size = std::min(size, limit);
+    std::copy(data, data + size, out.begin() + static_cast<std::ptrdiff_t>(at));
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(at + size),
+              out.begin() + static_cast<std::ptrdiff_t>(at + limit), 0);
+  };
+  put(layout.Screen(), spec.screen.data(), spec.screen.size(), 30 * static_cast<size_t>(layout.width));
+  put(layout.Fonts(), spec.fonts.data(), spec.fonts.size(), 1024 * static_cast<size_t>(layout.fonts));
+  put(layout.LineFonts(), spec.line_fonts.data(), 30, 30);
+  put(layout.Tail(), spec.colours.data(), spec.colours.size(), spec.colours.size());
+  put(layout.SkipTable(), spec.skip_table.data(), 30, 30);
+  out[layout.CharsPerFont()] = spec.chars_per_font;
+  return out;
+}
+
+namespace {
+
+const uint8_t kMagic[] = {'Q', 'D', 'P', 'Z', 'L', 'I', 'B'};
+
+Bytes Deflate(const Bytes& plain, int level, const Bytes* dictionary) {
+  z_stream zs{};
+  if (deflateInit(&zs, level) != Z_OK) throw std::runtime_error("deflateInit");
+  if (dictionary != nullptr &&
+      deflateSetDictionary(&zs, dictionary->data(), static_cast<uInt>(dictionary->size())) != Z_OK) {
+    throw std::runtime_error("deflateSetDictionary");
+  }
+  Bytes out(std::begin(kMagic), std::end(kMagic));
+  out.resize(kMagicLength + deflateBound(&zs, static_cast<uLong>(plain.size())) + 64);
+  zs.next_in = const_cast<Bytef*>(plain.data());
+  zs.avail_in = static_cast<uInt>(plain.size());
+  zs.next_out = out.data() + kMagicLength;
+  zs.avail_out = static_cast<uInt>(out.size() - kMagicLength);
+  if (deflate(&zs, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("deflate");
+  out.resize(kMagicLength + zs.total_out);
+  deflateEnd(&zs);
+  return out;
+}
+
+}  // namespace
+
+Bytes Compress(const Bytes& plain, int level) { return Deflate(plain, level, nullptr); }
+
+Bytes CompressWithDictionary(const Bytes& plain, const Bytes& dictionary) {
+  return Deflate(plain, 6, &dictionary);
+}
+
+Bytes CompressedZeros(uint64_t size) {
+  z_stream zs{};
+  if (deflateInit(&zs, 9) != Z_OK) throw std::runtime_error("deflateInit");
+  Bytes out(std::begin(kMagic), std::end(kMagic));
+  Bytes zeros(1 << 20, 0);
+  Bytes chunk(1 << 16);
+  uint64_t left = size;
+  int flush = Z_NO_FLUSH;
+  do {
+    size_t take = static_cast<size_t>(std::min<uint64_t>(left, zeros.size()));
+    left -= take;
+    flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+    zs.next_in = zeros.data();
+    zs.avail_in = static_cast<uInt>(take);
+    do {
+      zs.next_out = chunk.data();
+      zs.avail_out = static_cast<uInt>(chunk.size());
+      deflate(&zs, flush);
+      out.insert(out.end(), chunk.begin(), chunk.end() - zs.avail_out);
+    } while (zs.avail_out == 0);
+  } while (flush != Z_FINISH);
+  deflateEnd(&zs);
+  return out;
+}
+
+Bytes ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+ScratchDir::ScratchDir() {
+  const char* env = std::getenv("TMPDIR");
+  std::string base = (env != nullptr && *env != '\0') ? env : "/tmp";
+  std::string pattern = base + "/qdptest-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = name.data();
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<std::string> ScratchDir::List() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace qdp::testing

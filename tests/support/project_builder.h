@@ -1,0 +1,94 @@
+// Test support: builds project files byte by byte (plain, with every block
+// at its offset, cut at any length or with surplus) and compressed
+// containers (valid, truncated, with trailing bytes, corrupted, asking for
+// a preset dictionary), plus small file helpers for tests that run the
+// real program in a scratch directory.
+#ifndef QDPEXT_TESTS_SUPPORT_PROJECT_BUILDER_H_
+#define QDPEXT_TESTS_SUPPORT_PROJECT_BUILDER_H_
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qdp::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+// Byte offsets of a plain project's blocks for width W and F fonts.
+struct Layout {
+  int width;
+  int fonts;
+  size_t Screen() const { return 3; }
+  size_t Fonts() const { return 3 + 30 * static_cast<size_t>(width); }
+  size_t LineFonts() const { return Fonts() + 1024 * static_cast<size_t>(fonts); }
+  size_t Tail() const { return LineFonts() + 30; }  // P: colour tables
+  size_t SkipTable() const { return Tail() + 153664; }
+  size_t CharsPerFont() const { return Tail() + 153920; }
+  size_t SecondScreen() const { return Tail() + 293446; }
+  size_t FullLength() const { return Tail() + 295544 + 30 * static_cast<size_t>(width); }
+};
+
+// Everything a plain project holds that the program reads. Header bytes are
+// raw, so tests can set the flag bits and out-of-range values.
+struct ProjectSpec {
+  uint8_t width_byte = 40;  // header byte 0: width, bit 7 ignored
+  uint8_t mode_byte = 1;    // header byte 1: character mode and conversion bits
+  uint8_t fonts_byte = 0;   // header byte 2: fonts - 1, bit 7 ignored
+  // Screen codes, 30 lines of `Width()` bytes; shorter means zero-filled.
+  Bytes screen;
+  // Fonts, 1024 bytes each, font 0 first; shorter means zero-filled.
+  Bytes fonts;
+  std::array<uint8_t, 30> line_fonts{};
+  std::array<uint8_t, 1280> colours{};
+  std::array<uint8_t, 30> skip_table{};  // block 13: 1, 2, 4 or 255 when valid
+  uint8_t chars_per_font = 127;          // block 16
+  uint8_t filler = 0;                    // value of every block the program skips
+
+  ProjectSpec();  // a valid project: width 40, mode 1, one font, every line in use
+  int Width() const { return width_byte & 0x7F; }
+  int FontCount() const { return (fonts_byte & 0x7F) + 1; }
+  Layout GetLayout() const { return Layout{Width(), FontCount()}; }
+
+  // Convenience setters for the screen and the fonts.
+  void SetCell(int line, int column, uint8_t code);
+  void SetGlyph(int font, int character, const std::array<uint8_t, 8>& rows);
+};
+
+// The project's bytes in the full layout, then `surplus` extra bytes.
+Bytes BuildProject(const ProjectSpec& spec, size_t surplus = 0);
+
+// "QDPZLIB" followed by one zlib stream of `plain`.
+Bytes Compress(const Bytes& plain, int level = 6);
+// The same, with a zlib stream whose header asks for a preset dictionary.
+Bytes CompressWithDictionary(const Bytes& plain, const Bytes& dictionary);
+// "QDPZLIB" followed by a zlib stream that decodes to `size` zero bytes,
+// made in pieces so that the decoded bytes are never all in memory.
+Bytes CompressedZeros(uint64_t size);
+// Offset of the first byte after the magic.
+inline constexpr size_t kMagicLength = 7;
+
+Bytes ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const Bytes& bytes);
+bool FileExists(const std::string& path);
+
+// A fresh directory below $TMPDIR (or /tmp), removed with its contents when
+// the object goes away.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  // Names of the entries in the directory, sorted.
+  std::vector<std::string> List() const;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace qdp::testing
+
+#endif  // QDPEXT_TESTS_SUPPORT_PROJECT_BUILDER_H_
