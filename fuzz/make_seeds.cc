@@ -68,9 +68,8 @@ std::vector<std::pair<std::string, Bytes>> g_container;
 
 void Add(const std::string& name, const Bytes& bytes) { g_job.emplace_back(name, bytes); }
 
-// A container as a job seed, and its stream alone as a container seed.
+// A container's stream alone, as a container seed.
 void AddContainer(const std::string& name, const Bytes& container) {
-  g_job.emplace_back(name, container);
   g_container.emplace_back(name, Bytes(container.begin() + qdp::testing::kMagicLength,
                                        container.end()));
 }

@@ -25,11 +25,11 @@ cmake --build "$build" -j 2 --target job_fuzzer container_fuzzer make_seeds
 mkdir -p "$build/artifacts" "$build/logs"
 
 # Complete projects are up to 430 KB; containers stay small so that a
-# mutated stream cannot decode to more than a few megabytes.
+# mutated stream cannot decode to more than about eight megabytes.
 max_len() {
   case "$1" in
     job) echo 450000 ;;
-    container) echo 16384 ;;
+    container) echo 8192 ;;
   esac
 }
 
