@@ -1,6 +1,7 @@
 #include "convert/block_pass.h"
 
-#include "convert/checksum.h"
+#include <cstring>
+
 #include "convert/pattern.h"
 #include "platform/error.h"
 
@@ -8,16 +9,33 @@ namespace qdp {
 namespace {
 
 constexpr int kBlockRows = kScreenLines / 2;
+constexpr int kBlockIndexMask = ReconstructScratch::kBlockIndexSlots - 1;
 
-// The entry holding exactly these bytes, earliest first, or -1. The
-// checksum only narrows the search; the bytes decide.
-int FindBlock(const ReconstructScratch& s, uint32_t checksum, const std::array<uint8_t, 32>& bytes) {
-  int stored = s.BlockCount < kMaxBlocks ? s.BlockCount : kMaxBlocks;
-  for (int k = 0; k < stored; ++k) {
-    const BlockEntry& entry = s.BlockTable[k];
-    if (entry.Checksum == checksum && entry.Bytes == bytes) return k;
+uint32_t BlockHash(const std::array<uint8_t, 32>& bytes) {
+  uint64_t words[4];
+  std::memcpy(words, bytes.data(), sizeof words);
+  uint64_t h = words[0];
+  for (int w = 1; w < 4; ++w) h = (h ^ (h >> 31)) * 0x9E3779B97F4A7C15u + words[w];
+  return static_cast<uint32_t>((h * 0x9E3779B97F4A7C15u) >> 40);
+}
+
+// The number of the stored block holding exactly these bytes, or -1. Each
+// distinct block is stored once, so this is also the earliest one.
+int FindBlock(const ReconstructScratch& s, uint32_t hash, const std::array<uint8_t, 32>& bytes) {
+  for (uint32_t slot = hash & kBlockIndexMask;; slot = (slot + 1) & kBlockIndexMask) {
+    int entry = s.BlockIndex[slot];
+    if (entry == 0) return -1;
+    const BlockEntry& block = s.BlockTable[entry - 1];
+    if (block.Hash == hash && block.Bytes == bytes) return entry - 1;
   }
-  return -1;
+}
+
+void AddBlock(ReconstructScratch& s, int k, uint32_t hash, const std::array<uint8_t, 32>& bytes) {
+  s.BlockTable[k].Hash = hash;
+  s.BlockTable[k].Bytes = bytes;
+  uint32_t slot = hash & kBlockIndexMask;
+  while (s.BlockIndex[slot] != 0) slot = (slot + 1) & kBlockIndexMask;
+  s.BlockIndex[slot] = static_cast<uint8_t>(k + 1);
 }
 
 void StoreBlockChars(Workspace& ws, int k, const std::array<uint8_t, 32>& bytes) {
@@ -36,20 +54,20 @@ void StoreBlockChars(Workspace& ws, int k, const std::array<uint8_t, 32>& bytes)
 void RunBlockPass(Workspace& ws) {
   ReconstructScratch& s = ws.Reconstruct;
   s.BlockCount = 0;
+  s.BlockIndex.fill(0);
   const int columns = LineCells(ws) / 2;
   std::array<uint8_t, 32> bytes;
   for (int r = 0; r < kBlockRows; ++r) {
     for (int b = 0; b < columns; ++b) {
       GatherBlock(ws, r, b, bytes);
-      uint32_t checksum = BytesChecksum(ws, bytes.data(), 32);
-      int k = FindBlock(s, checksum, bytes);
+      uint32_t hash = BlockHash(bytes);
+      int k = FindBlock(s, hash, bytes);
       if (k < 0) {
         k = s.BlockCount++;
         // Past the 63rd distinct block the row is only counted: it fails
         // once complete, and the fonts have no room for it.
         if (k >= kMaxBlocks) continue;
-        s.BlockTable[k].Checksum = checksum;
-        s.BlockTable[k].Bytes = bytes;
+        AddBlock(s, k, hash, bytes);
         StoreBlockChars(ws, k, bytes);
       }
       if (k >= kMaxBlocks) continue;

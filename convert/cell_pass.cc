@@ -29,7 +29,7 @@ void GatherLine(Workspace& ws, int line) {
   bool sharing = Sharing(ws);
   for (int x = 0; x < LineCells(ws); ++x) {
     s.LinePatterns[x] = CellPattern(ws, line, x);
-    if (sharing) s.LineChecksums[x] = PatternChecksum(ws, s.LinePatterns[x]);
+    if (sharing) s.LineHashes[x] = PatternHash(s.LinePatterns[x]);
   }
   s.CachedLine = line;
 }
@@ -42,7 +42,7 @@ bool ReuseEarlierFont(Workspace& ws, int line) {
   FontMask candidates{};
   for (int f = 0; f < ws.CurrentFont; ++f) candidates[f >> 6] |= uint64_t{1} << (f & 63);
   for (int x = 0; x < LineCells(ws); ++x) {
-    FontMask holding = FontsHolding(ws, s.LinePatterns[x], s.LineChecksums[x]);
+    FontMask holding = FontsHolding(ws, s.LinePatterns[x], s.LineHashes[x]);
     candidates[0] &= holding[0];
     candidates[1] &= holding[1];
     if ((candidates[0] | candidates[1]) == 0) return false;
@@ -51,7 +51,7 @@ bool ReuseEarlierFont(Workspace& ws, int line) {
                                 : 64 + std::countr_zero(candidates[1]);
   int row = ws.RowOffsetTable[line];
   for (int x = 0; x < LineCells(ws); ++x) {
-    int ch = SlotInLeftFont(ws, font, s.LinePatterns[x], s.LineChecksums[x]);
+    int ch = SlotInLeftFont(ws, font, s.LinePatterns[x], s.LineHashes[x]);
     ws.ScreenPages[0][row + x] =
         static_cast<uint8_t>(ch | (ws.ScreenPages[1][row + x] & 0x80));
   }
@@ -64,20 +64,20 @@ bool ReuseEarlierFont(Workspace& ws, int line) {
 int FindOrAppendChar(Workspace& ws, int line, int column) {
   ReconstructScratch& s = ws.Reconstruct;
   uint64_t pattern = s.LinePatterns[column];
-  uint32_t checksum = s.LineChecksums[column];
+  uint32_t hash = s.LineHashes[column];
   int ch = -1;
   bool inverse = false;
   if (Sharing(ws) && s.FontFill > 0) {
-    ch = FindInCurrentFont(ws, pattern, checksum);
+    ch = FindInCurrentFont(ws, pattern, hash);
     if (ch < 0 && ws.CharacterMode != 2) {
-      ch = FindInCurrentFont(ws, ~pattern, checksum ^ kComplementDelta);
+      ch = FindInCurrentFont(ws, ~pattern, PatternHash(~pattern));
       inverse = ch >= 0;
     }
   }
   if (ch < 0) {
     ch = s.FontFill;
     StoreChar(ws, ws.CurrentFont, ch, pattern);
-    if (Sharing(ws)) AddToCurrentFont(ws, ch, pattern, checksum);
+    if (Sharing(ws)) AddToCurrentFont(ws, ch, pattern, hash);
     ++s.FontFill;
   }
   s.InverseBit = inverse ? 0x80 : ws.ScreenPages[1][ws.RowOffsetTable[line] + column] & 0x80;

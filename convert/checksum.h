@@ -13,11 +13,6 @@ namespace qdp {
 
 inline constexpr uint32_t kChecksumStart = 0xFFFFFFFFu;
 
-// The register is affine in the bytes, so complementing all 8 bytes of a
-// pattern always changes its checksum by the same value: the checksum of
-// eight 0xFF bytes XOR that of eight zero bytes.
-inline constexpr uint32_t kComplementDelta = 0xDEBB20E3u ^ 0x9ADD2096u;
-
 // One byte step of the register.
 inline uint32_t Crc32Update(const Workspace& ws, uint32_t reg, uint8_t byte) {
   return (reg >> 8) ^ ws.Crc32Table[(reg ^ byte) & 0xFF];

@@ -12,8 +12,8 @@ constexpr int kPatternMask = ReconstructScratch::kPatternSlots - 1;
 
 // Probes a character index of `font` for `pattern`; -1 when absent.
 int Probe(const Workspace& ws, const std::array<uint8_t, ReconstructScratch::kCharIndexSlots>& index,
-          int font, uint64_t pattern, uint32_t checksum) {
-  for (uint32_t slot = checksum & kCharMask;; slot = (slot + 1) & kCharMask) {
+          int font, uint64_t pattern, uint32_t hash) {
+  for (uint32_t slot = hash & kCharMask;; slot = (slot + 1) & kCharMask) {
     int entry = index[slot];
     if (entry == 0) return -1;
     if (CharPattern(ws, font, entry - 1) == pattern) return entry - 1;
@@ -32,16 +32,16 @@ void ResetFontIndexes(Workspace& ws) {
   s.FontFillOf.fill(0);
 }
 
-int FindInCurrentFont(const Workspace& ws, uint64_t pattern, uint32_t checksum) {
-  return Probe(ws, ws.Reconstruct.CharIndex, ws.CurrentFont, pattern, checksum);
+int FindInCurrentFont(const Workspace& ws, uint64_t pattern, uint32_t hash) {
+  return Probe(ws, ws.Reconstruct.CharIndex, ws.CurrentFont, pattern, hash);
 }
 
-void AddToCurrentFont(Workspace& ws, int ch, uint64_t /*pattern*/, uint32_t checksum) {
+void AddToCurrentFont(Workspace& ws, int ch, uint64_t /*pattern*/, uint32_t hash) {
   ReconstructScratch& s = ws.Reconstruct;
-  uint32_t slot = checksum & kCharMask;
+  uint32_t slot = hash & kCharMask;
   while (s.CharIndex[slot] != 0) slot = (slot + 1) & kCharMask;
   s.CharIndex[slot] = static_cast<uint8_t>(ch + 1);
-  s.CharChecksums[ch] = checksum;
+  s.CharHashes[ch] = hash;
 }
 
 void LeaveCurrentFont(Workspace& ws) {
@@ -59,7 +59,7 @@ void LeaveCurrentFont(Workspace& ws) {
       SetBit(s.BlankFonts, font);
       continue;
     }
-    uint32_t slot = s.CharChecksums[ch] & kPatternMask;
+    uint32_t slot = s.CharHashes[ch] & kPatternMask;
     while (s.PatternKeys[slot] != 0 && s.PatternKeys[slot] != pattern) slot = (slot + 1) & kPatternMask;
     if (s.PatternKeys[slot] == 0) {
       s.PatternKeys[slot] = pattern;
@@ -70,17 +70,17 @@ void LeaveCurrentFont(Workspace& ws) {
   s.CharIndex.fill(0);
 }
 
-FontMask FontsHolding(const Workspace& ws, uint64_t pattern, uint32_t checksum) {
+FontMask FontsHolding(const Workspace& ws, uint64_t pattern, uint32_t hash) {
   const ReconstructScratch& s = ws.Reconstruct;
   if (pattern == 0) return s.BlankFonts;
-  for (uint32_t slot = checksum & kPatternMask;; slot = (slot + 1) & kPatternMask) {
+  for (uint32_t slot = hash & kPatternMask;; slot = (slot + 1) & kPatternMask) {
     if (s.PatternKeys[slot] == 0) return FontMask{};
     if (s.PatternKeys[slot] == pattern) return s.PatternFonts[slot];
   }
 }
 
-int SlotInLeftFont(const Workspace& ws, int font, uint64_t pattern, uint32_t checksum) {
-  int ch = Probe(ws, ws.Reconstruct.FontIndex[font], font, pattern, checksum);
+int SlotInLeftFont(const Workspace& ws, int font, uint64_t pattern, uint32_t hash) {
+  int ch = Probe(ws, ws.Reconstruct.FontIndex[font], font, pattern, hash);
   // Only a blank pattern can be missing from the filled characters: it
   // then sits in the first slot past them.
   return ch >= 0 ? ch : ws.Reconstruct.FontFillOf[font];

@@ -46,6 +46,13 @@ inline void StoreChar(Workspace& ws, int font, int ch, uint64_t pattern) {
   std::memcpy(&ws.FontBank[CharOffset(font, ch)], &pattern, sizeof pattern);
 }
 
+// Spreads patterns over index slots; only a pattern's bytes decide whether
+// two patterns are the same. Cheaper than the checksum, which would cost
+// eight dependent table steps per cell.
+inline uint32_t PatternHash(uint64_t pattern) {
+  return static_cast<uint32_t>((pattern * 0x9E3779B97F4A7C15u) >> 40);
+}
+
 inline uint32_t PatternChecksum(const Workspace& ws, uint64_t pattern) {
   uint8_t rows[kCharBytes];
   std::memcpy(rows, &pattern, sizeof rows);

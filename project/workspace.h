@@ -29,10 +29,11 @@ inline constexpr int kColourTableBytes = 256;
 inline constexpr int kIoBufferBytes = 15384;
 inline constexpr int kMaxBlocks = 63;          // distinct 16x16 blocks two fonts can hold
 
-// A distinct 16 x 16 block met by the block conversion: its checksum and its
-// 32 bytes, the left byte column top to bottom, then the right one.
+// A distinct 16 x 16 block met by the block conversion: the hash that
+// indexes it and its 32 bytes, the left byte column top to bottom, then the
+// right one.
 struct BlockEntry {
-  uint32_t Checksum;
+  uint32_t Hash;
   std::array<uint8_t, 32> Bytes;
 };
 
@@ -52,15 +53,18 @@ struct ReconstructScratch {
   // goes on counting past the table in the row that fails.
   std::array<BlockEntry, kMaxBlocks> BlockTable;
   int BlockCount;
+  static constexpr int kBlockIndexSlots = 128;
+  std::array<uint8_t, kBlockIndexSlots> BlockIndex;  // block number + 1, 0 = empty
 
-  // Open-addressing indexes keyed by checksum, each slot holding a
-  // character number + 1 (0 = empty). Bytes are always compared before a
-  // slot counts as a match, so a checksum collision never merges patterns.
+  // Open-addressing indexes keyed by a hash of the pattern, each slot
+  // holding a character number + 1 (0 = empty). Bytes are always compared
+  // before a slot counts as a match: only identical patterns ever share a
+  // character, even where their checksums collide.
   // CharIndex covers the font being filled; when a font is left it is
   // copied to FontIndex, since that font never changes again.
   static constexpr int kCharIndexSlots = 256;
   std::array<uint8_t, kCharIndexSlots> CharIndex;
-  std::array<uint32_t, kCharsPerFont> CharChecksums;  // of the font being filled
+  std::array<uint32_t, kCharsPerFont> CharHashes;  // of the font being filled
   std::array<std::array<uint8_t, kCharIndexSlots>, kFontCount> FontIndex;
   std::array<uint8_t, kFontCount> FontFillOf;  // characters each left font holds
 
@@ -77,7 +81,7 @@ struct ReconstructScratch {
   // The cells of the line being coded, gathered once per line.
   int CachedLine;
   std::array<uint64_t, kRowStride> LinePatterns;
-  std::array<uint32_t, kRowStride> LineChecksums;
+  std::array<uint32_t, kRowStride> LineHashes;
 };
 
 struct Workspace {
