@@ -3,6 +3,7 @@
 // changes, so the same workspace is converted again on every iteration.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -50,36 +51,37 @@ void BM_OneCharPerCell(benchmark::State& state) {
 }
 BENCHMARK(BM_OneCharPerCell);
 
-// Ten fresh lines of mostly distinct patterns, about a quarter of their
-// cells the complements of earlier cells of the same line, a new font
-// begun every third line; the other twenty lines repeat fresh ones and
-// are found whole in earlier fonts.
+// Ten fresh lines of distinct patterns, in the first five of them about a
+// quarter of the cells the complements of the cell before; a new font is
+// begun every third line. The other twenty lines repeat one of the last
+// five fresh ones and are mostly found whole in earlier fonts.
 void BM_SharedCharsWithLineReuse(benchmark::State& state) {
   auto ws = Blank(false, true, false);
   std::mt19937_64 rng(2);
-  std::array<int, kScreenLines> source{};
   for (int line = 0; line < kScreenLines; ++line) {
-    source[line] = line < 10 ? line : static_cast<int>(rng() % 10);
+    int source = line < 10 ? line : 5 + static_cast<int>(rng() % 5);
     if (line < 10 && line % 3 == 0) ws->LineInverseFlags[line] = 255;
-  }
-  for (int line = 0; line < kScreenLines; ++line) {
     for (int x = 0; x < kWidth; ++x) {
       uint64_t pattern = rng();
-      if (x > 0 && rng() % 4 == 0) {
-        std::array<uint8_t, 8> rows;
+      std::array<uint8_t, 8> rows;
+      if (line < 5 && x > 0 && rng() % 4 == 0) {
         for (int k = 0; k < 8; ++k) rows[k] = static_cast<uint8_t>(~ws->Bitmap[(line * 8 + k) * kRowStride + x - 1]);
         std::memcpy(&pattern, rows.data(), 8);
-      }
-      if (line >= 10) {
-        std::array<uint8_t, 8> rows;
-        for (int k = 0; k < 8; ++k) rows[k] = ws->Bitmap[(source[line] * 8 + k) * kRowStride + x];
+      } else if (line >= 10) {
+        for (int k = 0; k < 8; ++k) rows[k] = ws->Bitmap[(source * 8 + k) * kRowStride + x];
         std::memcpy(&pattern, rows.data(), 8);
       }
       PutCell(*ws, line, x, pattern);
     }
   }
   Convert(state, *ws);
+  int reused = 0;
+  for (int line = 1; line < kScreenLines; ++line) {
+    uint8_t highest = *std::max_element(ws->LineFontTable.begin(), ws->LineFontTable.begin() + line);
+    reused += ws->LineFontTable[line] < highest;
+  }
   state.counters["fonts"] = ws->CurrentFont + 1;
+  state.counters["reused_lines"] = reused;
 }
 BENCHMARK(BM_SharedCharsWithLineReuse);
 

@@ -34,8 +34,10 @@ void GatherLine(Workspace& ws, int line) {
   s.CachedLine = line;
 }
 
-// Codes `line` with the lowest earlier font that holds every cell of it,
-// if there is one.
+// Codes `line` with the lowest earlier font that holds every cell of it in
+// any of its 128 slots, if there is one. Only plain matches count here, the
+// line's new-font flag is not looked at, and the font being filled is no
+// candidate: a reused line leaves that font as it was.
 bool ReuseEarlierFont(Workspace& ws, int line) {
   GatherLine(ws, line);
   ReconstructScratch& s = ws.Reconstruct;
