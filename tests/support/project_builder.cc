@@ -77,12 +77,20 @@ Bytes CompressWithDictionary(const Bytes& plain, const Bytes& dictionary) {
   return Deflate(plain, 6, &dictionary);
 }
 
-Bytes CompressedZeros(uint64_t size) {
+Bytes CompressedZeros(uint64_t size, const Bytes& prefix) {
   z_stream zs{};
   if (deflateInit(&zs, 9) != Z_OK) throw std::runtime_error("deflateInit");
   Bytes out(std::begin(kMagic), std::end(kMagic));
   Bytes zeros(1 << 20, 0);
   Bytes chunk(1 << 16);
+  zs.next_in = const_cast<Bytef*>(prefix.data());
+  zs.avail_in = static_cast<uInt>(prefix.size());
+  while (zs.avail_in != 0) {
+    zs.next_out = chunk.data();
+    zs.avail_out = static_cast<uInt>(chunk.size());
+    deflate(&zs, Z_NO_FLUSH);
+    out.insert(out.end(), chunk.begin(), chunk.end() - zs.avail_out);
+  }
   uint64_t left = size;
   int flush = Z_NO_FLUSH;
   do {
