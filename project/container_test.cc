@@ -133,21 +133,15 @@ TEST_F(ContainerTest, StreamOutcomes) {
     Bytes container;
     const char* error;  // "" when it decodes
   };
-  auto changed = [&valid](size_t at) {
-    Bytes bytes = valid;
-    bytes[at] ^= 0x55;
-    return bytes;
-  };
-  Bytes trailing = valid;
-  trailing.insert(trailing.end(), {1, 2, 3, 0x78, 0x9C});
-  Bytes truncated(valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(valid.size() / 2));
+  Bytes trailing = testing::WithTrailing(valid, {1, 2, 3, 0x78, 0x9C});
+  Bytes truncated = testing::Truncated(valid, valid.size() / 2);
   const Case cases[] = {
       {"valid", valid, ""},
       {"trailing bytes", trailing, ""},
       {"truncated", truncated, ""},
-      {"bad header", changed(7), "data error"},
-      {"bad deflate data", changed(valid.size() / 3), "data error"},
-      {"bad checksum", changed(valid.size() - 1), "data error"},
+      {"bad header", testing::WithChangedByte(valid, 7), "data error"},
+      {"bad deflate data", testing::WithChangedByte(valid, valid.size() / 3), "data error"},
+      {"bad checksum", testing::WithChangedByte(valid, valid.size() - 1), "data error"},
       {"preset dictionary", testing::CompressWithDictionary(plain, Bytes(64, 'd')), "need dictionary"},
   };
   for (const Case& c : cases) {
@@ -175,8 +169,8 @@ TEST_F(ContainerTest, KeepsNoMoreThanTheLongestProjectButChecksItAll) {
   EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + kLongestProjectBytes, fs_.files[names[1]].begin()));
 
   SetUp();
-  container.back() ^= 1;  // the Adler-32 covers the bytes that are not kept
-  EXPECT_EQ(UnpackError(container), "data error");
+  // The Adler-32 covers the bytes that are not kept.
+  EXPECT_EQ(UnpackError(testing::WithChangedByte(container, container.size() - 1)), "data error");
 }
 
 // Wraps the memory file system: reads of the input fail or stop short.
@@ -324,8 +318,7 @@ TEST(CompressedProjectTest, ShortDecodedProjectSeesWhatTheCopyLeft) {
 // Every way a compressed load can end leaves no temporary file behind.
 TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
   Bytes valid = Compress(BuildProject(BusySpec()));
-  Bytes corrupt = valid;
-  corrupt[valid.size() - 2] ^= 1;
+  Bytes corrupt = testing::WithChangedByte(valid, valid.size() - 2);
   Bytes rejected = Compress(Bytes{36, 1, 0});
   struct Case {
     const char* name;
@@ -395,8 +388,7 @@ class TempDirOverride {
 TEST(TemporaryFilesTest, RealTempDirectoryIsLeftEmpty) {
   ScratchDir work;
   Bytes valid = Compress(BuildProject(BusySpec()));
-  Bytes corrupt = valid;
-  corrupt[valid.size() / 2] ^= 0xFF;
+  Bytes corrupt = testing::WithChangedByte(valid, valid.size() / 2);
   for (const Bytes* container : {&valid, &corrupt}) {
     TempDirOverride temp;
     std::string input = work.File("pic.qdp");

@@ -110,6 +110,21 @@ Bytes CompressedZeros(uint64_t size, const Bytes& prefix) {
   return out;
 }
 
+Bytes Truncated(Bytes bytes, size_t length) {
+  bytes.resize(std::min(length, bytes.size()));
+  return bytes;
+}
+
+Bytes WithTrailing(Bytes bytes, const Bytes& extra) {
+  bytes.insert(bytes.end(), extra.begin(), extra.end());
+  return bytes;
+}
+
+Bytes WithChangedByte(Bytes bytes, size_t at, uint8_t xor_mask) {
+  bytes.at(at) ^= xor_mask;
+  return bytes;
+}
+
 Bytes ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);

@@ -66,6 +66,11 @@ Bytes CompressWithDictionary(const Bytes& plain, const Bytes& dictionary);
 // `size` zero bytes, made in pieces so that the decoded bytes are never all
 // in memory.
 Bytes CompressedZeros(uint64_t size, const Bytes& prefix = {});
+// Damaged variants of a container (or any byte string): cut to `length`
+// bytes, followed by `extra`, or with the byte at `at` changed.
+Bytes Truncated(Bytes bytes, size_t length);
+Bytes WithTrailing(Bytes bytes, const Bytes& extra);
+Bytes WithChangedByte(Bytes bytes, size_t at, uint8_t xor_mask = 0x55);
 // Offset of the first byte after the magic.
 inline constexpr size_t kMagicLength = 7;
 
