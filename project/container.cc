@@ -121,7 +121,7 @@ void InflateFile(FileSystem& fs, const std::string& source, const std::string& d
   in->Close();
 
   std::unique_ptr<File> out = fs.CreateForWriting(destination);
-  out->Write(kept.data(), kept_size);
+  if (kept_size > 0) out->Write(kept.data(), kept_size);
   out->Close();
 }
 
