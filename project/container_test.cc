@@ -428,10 +428,10 @@ int RunInChild(const std::function<int()>& body, long& peak_kib) {
 }
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr long kPeakLimitKib = 256 * 1024;  // the sanitizer's own shadow and pools
+constexpr long kPeakLimitKib = 128 * 1024;  // the sanitizer's own shadow and pools
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-constexpr long kPeakLimitKib = 256 * 1024;
+constexpr long kPeakLimitKib = 128 * 1024;
 #else
 constexpr long kPeakLimitKib = 32 * 1024;
 #endif
