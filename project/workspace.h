@@ -29,33 +29,59 @@ inline constexpr int kColourTableBytes = 256;
 inline constexpr int kIoBufferBytes = 15384;
 inline constexpr int kMaxBlocks = 63;          // distinct 16x16 blocks two fonts can hold
 
-// A distinct 16 x 16 block met by the block conversion: its checksum and its
-// 32 bytes, the left byte column top to bottom, then the right one.
+// A distinct 16 x 16 block met by the block conversion: the hash that
+// indexes it and its 32 bytes, the left byte column top to bottom, then the
+// right one.
 struct BlockEntry {
-  uint32_t Checksum;
+  uint32_t Hash;
   std::array<uint8_t, 32> Bytes;
 };
 
+// One bit per font: which fonts hold a given pattern somewhere.
+using FontMask = std::array<uint64_t, 2>;
+
 // Scratch of the charset reconstruction. It lives here, sized for the worst
-// case, so that reconstruction allocates nothing.
+// case, so that reconstruction allocates nothing. An 8 x 8 pattern is held
+// as the 64-bit value whose bytes are its rows, top row first in memory.
 struct ReconstructScratch {
   uint8_t ConversionMode;  // 255, 0, 1 or 3
   uint8_t FontFill;        // characters in the font being filled
   uint8_t InverseBit;      // 0 or 128, second result of FindOrAppendChar
   uint32_t CellCount;      // 30 x LineWidth
 
+  // Block conversion: the distinct blocks in order of entry. BlockCount
+  // goes on counting past the table in the row that fails.
   std::array<BlockEntry, kMaxBlocks> BlockTable;
-  uint8_t BlockCount;
+  int BlockCount;
+  static constexpr int kBlockIndexSlots = 128;
+  std::array<uint8_t, kBlockIndexSlots> BlockIndex;  // block number + 1, 0 = empty
 
-  // Open-addressing indexes from an 8-byte pattern to the lowest character
-  // that holds it: one for the font being filled, one for complemented
-  // patterns of that font, and one per finished font for line reuse. A slot
-  // holds the character number + 1, or 0 when empty.
-  static constexpr int kIndexSlots = 256;
-  std::array<uint8_t, kIndexSlots> DirectIndex;
-  std::array<uint8_t, kIndexSlots> InverseIndex;
-  std::array<std::array<uint8_t, kIndexSlots>, kFontCount> FontIndex;
-  std::array<bool, kFontCount> FontIndexBuilt;
+  // Open-addressing indexes keyed by a hash of the pattern, each slot
+  // holding a character number + 1 (0 = empty). Bytes are always compared
+  // before a slot counts as a match: only identical patterns ever share a
+  // character, even where their checksums collide.
+  // CharIndex covers the font being filled; when a font is left it is
+  // copied to FontIndex, since that font never changes again.
+  static constexpr int kCharIndexSlots = 256;
+  std::array<uint8_t, kCharIndexSlots> CharIndex;
+  std::array<uint32_t, kCharsPerFont> CharHashes;  // of the font being filled
+  std::array<std::array<uint8_t, kCharIndexSlots>, kFontCount> FontIndex;
+  std::array<uint8_t, kFontCount> FontFillOf;  // characters each left font holds
+
+  // Every non-blank pattern of the fonts already left, with the set of
+  // those fonts that hold it, so that a line's candidate fonts are found
+  // with one lookup per cell. Every stored pattern is a cell of the bitmap,
+  // so at most 1440 distinct ones occur. A blank pattern is kept apart:
+  // key 0 marks an empty slot.
+  static constexpr int kPatternSlots = 4096;
+  std::array<uint64_t, kPatternSlots> PatternKeys;
+  std::array<FontMask, kPatternSlots> PatternFonts;
+  FontMask BlankFonts;
+
+  // The cells of the line being coded, gathered once per line.
+  int CachedLine;
+  std::array<uint64_t, kRowStride> LinePatterns;
+  std::array<uint32_t, kRowStride> LineHashes;
 };
 
 struct Workspace {

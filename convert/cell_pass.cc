@@ -1,0 +1,129 @@
+#include "convert/cell_pass.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "convert/font_index.h"
+#include "convert/pattern.h"
+#include "platform/error.h"
+
+namespace qdp {
+namespace {
+
+constexpr uint8_t kSharingMode = 1;
+
+bool Sharing(const Workspace& ws) { return ws.Reconstruct.ConversionMode == kSharingMode; }
+
+// Moves on to a fresh font. A line that no number of fonts can hold would
+// otherwise go on taking font numbers forever, past the end of the bank.
+void BeginNewFont(Workspace& ws) {
+  if (ws.CurrentFont >= kFontCount - 1) throw ConversionFailed();
+  if (Sharing(ws)) LeaveCurrentFont(ws);
+  ++ws.CurrentFont;
+  ws.Reconstruct.FontFill = 0;
+}
+
+void GatherLine(Workspace& ws, int line) {
+  ReconstructScratch& s = ws.Reconstruct;
+  if (s.CachedLine == line) return;
+  bool sharing = Sharing(ws);
+  for (int x = 0; x < LineCells(ws); ++x) {
+    s.LinePatterns[x] = CellPattern(ws, line, x);
+    if (sharing) s.LineHashes[x] = PatternHash(s.LinePatterns[x]);
+  }
+  s.CachedLine = line;
+}
+
+// Codes `line` with the lowest earlier font that holds every cell of it in
+// any of its 128 slots, if there is one. Only plain matches count here, the
+// line's new-font flag is not looked at, and the font being filled is no
+// candidate: a reused line leaves that font as it was.
+bool ReuseEarlierFont(Workspace& ws, int line) {
+  GatherLine(ws, line);
+  ReconstructScratch& s = ws.Reconstruct;
+  FontMask candidates{};
+  for (int f = 0; f < ws.CurrentFont; ++f) candidates[f >> 6] |= uint64_t{1} << (f & 63);
+  for (int x = 0; x < LineCells(ws); ++x) {
+    FontMask holding = FontsHolding(ws, s.LinePatterns[x], s.LineHashes[x]);
+    candidates[0] &= holding[0];
+    candidates[1] &= holding[1];
+    if ((candidates[0] | candidates[1]) == 0) return false;
+  }
+  int font = candidates[0] != 0 ? std::countr_zero(candidates[0])
+                                : 64 + std::countr_zero(candidates[1]);
+  int row = ws.RowOffsetTable[line];
+  for (int x = 0; x < LineCells(ws); ++x) {
+    int ch = SlotInLeftFont(ws, font, s.LinePatterns[x], s.LineHashes[x]);
+    ws.ScreenPages[0][row + x] =
+        static_cast<uint8_t>(ch | (ws.ScreenPages[1][row + x] & 0x80));
+  }
+  ws.LineFontTable[line] = static_cast<uint8_t>(font);
+  return true;
+}
+
+}  // namespace
+
+int FindOrAppendChar(Workspace& ws, int line, int column) {
+  ReconstructScratch& s = ws.Reconstruct;
+  uint64_t pattern = s.LinePatterns[column];
+  uint32_t hash = s.LineHashes[column];
+  int ch = -1;
+  bool inverse = false;
+  if (Sharing(ws) && s.FontFill > 0) {
+    ch = FindInCurrentFont(ws, pattern, hash);
+    if (ch < 0 && ws.CharacterMode != 2) {
+      ch = FindInCurrentFont(ws, ~pattern, PatternHash(~pattern));
+      inverse = ch >= 0;
+    }
+  }
+  if (ch < 0) {
+    ch = s.FontFill;
+    StoreChar(ws, ws.CurrentFont, ch, pattern);
+    if (Sharing(ws)) AddToCurrentFont(ws, ch, pattern, hash);
+    ++s.FontFill;
+  }
+  s.InverseBit = inverse ? 0x80 : ws.ScreenPages[1][ws.RowOffsetTable[line] + column] & 0x80;
+  return ch;
+}
+
+void RunCellPass(Workspace& ws) {
+  ReconstructScratch& s = ws.Reconstruct;
+  const int width = LineCells(ws);
+  // A font holds 128 characters whatever the project asks for.
+  const int limit = std::min<int>(ws.CharsPerFontLimit, kCharsPerFont);
+  s.CellCount = static_cast<uint32_t>(kScreenLines * width);
+  ws.CurrentFont = 0;
+  s.FontFill = 0;
+  s.CachedLine = -1;
+  if (Sharing(ws)) ResetFontIndexes(ws);
+
+  uint32_t i = 0;
+  while (i < s.CellCount) {
+    int line = static_cast<int>(i / width);
+    int x = static_cast<int>(i % width);
+    if (x == 0) {
+      if (Sharing(ws) && ws.CurrentFont > 0) {
+        while (i < s.CellCount && ReuseEarlierFont(ws, line)) {
+          i += width;
+          ++line;
+        }
+        if (i >= s.CellCount) break;
+      }
+      GatherLine(ws, line);
+      if (ws.LineInverseFlags[line] != 0) BeginNewFont(ws);
+    }
+    // Tested before the lookup: a full font is left even for a cell it
+    // already holds, and the whole line starts over in the new font.
+    if (s.FontFill >= limit) {
+      BeginNewFont(ws);
+      i = static_cast<uint32_t>(line * width);
+      continue;
+    }
+    int ch = FindOrAppendChar(ws, line, x);
+    ws.ScreenPages[0][ws.RowOffsetTable[line] + x] = static_cast<uint8_t>(ch | s.InverseBit);
+    ws.LineFontTable[line] = ws.CurrentFont;
+    ++i;
+  }
+}
+
+}  // namespace qdp

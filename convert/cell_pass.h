@@ -1,0 +1,25 @@
+// The cell-by-cell conversion: every bitmap cell becomes a character of the
+// font being filled, either always a new one (mode 0) or shared with equal
+// and complemented cells of that font and with whole earlier fonts for a
+// line (mode 1). A line is always coded within one font.
+#ifndef QDPEXT_CONVERT_CELL_PASS_H_
+#define QDPEXT_CONVERT_CELL_PASS_H_
+
+#include <cstdint>
+
+#include "project/workspace.h"
+
+namespace qdp {
+
+// Codes the whole bitmap in the ConversionMode held in the scratch (0 or
+// 1). Expects the fonts, page 0 and the line table cleared. Throws
+// ConversionFailed when a line would need a font past the last one.
+void RunCellPass(Workspace& ws);
+
+// The character of CurrentFont for cell (line, column), which must be the
+// line last gathered: found in the font or appended to it. Sets InverseBit.
+int FindOrAppendChar(Workspace& ws, int line, int column);
+
+}  // namespace qdp
+
+#endif  // QDPEXT_CONVERT_CELL_PASS_H_

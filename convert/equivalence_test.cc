@@ -1,0 +1,328 @@
+// The fast conversion against a plain, literal one written here: every
+// search walks the characters, slots, fonts and blocks in order and
+// recomputes checksums as it goes, confirming each equal checksum by the
+// bytes. Both run on many random pictures built from few patterns, so that
+// sharing, complemented cells, line reuse, full fonts and start-overs all
+// happen often.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "convert/reconstruct.h"
+#include "convert/test_picture.h"
+#include "platform/error.h"
+
+namespace qdp {
+namespace {
+
+using testing::MakeWorkspace;
+using testing::PutCell;
+
+// Checksum taken independently of the program's table.
+uint32_t Sum(const uint8_t* bytes, int count) { return ~static_cast<uint32_t>(crc32(0, bytes, count)); }
+
+struct Literal {
+  Workspace& ws;
+  int mode = 255;
+
+  std::array<uint8_t, 8> Cell(int line, int x) const {
+    std::array<uint8_t, 8> rows;
+    for (int k = 0; k < 8; ++k) rows[k] = ws.Bitmap[(line * 8 + k) * 48 + x];
+    return rows;
+  }
+  std::array<uint8_t, 8> Char(int font, int n, uint8_t flip = 0) const {
+    std::array<uint8_t, 8> rows;
+    for (int k = 0; k < 8; ++k) rows[k] = ws.FontBank[font * 1024 + n * 8 + k] ^ flip;
+    return rows;
+  }
+  static uint32_t Sum8(const std::array<uint8_t, 8>& rows) { return Sum(rows.data(), 8); }
+
+  void NewFont() {
+    if (ws.CurrentFont == 127) throw ConversionFailed();
+    ++ws.CurrentFont;
+  }
+
+  void CellPass() {
+    const int w = ws.LineWidth;
+    const int cells = 30 * w;
+    int fill = 0;
+    ws.CurrentFont = 0;
+    int i = 0;
+    while (i < cells) {
+      int line = i / w, x = i % w;
+      if (mode == 1 && x == 0 && ws.CurrentFont > 0) {
+        for (int f = 0; f < ws.CurrentFont && i < cells; ++f) {
+          line = i / w;
+          std::array<uint32_t, 128> slot_sums;
+          for (int n = 0; n < 128; ++n) slot_sums[n] = Sum8(Char(f, n));
+          std::vector<uint8_t> codes(w);
+          bool covered = true;
+          for (int c = 0; c < w && covered; ++c) {
+            auto cell = Cell(line, c);
+            uint32_t s = Sum8(cell);
+            int found = -1;
+            for (int n = 0; n < 128 && found < 0; ++n) {
+              if (slot_sums[n] == s && Char(f, n) == cell) found = n;
+            }
+            covered = found >= 0;
+            codes[c] = static_cast<uint8_t>(found | (ws.ScreenPages[1][line * 48 + c] & 0x80));
+          }
+          if (covered) {
+            std::copy(codes.begin(), codes.end(), ws.ScreenPages[0].begin() + line * 48);
+            ws.LineFontTable[line] = static_cast<uint8_t>(f);
+            i += w;
+            f = -1;
+          }
+        }
+        if (i >= cells) break;
+        line = i / w;
+        x = 0;
+      }
+      if (x == 0 && ws.LineInverseFlags[line] != 0) {
+        NewFont();
+        fill = 0;
+      }
+      if (fill >= ws.CharsPerFontLimit) {
+        NewFont();
+        fill = 0;
+        i = line * w;
+        continue;
+      }
+      auto cell = Cell(line, x);
+      uint32_t s = Sum8(cell);
+      int n = -1;
+      bool inverse = false;
+      if (mode == 1 && fill > 0) {
+        for (int c = 0; c < fill && n < 0; ++c) {
+          if (Sum8(Char(ws.CurrentFont, c)) == s && Char(ws.CurrentFont, c) == cell) n = c;
+        }
+        if (n < 0 && ws.CharacterMode != 2) {
+          for (int c = 0; c < fill && n < 0; ++c) {
+            if (Sum8(Char(ws.CurrentFont, c, 0xFF)) == s && Char(ws.CurrentFont, c, 0xFF) == cell) {
+              n = c;
+              inverse = true;
+            }
+          }
+        }
+      }
+      if (n < 0) {
+        n = fill++;
+        std::copy(cell.begin(), cell.end(), ws.FontBank.begin() + ws.CurrentFont * 1024 + n * 8);
+      }
+      uint8_t bit = inverse ? 0x80 : ws.ScreenPages[1][line * 48 + x] & 0x80;
+      ws.ScreenPages[0][line * 48 + x] = static_cast<uint8_t>(n | bit);
+      ws.LineFontTable[line] = ws.CurrentFont;
+      ++i;
+    }
+  }
+
+  void BlockPass() {
+    struct Entry {
+      uint32_t sum;
+      std::array<uint8_t, 32> bytes;
+    };
+    std::vector<Entry> table;
+    for (int r = 0; r < 15; ++r) {
+      for (int b = 0; b < ws.LineWidth / 2; ++b) {
+        std::array<uint8_t, 32> bytes;
+        for (int k = 0; k < 16; ++k) {
+          bytes[k] = ws.Bitmap[(16 * r + k) * 48 + 2 * b];
+          bytes[16 + k] = ws.Bitmap[(16 * r + k) * 48 + 2 * b + 1];
+        }
+        uint32_t s = Sum(bytes.data(), 32);
+        size_t k = 0;
+        while (k < table.size() && !(table[k].sum == s && table[k].bytes == bytes)) ++k;
+        if (k == table.size()) {
+          table.push_back({s, bytes});
+          if (k >= 63) continue;
+          for (int y = 0; y < 8; ++y) {
+            ws.FontBank[2 * k * 8 + y] = bytes[y];
+            ws.FontBank[(2 * k + 1) * 8 + y] = bytes[16 + y];
+            ws.FontBank[1024 + 2 * k * 8 + y] = bytes[8 + y];
+            ws.FontBank[1024 + (2 * k + 1) * 8 + y] = bytes[24 + y];
+          }
+        }
+        if (k >= 63) continue;
+        for (int line : {2 * r, 2 * r + 1}) {
+          ws.ScreenPages[0][line * 48 + 2 * b] = static_cast<uint8_t>(2 * k);
+          ws.ScreenPages[0][line * 48 + 2 * b + 1] = static_cast<uint8_t>(2 * k + 1);
+        }
+      }
+      if (table.size() > 63) throw ConversionFailed();
+    }
+    for (int p = 0; p < 30 * 48; ++p) {
+      if (ws.ScreenPages[1][p] & 0x80) ws.ScreenPages[0][p] |= 0x80;
+    }
+    for (int line = 0; line < 30; ++line) ws.LineFontTable[line] = static_cast<uint8_t>(line & 1);
+  }
+
+  void Run() {
+    mode = ws.ModeFlag1 ? 0 : ws.ModeFlag2 ? 1 : ws.ModeFlag3 ? 3 : 255;
+    if (mode != 255) {
+      ws.FontBank.fill(0);
+      ws.ScreenPages[0].fill(0);
+      ws.LineFontTable.fill(0);
+    }
+    if (mode == 0 || mode == 1) CellPass();
+    if (mode == 3) BlockPass();
+    ws.CurrentFont = *std::max_element(ws.LineFontTable.begin(), ws.LineFontTable.end());
+  }
+};
+
+// Runs `convert` and tells whether it failed.
+template <typename F>
+bool Fails(F convert) {
+  try {
+    convert();
+    return false;
+  } catch (const ConversionFailed&) {
+    return true;
+  }
+}
+
+struct PictureMaker {
+  std::mt19937_64 rng;
+  explicit PictureMaker(uint64_t seed) : rng(seed) {}
+  int Below(int n) { return static_cast<int>(rng() % static_cast<uint64_t>(n)); }
+  bool Chance(int percent) { return Below(100) < percent; }
+
+  // A handful of patterns; some blank, some the complements of others, some
+  // differing from others while sharing their checksum.
+  std::vector<uint64_t> Palette(const Workspace& ws) {
+    std::vector<uint64_t> palette;
+    int count = 1 + Below(10);
+    for (int n = 0; n < count; ++n) {
+      uint64_t mask = Chance(30) ? 0x0101010101010101u : ~0ull;
+      palette.push_back(rng() & mask);
+    }
+    if (Chance(40)) palette.push_back(0);
+    if (Chance(50)) palette.push_back(~palette[Below(static_cast<int>(palette.size()))]);
+    if (Chance(30)) {
+      auto delta = testing::ChecksumTwinDelta(ws, 8, 0);
+      uint64_t d;
+      std::memcpy(&d, delta.data(), 8);
+      uint64_t base = palette[Below(static_cast<int>(palette.size()))];
+      palette.push_back(base ^ d);
+      if (Chance(50)) palette.push_back(~(base ^ d));
+    }
+    return palette;
+  }
+
+  void FillCells(Workspace& ws) {
+    auto palette = Palette(ws);
+    int width = ws.LineWidth;
+    for (int line = 0; line < 30; ++line) {
+      if (line > 0 && Chance(25)) {
+        // A copy of an earlier line, possibly with a few cells changed, so
+        // that whole lines are found in earlier fonts.
+        int from = Below(line);
+        for (int x = 0; x < width; ++x) {
+          uint64_t p = CellPattern(ws, from, x);
+          if (Chance(5)) p = palette[Below(static_cast<int>(palette.size()))];
+          PutCell(ws, line, x, p);
+        }
+        continue;
+      }
+      int used = 1 + Below(static_cast<int>(palette.size()));
+      for (int x = 0; x < width; ++x) PutCell(ws, line, x, palette[Below(used)]);
+    }
+  }
+
+  void FillBlocks(Workspace& ws) {
+    int distinct = 1 + Below(Chance(20) ? 90 : 40);
+    std::vector<std::array<uint8_t, 32>> blocks(distinct);
+    for (auto& block : blocks) {
+      for (auto& byte : block) byte = static_cast<uint8_t>(Chance(70) ? 0 : rng());
+    }
+    if (Chance(30)) {
+      auto delta = testing::ChecksumTwinDelta(ws, 32, Below(25));
+      std::array<uint8_t, 32> twin = blocks[0];
+      for (int k = 0; k < 32; ++k) twin[k] ^= delta[k];
+      blocks.push_back(twin);
+    }
+    for (int r = 0; r < 15; ++r) {
+      for (int b = 0; b < ws.LineWidth / 2; ++b) {
+        const auto& block = blocks[Below(static_cast<int>(blocks.size()))];
+        for (int k = 0; k < 16; ++k) {
+          ws.Bitmap[(16 * r + k) * 48 + 2 * b] = block[k];
+          ws.Bitmap[(16 * r + k) * 48 + 2 * b + 1] = block[16 + k];
+        }
+      }
+    }
+  }
+
+  std::unique_ptr<Workspace> Make(int mode) {
+    static constexpr int kWidths[] = {32, 40, 48};
+    static constexpr int kCharacterModes[] = {1, 2, 4};
+    static constexpr int kLimits[] = {0, 1, 3, 6, 10, 20, 32, 47, 48, 64, 100, 127, 127, 127};
+    int width = kWidths[Below(3)];
+    auto ws = MakeWorkspace(width, kCharacterModes[Below(3)]);
+    testing::SetMode(*ws, mode);
+    ws->CharsPerFontLimit = static_cast<uint8_t>(kLimits[Below(std::size(kLimits))]);
+    int flag_percent = Below(3) * 8;
+    for (auto& flag : ws->LineInverseFlags) flag = Chance(flag_percent) ? 255 : 0;
+    for (int line = 0; line < 30; ++line) {
+      for (int x = 0; x < ws->LineWidth; ++x) ws->ScreenPages[1][line * 48 + x] = Chance(20) ? 0x80 | Below(128) : Below(128);
+    }
+    // What a loaded project leaves behind, which modes that rebuild must
+    // wipe and mode 255 must keep.
+    for (int n = 0; n < 4096; ++n) ws->FontBank[Below(kFontBankBytes)] = static_cast<uint8_t>(rng());
+    ws->ScreenPages[0] = ws->ScreenPages[1];
+    for (auto& font : ws->LineFontTable) font = static_cast<uint8_t>(Below(6));
+    if (mode == 3) {
+      FillBlocks(*ws);
+    } else {
+      FillCells(*ws);
+    }
+    return ws;
+  }
+};
+
+TEST(EquivalenceTest, MatchesTheLiteralConversionOnRandomPictures) {
+  const struct {
+    int mode;
+    int pictures;
+  } runs[] = {{1, 500}, {0, 120}, {3, 200}, {255, 20}};
+  for (const auto& run : runs) {
+    PictureMaker maker(1000 + run.mode);
+    int failures = 0;
+    int reused_lines = 0;  // lines coded with a font below one already used
+    for (int n = 0; n < run.pictures; ++n) {
+      auto fast = maker.Make(run.mode);
+      auto literal = std::make_unique<Workspace>(*fast);
+      bool fast_failed = Fails([&] { ReconstructCharset(*fast); });
+      bool literal_failed = Fails([&] { Literal{*literal}.Run(); });
+      std::string where = "mode " + std::to_string(run.mode) + " picture " + std::to_string(n) +
+                          " width " + std::to_string(fast->LineWidth) + " limit " +
+                          std::to_string(fast->CharsPerFontLimit);
+      ASSERT_EQ(fast_failed, literal_failed) << where;
+      if (fast_failed) {
+        ++failures;
+        continue;
+      }
+      ASSERT_EQ(fast->CurrentFont, literal->CurrentFont) << where;
+      ASSERT_EQ(fast->LineFontTable, literal->LineFontTable) << where;
+      ASSERT_EQ(fast->ScreenPages[0], literal->ScreenPages[0]) << where;
+      ASSERT_TRUE(fast->FontBank == literal->FontBank) << where;
+      for (int line = 1; line < 30; ++line) {
+        auto before = fast->LineFontTable.begin() + line;
+        reused_lines += fast->LineFontTable[line] < *std::max_element(fast->LineFontTable.begin(), before);
+      }
+    }
+    if (run.mode == 1) {
+      EXPECT_GT(reused_lines, run.pictures);
+    }
+    // Both outcomes must have been exercised where they can occur.
+    if (run.mode != 255) {
+      EXPECT_GT(failures, 0) << run.mode;
+      EXPECT_LT(failures, run.pictures) << run.mode;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qdp
