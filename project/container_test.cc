@@ -320,6 +320,15 @@ TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
   Bytes valid = Compress(BuildProject(BusySpec()));
   Bytes corrupt = testing::WithChangedByte(valid, valid.size() - 2);
   Bytes rejected = Compress(Bytes{36, 1, 0});
+  // Blocks of 16 x 16 pixels, too many of them different to fit two fonts.
+  ProjectSpec unblockable;
+  unblockable.mode_byte = 0x11;
+  for (int c = 0; c < 128; ++c) {
+    unblockable.SetGlyph(0, c, {uint8_t(c), uint8_t(c ^ 0x55), 1, 2, 3, 4, 5, uint8_t(c + 1)});
+  }
+  for (int line = 0; line < 30; ++line) {
+    for (int x = 0; x < 40; ++x) unblockable.SetCell(line, x, static_cast<uint8_t>((line * 40 + x) % 128));
+  }
   struct Case {
     const char* name;
     Bytes container;
@@ -339,6 +348,7 @@ TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
          fs.write_limit = 1000;
        },
        kInOutError},
+      {"conversion fails", Compress(BuildProject(unblockable)), nullptr, "conversion failed"},
       {"second temporary file cannot be closed",
        valid, [](MemoryFileSystem& fs) { fs.fail_close["/mem/tmp/~2"] = "I/O error 5"; }, kInOutError},
   };
@@ -354,6 +364,8 @@ TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
       LoadProject(*ws, fs, kInput);
     } catch (const RunError& e) {
       kind = e.Kind();
+    } catch (const ConversionFailed&) {
+      kind = "conversion failed";
     }
     EXPECT_EQ(kind, c.kind);
     EXPECT_EQ(fs.temp_counter, 2);

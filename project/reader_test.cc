@@ -286,6 +286,10 @@ TEST_F(ReaderTest, FileEndingAfterTheLineFontsLoadsWhatItHolds) {
   EXPECT_TRUE(AllEqual(ws_->ColourTables, 0));
   EXPECT_TRUE(AllEqual(ws_->LineSkipTable, 0));
   EXPECT_EQ(ws_->CharsPerFontLimit, 127);
+  // Still rendered: the glyph of line 0's first cell is in the bitmap.
+  EXPECT_EQ(ws_->Bitmap[0], 1);
+  EXPECT_EQ(ws_->Bitmap[7 * 48], 8);
+  EXPECT_EQ(ws_->CurrentFont, 1);  // set by the reconstruction's last step
 }
 
 TEST_F(ReaderTest, FileEndingInsideTheScreenKeepsTheDeliveredPart) {
