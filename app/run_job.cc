@@ -12,16 +12,8 @@ namespace {
 
 // Refuses a job that would write a side file over its own input (for
 // example "pic.mic" with -m): the picture would be lost before it is read.
-void RefuseOverwritingInput(const Options& options, FileSystem& fs) {
-  std::vector<const char*> extensions;
-  if (options.OptionSaveBitmap) extensions.push_back(".mic");
-  if (options.OptionSaveFonts) {
-    extensions.push_back(".fnt");
-    extensions.push_back(".tab");
-  }
-  if (options.OptionSaveScreen) extensions.push_back(".scr");
-  if (options.OptionSaveColours) extensions.push_back(".col");
-  const std::string& input = options.InputFileName;
+void RefuseOverwritingInput(const std::vector<const char*>& extensions, const std::string& input,
+                            FileSystem& fs) {
   for (const char* extension : extensions) {
     std::string target = SideFileName(input, extension);
     if (target == input || fs.IsSameFile(target, input)) {
@@ -33,12 +25,22 @@ void RefuseOverwritingInput(const Options& options, FileSystem& fs) {
 }  // namespace
 
 void RunJob(const Options& options, Workspace& ws, FileSystem& fs) {
-  RefuseOverwritingInput(options, fs);
-  LoadProject(ws, fs, options.InputFileName);
-  if (options.OptionSaveBitmap) SaveMicFile(ws, fs, options.InputFileName);
+  const std::string& input = options.InputFileName;
+  std::vector<const char*> extensions;
+  if (options.OptionSaveBitmap) extensions.push_back(".mic");
+  if (options.OptionSaveFonts) extensions.push_back(".fnt");
+  if (options.OptionSaveScreen) extensions.push_back(".scr");
+  if (options.OptionSaveColours) extensions.push_back(".col");
+  RefuseOverwritingInput(extensions, input, fs);
+  LoadProject(ws, fs, input);
+  // Whether a line table is written is known only once the project is in:
+  // a picture drawn in font 0 alone leaves an existing one untouched, so
+  // only then can an input named like it be in the way.
+  if (options.OptionSaveFonts && ws.CurrentFont != 0) RefuseOverwritingInput({".tab"}, input, fs);
+  if (options.OptionSaveBitmap) SaveMicFile(ws, fs, input);
   SaveFntScrTab(ws, fs, options.OptionSaveFonts, options.OptionSaveScreen, options.OptionSaveFonts,
-                options.InputFileName);
-  SaveColFile(ws, fs, options.OptionSaveColours, options.InputFileName);
+                input);
+  SaveColFile(ws, fs, options.OptionSaveColours, input);
 }
 
 }  // namespace qdp

@@ -32,7 +32,7 @@ class MemoryFile : public File {
       throw InOutError(failure->second);
     }
     if (bytes.size() < position_ + size) bytes.resize(position_ + size);
-    std::memcpy(bytes.data() + position_, data, size);
+    if (size != 0) std::memcpy(bytes.data() + position_, data, size);  // data() may be null
     position_ += size;
   }
 

@@ -77,12 +77,20 @@ Bytes CompressWithDictionary(const Bytes& plain, const Bytes& dictionary) {
   return Deflate(plain, 6, &dictionary);
 }
 
-Bytes CompressedZeros(uint64_t size) {
+Bytes CompressedZeros(uint64_t size, const Bytes& prefix) {
   z_stream zs{};
   if (deflateInit(&zs, 9) != Z_OK) throw std::runtime_error("deflateInit");
   Bytes out(std::begin(kMagic), std::end(kMagic));
   Bytes zeros(1 << 20, 0);
   Bytes chunk(1 << 16);
+  zs.next_in = const_cast<Bytef*>(prefix.data());
+  zs.avail_in = static_cast<uInt>(prefix.size());
+  while (zs.avail_in != 0) {
+    zs.next_out = chunk.data();
+    zs.avail_out = static_cast<uInt>(chunk.size());
+    deflate(&zs, Z_NO_FLUSH);
+    out.insert(out.end(), chunk.begin(), chunk.end() - zs.avail_out);
+  }
   uint64_t left = size;
   int flush = Z_NO_FLUSH;
   do {
@@ -100,6 +108,21 @@ Bytes CompressedZeros(uint64_t size) {
   } while (flush != Z_FINISH);
   deflateEnd(&zs);
   return out;
+}
+
+Bytes Truncated(Bytes bytes, size_t length) {
+  bytes.resize(std::min(length, bytes.size()));
+  return bytes;
+}
+
+Bytes WithTrailing(Bytes bytes, const Bytes& extra) {
+  bytes.insert(bytes.end(), extra.begin(), extra.end());
+  return bytes;
+}
+
+Bytes WithChangedByte(Bytes bytes, size_t at, uint8_t xor_mask) {
+  bytes.at(at) ^= xor_mask;
+  return bytes;
 }
 
 Bytes ReadFileBytes(const std::string& path) {

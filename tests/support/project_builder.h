@@ -62,9 +62,15 @@ Bytes BuildProject(const ProjectSpec& spec, size_t surplus = 0);
 Bytes Compress(const Bytes& plain, int level = 6);
 // The same, with a zlib stream whose header asks for a preset dictionary.
 Bytes CompressWithDictionary(const Bytes& plain, const Bytes& dictionary);
-// "QDPZLIB" followed by a zlib stream that decodes to `size` zero bytes,
-// made in pieces so that the decoded bytes are never all in memory.
-Bytes CompressedZeros(uint64_t size);
+// "QDPZLIB" followed by a zlib stream that decodes to `prefix` and then
+// `size` zero bytes, made in pieces so that the decoded bytes are never all
+// in memory.
+Bytes CompressedZeros(uint64_t size, const Bytes& prefix = {});
+// Damaged variants of a container (or any byte string): cut to `length`
+// bytes, followed by `extra`, or with the byte at `at` changed.
+Bytes Truncated(Bytes bytes, size_t length);
+Bytes WithTrailing(Bytes bytes, const Bytes& extra);
+Bytes WithChangedByte(Bytes bytes, size_t at, uint8_t xor_mask = 0x55);
 // Offset of the first byte after the magic.
 inline constexpr size_t kMagicLength = 7;
 

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "export/side_files.h"
+#include "platform/error.h"
+#include "tests/support/memory_file_system.h"
+
+namespace qdp {
+namespace {
+
+using testing::Bytes;
+using testing::MemoryFileSystem;
+
+// A loaded-looking workspace: every font filled with its own byte value
+// (font f holds f + 1), screen rows holding recognisable codes with bit 7
+// set here and there, and a marker beyond the picture's width that must
+// never reach a file.
+std::unique_ptr<Workspace> MakeWorkspace(uint8_t width) {
+  auto ws = std::make_unique<Workspace>();
+  BuildTables(*ws);
+  ws->LineWidth = width;
+  for (int f = 0; f < kFontCount; ++f) {
+    std::fill_n(&ws->FontBank[f * kFontBytes], kFontBytes, static_cast<uint8_t>(f + 1));
+  }
+  for (int i = 0; i < kScreenLines; ++i) {
+    for (int x = 0; x < kRowStride; ++x) {
+      ws->ScreenPages[0][i * kRowStride + x] =
+          x < width ? static_cast<uint8_t>((i * 5 + x) | (x % 3 == 0 ? 0x80 : 0)) : 0xEE;
+    }
+  }
+  ws->LineSkipTable.fill(1);
+  return ws;
+}
+
+Bytes Row(const Workspace& ws, int line) {
+  const uint8_t* row = &ws.ScreenPages[0][line * kRowStride];
+  return Bytes(row, row + ExportedRowBytes(ws));
+}
+
+Bytes Font(int f) { return Bytes(kFontBytes, static_cast<uint8_t>(f + 1)); }
+
+Bytes Concat(const std::vector<Bytes>& parts) {
+  Bytes all;
+  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+TEST(SaveFntScrTabTest, WritesTheUsedFontsAmongTheFirstThirtyInAscendingOrder) {
+  auto ws = MakeWorkspace(40);
+  // Fonts 5, 3 and 0 in use in mixed order; font 3 only on a skipped line;
+  // fonts 30 and 127 are beyond what the font file takes.
+  for (int i = 0; i < kScreenLines; ++i) ws->LineFontTable[i] = (i % 2 == 0) ? 5 : 0;
+  ws->LineFontTable[7] = 3;
+  ws->LineSkipTable[7] = 0;
+  ws->LineFontTable[8] = 30;
+  ws->LineFontTable[9] = 127;
+  ws->CurrentFont = 127;
+  MemoryFileSystem fs;
+  SaveFntScrTab(*ws, fs, true, false, true, "pic.qdp");
+
+  EXPECT_EQ(fs.created, (std::vector<std::string>{"pic.fnt", "pic.tab"}));
+  EXPECT_EQ(fs.files["pic.fnt"], Concat({Font(0), Font(3), Font(5)}));
+  Bytes table;
+  for (int i = 0; i < kScreenLines; ++i) {
+    if (i != 7) table.push_back(ws->LineFontTable[i]);
+  }
+  EXPECT_EQ(fs.files["pic.tab"], table);
+  EXPECT_EQ(ws->FontUnusedFlags[0], 0);
+  EXPECT_EQ(ws->FontUnusedFlags[1], 255);
+  EXPECT_EQ(ws->FontUnusedFlags[30], 0);
+}
+
+TEST(SaveFntScrTabTest, FontsBeyondTheTwentyNinthLeaveAnEmptyFontFile) {
+  auto ws = MakeWorkspace(32);
+  for (int i = 0; i < kScreenLines; ++i) ws->LineFontTable[i] = static_cast<uint8_t>(30 + i);
+  ws->CurrentFont = 59;
+  MemoryFileSystem fs;
+  SaveFntScrTab(*ws, fs, true, false, true, "pic.qdp");
+  EXPECT_EQ(fs.files["pic.fnt"], Bytes());
+  EXPECT_EQ(fs.files["pic.tab"], Bytes(ws->LineFontTable.begin(), ws->LineFontTable.end()));
+}
+
+TEST(SaveFntScrTabTest, ScreenRecordsHoldTheRowOrFillerForEveryWidth) {
+  for (uint8_t width : {32, 40, 48}) {
+    SCOPED_TRACE(width);
+    auto ws = MakeWorkspace(width);
+    ws->LineSkipTable[2] = 0;
+    ws->LineSkipTable[7] = 0;
+    ws->LineSkipTable[29] = 0;
+    ws->LineSkipTable[3] = 4;  // any non-zero value keeps the line
+    MemoryFileSystem fs;
+    SaveFntScrTab(*ws, fs, false, true, false, "pic.qdp");
+    EXPECT_EQ(fs.created, std::vector<std::string>{"pic.scr"});
+    Bytes expected;
+    for (int i = 0; i < kScreenLines; ++i) {
+      Bytes record = (i == 2 || i == 7 || i == 29) ? Bytes(width, 127) : Row(*ws, i);
+      expected.insert(expected.end(), record.begin(), record.end());
+    }
+    EXPECT_EQ(fs.files["pic.scr"], expected);
+  }
+}
+
+TEST(SaveFntScrTabTest, AnAllZeroSkipTableGivesFillerAndAnEmptyLineTable) {
+  auto ws = MakeWorkspace(40);
+  ws->LineSkipTable.fill(0);
+  ws->LineFontTable[4] = 2;
+  ws->CurrentFont = 2;
+  MemoryFileSystem fs;
+  SaveFntScrTab(*ws, fs, true, true, true, "pic.qdp");
+  EXPECT_EQ(fs.created, (std::vector<std::string>{"pic.fnt", "pic.scr", "pic.tab"}));
+  EXPECT_EQ(fs.files["pic.fnt"], Concat({Font(0), Font(2)}));
+  EXPECT_EQ(fs.files["pic.scr"], Bytes(1200, 127));
+  EXPECT_EQ(fs.files["pic.tab"], Bytes());
+}
+
+TEST(SaveFntScrTabTest, NoLineTableWhenEveryLineUsesFontZero) {
+  auto ws = MakeWorkspace(40);
+  MemoryFileSystem fs;
+  fs.files["pic.tab"] = Bytes{9, 9, 9};
+  SaveFntScrTab(*ws, fs, true, true, true, "pic.qdp");
+  EXPECT_EQ(fs.created, (std::vector<std::string>{"pic.fnt", "pic.scr"}));
+  EXPECT_EQ(fs.files["pic.fnt"], Font(0));
+  EXPECT_EQ(fs.files["pic.tab"], (Bytes{9, 9, 9}));
+}
+
+TEST(SaveFntScrTabTest, EachSwitchSelectsOnlyItsFile) {
+  struct Case {
+    bool fonts, screen, table;
+    std::vector<std::string> files;
+  };
+  const Case cases[] = {
+      {false, false, false, {}},
+      {false, true, false, {"p.scr"}},
+      {true, false, false, {"p.fnt"}},
+      {false, false, true, {"p.tab"}},
+      {true, true, true, {"p.fnt", "p.scr", "p.tab"}},
+  };
+  for (const Case& c : cases) {
+    auto ws = MakeWorkspace(40);
+    ws->LineFontTable[1] = 1;
+    ws->CurrentFont = 1;
+    MemoryFileSystem fs;
+    SaveFntScrTab(*ws, fs, c.fonts, c.screen, c.table, "p");
+    EXPECT_EQ(fs.created, c.files) << c.fonts << c.screen << c.table;
+  }
+}
+
+TEST(SaveFntScrTabTest, AWidthAboveTheRowStrideIsClampedToTheStoredRow) {
+  auto ws = MakeWorkspace(48);
+  ws->LineWidth = 127;
+  ws->LineSkipTable[0] = 0;
+  MemoryFileSystem fs;
+  SaveFntScrTab(*ws, fs, false, true, false, "pic.qdp");
+  const Bytes& scr = fs.files["pic.scr"];
+  ASSERT_EQ(scr.size(), 30u * 48);
+  EXPECT_EQ(Bytes(scr.begin(), scr.begin() + 48), Bytes(48, 127));
+  EXPECT_EQ(Bytes(scr.end() - 48, scr.end()), Row(*ws, 29));
+}
+
+// Each failing step raises the file error with its reason, keeps what was
+// finished before it, and writes nothing after it.
+TEST(SaveFntScrTabTest, TheFirstFailureStopsTheExport) {
+  enum Step { kCreate, kWrite, kClose };
+  struct Case {
+    Step step;
+    const char* file;
+    std::vector<std::string> created;
+  };
+  const Case cases[] = {
+      {kCreate, "pic.fnt", {}},
+      {kWrite, "pic.fnt", {"pic.fnt"}},
+      {kClose, "pic.fnt", {"pic.fnt"}},
+      {kCreate, "pic.scr", {"pic.fnt"}},
+      {kWrite, "pic.scr", {"pic.fnt", "pic.scr"}},
+      {kClose, "pic.scr", {"pic.fnt", "pic.scr"}},
+      {kCreate, "pic.tab", {"pic.fnt", "pic.scr"}},
+      {kWrite, "pic.tab", {"pic.fnt", "pic.scr", "pic.tab"}},
+      {kClose, "pic.tab", {"pic.fnt", "pic.scr", "pic.tab"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " step " + std::to_string(c.step));
+    auto ws = MakeWorkspace(40);
+    ws->LineFontTable[3] = 1;
+    ws->CurrentFont = 1;
+    MemoryFileSystem fs;
+    auto& failures = c.step == kCreate ? fs.fail_create : c.step == kWrite ? fs.fail_write : fs.fail_close;
+    failures[c.file] = "Disk full";
+    fs.write_limit = 10;
+    try {
+      SaveFntScrTab(*ws, fs, true, true, true, "pic.qdp");
+      ADD_FAILURE() << "no error raised";
+    } catch (const InOutError& e) {
+      EXPECT_EQ(e.Kind(), "EInOutError");
+      EXPECT_EQ(e.Reason(), "Disk full");
+    }
+    EXPECT_EQ(fs.created, c.created);
+    if (std::string(c.file) != "pic.fnt") {
+      EXPECT_EQ(fs.files["pic.fnt"], Concat({Font(0), Font(1)}));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qdp

@@ -1,0 +1,41 @@
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+#include "export/side_files.h"
+
+namespace qdp {
+namespace {
+
+// Colour entries exported per table: one per bitmap line.
+constexpr size_t kColourEntries = kBitmapLines;
+
+}  // namespace
+
+void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& input_name) {
+  const size_t width = ExportedRowBytes(ws);
+  // Rows are packed to the picture's width and go out in one write.
+  std::array<uint8_t, Workspace::MicLineCount * kRowStride> records;
+  for (size_t r = 0; r < Workspace::MicLineCount; ++r) {
+    std::memcpy(&records[r * width], &ws.Bitmap[r * kRowStride], width);
+  }
+  std::unique_ptr<File> file = fs.CreateForWriting(SideFileName(input_name, ".mic"));
+  file->Write(records.data(), Workspace::MicLineCount * width);
+  file->Close();
+}
+
+void SaveColFile(const Workspace& ws, FileSystem& fs, bool enabled, const std::string& input_name) {
+  if (!enabled) return;
+  // Entries 240 to 255 of each table belong to no bitmap line; the file
+  // holds zeros there whatever memory holds.
+  std::array<uint8_t, kColourTableCount * kColourTableBytes> blocks{};
+  for (size_t t = 0; t < kColourTableCount; ++t) {
+    std::memcpy(&blocks[t * kColourTableBytes], &ws.ColourTables[t * kColourTableBytes],
+                kColourEntries);
+  }
+  std::unique_ptr<File> file = fs.CreateForWriting(SideFileName(input_name, ".col"));
+  file->Write(blocks.data(), blocks.size());
+  file->Close();
+}
+
+}  // namespace qdp

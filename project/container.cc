@@ -1,0 +1,128 @@
+#include "project/container.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "platform/error.h"
+
+namespace qdp {
+namespace {
+
+// The texts users know for zlib's result codes.
+std::string ZlibReason(int code) {
+  switch (code) {
+    case Z_NEED_DICT:
+      return "need dictionary";
+    case Z_ERRNO:
+      return "file error";
+    case Z_STREAM_ERROR:
+      return "stream error";
+    case Z_DATA_ERROR:
+      return "data error";
+    case Z_MEM_ERROR:
+      return "insufficient memory";
+    case Z_BUF_ERROR:
+      return "buffer error";
+    case Z_VERSION_ERROR:
+      return "incompatible version";
+    default:
+      return "zlib error " + std::to_string(code);
+  }
+}
+
+// Ends the decoder on every path out of InflateFile.
+struct Inflater {
+  z_stream zs{};
+  Inflater() {
+    int rc = inflateInit(&zs);
+    if (rc != Z_OK) throw DecompressionError(ZlibReason(rc));
+  }
+  ~Inflater() { inflateEnd(&zs); }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+};
+
+constexpr size_t kSourceChunk = 1 << 16;
+constexpr size_t kDiscardChunk = 1 << 16;
+
+}  // namespace
+
+TempFiles::~TempFiles() {
+  for (const std::string& name : names_) fs_.Remove(name);
+}
+
+std::string TempFiles::Make() {
+  names_.push_back(MakeTempFileName(fs_));
+  return names_.back();
+}
+
+std::string MakeTempFileName(FileSystem& fs) { return fs.MakeTempFile(); }
+
+std::string UnpackContainer(Workspace& ws, FileSystem& fs, const std::string& input,
+                            TempFiles& temps) {
+  std::string stream_name = temps.Make();
+  std::string project_name = temps.Make();
+
+  std::unique_ptr<File> in = fs.OpenForReading(input);
+  uint64_t size = in->Size();
+  uint64_t position = ContainerMagic.size();
+  in->Seek(position);
+  std::unique_ptr<File> stream = fs.CreateForWriting(stream_name);
+  while (position < size) {
+    size_t want = static_cast<size_t>(std::min<uint64_t>(ws.IoBuffer.size(), size - position));
+    size_t got = in->Read(ws.IoBuffer.data(), want);
+    // A file that shrank under us would otherwise keep this loop going.
+    if (got == 0) break;
+    stream->Write(ws.IoBuffer.data(), got);
+    position += got;
+  }
+  in->Close();
+  stream->Close();
+
+  InflateFile(fs, stream_name, project_name);
+  return project_name;
+}
+
+void InflateFile(FileSystem& fs, const std::string& source, const std::string& destination) {
+  std::unique_ptr<File> in = fs.OpenForReading(source);
+  Inflater inflater;
+  z_stream& zs = inflater.zs;
+
+  // Only the bytes a project can occupy are kept; the rest of the output
+  // lands in a small discard buffer, so a stream that decodes to gigabytes
+  // needs no more memory than one that decodes to a project.
+  std::vector<uint8_t> kept(kLongestProjectBytes);
+  size_t kept_size = 0;
+  std::vector<uint8_t> discard(kDiscardChunk);
+  std::vector<uint8_t> chunk(kSourceChunk);
+
+  for (;;) {
+    if (zs.avail_in == 0) {
+      size_t got = in->Read(chunk.data(), chunk.size());
+      if (got == 0) break;  // the stream stops early: keep what it gave
+      zs.next_in = chunk.data();
+      zs.avail_in = static_cast<uInt>(got);
+    }
+    bool keeping = kept_size < kept.size();
+    zs.next_out = keeping ? kept.data() + kept_size : discard.data();
+    zs.avail_out = static_cast<uInt>(keeping ? kept.size() - kept_size : discard.size());
+    uInt room = zs.avail_out;
+    int rc = inflate(&zs, Z_NO_FLUSH);
+    if (keeping) kept_size += room - zs.avail_out;
+    if (rc == Z_STREAM_END) break;  // bytes after the stream are ignored
+    if (rc == Z_OK) continue;
+    // No progress is possible only when the input ran out, which the read
+    // above handles; anything else is a failure of the stream.
+    if (rc == Z_BUF_ERROR && zs.avail_in == 0) continue;
+    throw DecompressionError(ZlibReason(rc));
+  }
+  in->Close();
+
+  std::unique_ptr<File> out = fs.CreateForWriting(destination);
+  if (kept_size > 0) out->Write(kept.data(), kept_size);
+  out->Close();
+}
+
+}  // namespace qdp

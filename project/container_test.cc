@@ -1,0 +1,516 @@
+#include "project/container.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <random>
+
+#include "platform/error.h"
+#include "project/reader.h"
+#include "tests/support/memory_file_system.h"
+#include "tests/support/project_builder.h"
+
+namespace qdp {
+namespace {
+
+using testing::Bytes;
+using testing::BuildProject;
+using testing::Compress;
+using testing::MemoryFileSystem;
+using testing::ProjectSpec;
+using testing::ScratchDir;
+
+constexpr char kInput[] = "/p/pic.qdp";
+
+Bytes RandomBytes(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes bytes(size);
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
+  return bytes;
+}
+
+Bytes Tail(const Bytes& bytes, size_t from) { return Bytes(bytes.begin() + from, bytes.end()); }
+
+// A project with something in every block the reader takes.
+ProjectSpec BusySpec() {
+  ProjectSpec spec;
+  spec.mode_byte = 0x01;
+  spec.fonts_byte = 2;
+  for (int line = 0; line < 30; ++line) {
+    for (int x = 0; x < 40; ++x) spec.SetCell(line, x, static_cast<uint8_t>((line * 7 + x) % 6));
+  }
+  for (int c = 0; c < 6; ++c) {
+    spec.SetGlyph(c % 3, c, {uint8_t(c), 0x18, 0x3C, 0x66, 0x7E, 0x66, 0x66, uint8_t(c * 9)});
+  }
+  for (int i = 0; i < 30; ++i) spec.line_fonts[i] = static_cast<uint8_t>(i % 3);
+  for (size_t i = 0; i < spec.colours.size(); ++i) spec.colours[i] = static_cast<uint8_t>(i);
+  spec.skip_table[4] = 255;
+  spec.skip_table[5] = 2;
+  spec.chars_per_font = 100;
+  spec.filler = 0x5A;
+  return spec;
+}
+
+class ContainerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ws_ = std::make_unique<Workspace>();
+    BuildTables(*ws_);
+  }
+
+  // Unpacks `container` with the temporary files still present afterwards,
+  // so the test can look at them. Returns the names of both.
+  std::vector<std::string> Unpack(const Bytes& container) {
+    fs_.files[kInput] = container;
+    temps_ = std::make_unique<TempFiles>(fs_);
+    std::string project = UnpackContainer(*ws_, fs_, kInput, *temps_);
+    EXPECT_EQ(project, temps_->Names().at(1));
+    return temps_->Names();
+  }
+
+  // The reason of the DecompressionError that unpacking raises, or "".
+  std::string UnpackError(const Bytes& container) {
+    try {
+      Unpack(container);
+    } catch (const DecompressionError& e) {
+      return e.Reason();
+    }
+    return "";
+  }
+
+  MemoryFileSystem fs_;
+  std::unique_ptr<Workspace> ws_;
+  std::unique_ptr<TempFiles> temps_;
+};
+
+// Containers of 15391 and 15392 bytes bracket one full chunk of the copy:
+// what the copy leaves in the I/O buffer shows how it was cut.
+TEST_F(ContainerTest, CopiesTheStreamInChunksThroughTheIoBuffer) {
+  Bytes payload = RandomBytes(3000, 1);
+  for (size_t total : {size_t{15391}, size_t{15392}, size_t{40000}}) {
+    SCOPED_TRACE(total);
+    SetUp();
+    Bytes container = Compress(payload, 0);
+    Bytes trailing = RandomBytes(total - container.size(), 2);
+    container.insert(container.end(), trailing.begin(), trailing.end());
+    std::vector<std::string> names = Unpack(container);
+    EXPECT_EQ(fs_.files[names[0]], Tail(container, 7));
+    EXPECT_EQ(fs_.files[names[1]], payload);
+
+    size_t stream = total - 7;
+    size_t last = stream % kIoBufferBytes == 0 ? kIoBufferBytes : stream % kIoBufferBytes;
+    size_t last_start = total - last;
+    EXPECT_TRUE(std::equal(ws_->IoBuffer.begin(), ws_->IoBuffer.begin() + last,
+                           container.begin() + last_start));
+    if (last < kIoBufferBytes) {
+      // The rest still holds the chunk before it.
+      size_t previous = last_start - kIoBufferBytes;
+      EXPECT_TRUE(std::equal(ws_->IoBuffer.begin() + last, ws_->IoBuffer.end(),
+                             container.begin() + previous + last));
+    }
+  }
+}
+
+TEST_F(ContainerTest, BareMagicGivesTwoEmptyFilesAndAnUntouchedBuffer) {
+  std::vector<std::string> names = Unpack({'Q', 'D', 'P', 'Z', 'L', 'I', 'B'});
+  EXPECT_TRUE(fs_.files[names[0]].empty());
+  EXPECT_TRUE(fs_.files[names[1]].empty());
+  EXPECT_TRUE(std::all_of(ws_->IoBuffer.begin(), ws_->IoBuffer.end(), [](uint8_t v) { return v == 0; }));
+}
+
+TEST_F(ContainerTest, StreamOutcomes) {
+  Bytes plain = BuildProject(BusySpec());
+  Bytes valid = Compress(plain);
+  struct Case {
+    const char* name;
+    Bytes container;
+    const char* error;  // "" when it decodes
+  };
+  Bytes trailing = testing::WithTrailing(valid, {1, 2, 3, 0x78, 0x9C});
+  Bytes truncated = testing::Truncated(valid, valid.size() / 2);
+  const Case cases[] = {
+      {"valid", valid, ""},
+      {"trailing bytes", trailing, ""},
+      {"truncated", truncated, ""},
+      {"bad header", testing::WithChangedByte(valid, 7), "data error"},
+      {"bad deflate data", testing::WithChangedByte(valid, valid.size() / 3), "data error"},
+      {"bad checksum", testing::WithChangedByte(valid, valid.size() - 1), "data error"},
+      {"preset dictionary", testing::CompressWithDictionary(plain, Bytes(64, 'd')), "need dictionary"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    EXPECT_EQ(UnpackError(c.container), c.error);
+    const Bytes& decoded = fs_.files[temps_->Names().at(1)];
+    if (*c.error != '\0') {
+      EXPECT_TRUE(decoded.empty()) << "written before the stream was checked";
+    } else if (c.container.size() == truncated.size()) {
+      EXPECT_GT(decoded.size(), 0u);
+      EXPECT_LT(decoded.size(), plain.size());
+      EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), plain.begin()));
+    } else {
+      EXPECT_EQ(decoded, plain);
+    }
+  }
+}
+
+TEST_F(ContainerTest, KeepsNoMoreThanTheLongestProjectButChecksItAll) {
+  Bytes plain = RandomBytes(kLongestProjectBytes + 300000, 3);
+  Bytes container = Compress(plain);
+  std::vector<std::string> names = Unpack(container);
+  ASSERT_EQ(fs_.files[names[1]].size(), kLongestProjectBytes);
+  EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + kLongestProjectBytes, fs_.files[names[1]].begin()));
+
+  SetUp();
+  // The Adler-32 covers the bytes that are not kept.
+  EXPECT_EQ(UnpackError(testing::WithChangedByte(container, container.size() - 1)), "data error");
+}
+
+// Wraps the memory file system: reads of the input fail or stop short.
+class FaultyInput : public MemoryFileSystem {
+ public:
+  enum class Fault { kReadFails, kNothingDelivered };
+  explicit FaultyInput(Fault fault) : fault_(fault) {}
+
+  std::unique_ptr<File> OpenForReading(const std::string& path) override {
+    std::unique_ptr<File> file = MemoryFileSystem::OpenForReading(path);
+    if (path != kInput) return file;
+    return std::make_unique<Faulty>(std::move(file), fault_);
+  }
+
+ private:
+  class Faulty : public File {
+   public:
+    Faulty(std::unique_ptr<File> inner, Fault fault) : inner_(std::move(inner)), fault_(fault) {}
+    size_t Read(void* data, size_t size) override {
+      // The first read of each opening goes through: the reader's magic
+      // test, and the first chunk of the copy.
+      if (++reads_ <= 1) return inner_->Read(data, size);
+      if (fault_ == Fault::kReadFails) throw InOutError("I/O error 5");
+      return 0;
+    }
+    void Write(const void* data, size_t size) override { inner_->Write(data, size); }
+    void Seek(uint64_t offset) override { inner_->Seek(offset); }
+    uint64_t Size() override { return inner_->Size(); }
+    void Close() override { inner_->Close(); }
+
+   private:
+    std::unique_ptr<File> inner_;
+    Fault fault_;
+    int reads_ = 0;
+  };
+  Fault fault_;
+};
+
+TEST(ContainerCopyTest, ReadFailureIsAnErrorAndAnEmptyReadEndsTheCopy) {
+  Bytes plain = RandomBytes(60000, 4);
+  Bytes container = Compress(plain, 0);
+  {
+    FaultyInput fs(FaultyInput::Fault::kReadFails);
+    fs.files[kInput] = container;
+    auto ws = std::make_unique<Workspace>();
+    BuildTables(*ws);
+    EXPECT_THROW(LoadProject(*ws, fs, kInput), InOutError);
+    EXPECT_EQ(fs.files.size(), 1u) << "a temporary file was left behind";
+  }
+  {
+    FaultyInput fs(FaultyInput::Fault::kNothingDelivered);
+    fs.files[kInput] = container;
+    auto ws = std::make_unique<Workspace>();
+    TempFiles temps(fs);
+    UnpackContainer(*ws, fs, kInput, temps);
+    // One chunk was copied; the stream stops there and decodes as far as it goes.
+    EXPECT_EQ(fs.files[temps.Names()[0]].size(), kIoBufferBytes);
+    const Bytes& decoded = fs.files[temps.Names()[1]];
+    EXPECT_GT(decoded.size(), 0u);
+    EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), plain.begin()));
+  }
+}
+
+// Everything the load leaves for the later stages; the I/O buffer is the
+// reader's own scratch and may differ.
+void ExpectSameLoad(const Workspace& a, const Workspace& b) {
+  EXPECT_EQ(a.LineWidth, b.LineWidth);
+  EXPECT_EQ(a.CharacterMode, b.CharacterMode);
+  EXPECT_EQ(a.CurrentFont, b.CurrentFont);
+  EXPECT_EQ(a.ModeFlag1, b.ModeFlag1);
+  EXPECT_EQ(a.ModeFlag2, b.ModeFlag2);
+  EXPECT_EQ(a.ModeFlag3, b.ModeFlag3);
+  EXPECT_EQ(a.CharsPerFontLimit, b.CharsPerFontLimit);
+  EXPECT_TRUE(a.FontBank == b.FontBank);
+  EXPECT_TRUE(a.ScreenPages == b.ScreenPages);
+  EXPECT_TRUE(a.LineFontTable == b.LineFontTable);
+  EXPECT_TRUE(a.LineInverseFlags == b.LineInverseFlags);
+  EXPECT_TRUE(a.LineSkipTable == b.LineSkipTable);
+  EXPECT_TRUE(a.Bitmap == b.Bitmap);
+  EXPECT_TRUE(a.ColourTables == b.ColourTables);
+}
+
+TEST(CompressedProjectTest, LoadsExactlyLikeItsPlainTwin) {
+  for (uint8_t mode : {uint8_t{0x01}, uint8_t{0x09}, uint8_t{0x41}}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    ProjectSpec spec = BusySpec();
+    spec.mode_byte = mode;
+    Bytes plain = BuildProject(spec, 777);
+    MemoryFileSystem fs;
+    fs.files["/p/plain.qdp"] = plain;
+    fs.files["/p/packed.qdp"] = Compress(plain);
+    auto a = std::make_unique<Workspace>();
+    auto b = std::make_unique<Workspace>();
+    BuildTables(*a);
+    BuildTables(*b);
+    LoadProject(*a, fs, "/p/plain.qdp");
+    LoadProject(*b, fs, "/p/packed.qdp");
+    ExpectSameLoad(*a, *b);
+    EXPECT_EQ(fs.temp_counter, 2);
+    EXPECT_EQ(fs.files.size(), 2u) << "a temporary file was left behind";
+  }
+}
+
+TEST(CompressedProjectTest, DecodedContentIsReadAsAPlainProject) {
+  MemoryFileSystem fs;
+  fs.files[kInput] = Compress(Compress(BuildProject(ProjectSpec{})));
+  auto ws = std::make_unique<Workspace>();
+  BuildTables(*ws);
+  try {
+    LoadProject(*ws, fs, kInput);
+    ADD_FAILURE() << "a doubly packed project loaded";
+  } catch (const ProjectError& e) {
+    EXPECT_EQ(e.Reason(), "Unsupported line width 81");  // 'Q'
+  }
+}
+
+// A short decoded project leaves the copy's last chunk in the I/O buffer,
+// and the look-ahead for the skip table sees it where the file ends: here
+// the trailing bytes of the container complete a valid skip table that the
+// same project read plain does not have.
+TEST(CompressedProjectTest, ShortDecodedProjectSeesWhatTheCopyLeft) {
+  ProjectSpec spec;
+  spec.mode_byte = 0x09;
+  Bytes plain = BuildProject(spec);
+  plain.resize(spec.GetLayout().SkipTable() + 3);  // block 13 holds three bytes
+  std::fill(plain.end() - 3, plain.end(), 4);
+  Bytes container = Compress(plain);
+  size_t stream = container.size() - 7;
+  size_t pad = (100 + kIoBufferBytes - stream % kIoBufferBytes) % kIoBufferBytes + kIoBufferBytes;
+  container.insert(container.end(), pad, 2);  // the last chunk: 100 bytes of 2
+
+  for (bool packed : {false, true}) {
+    SCOPED_TRACE(packed ? "packed" : "plain");
+    MemoryFileSystem fs;
+    fs.files[kInput] = packed ? container : plain;
+    auto ws = std::make_unique<Workspace>();
+    BuildTables(*ws);
+    LoadProject(*ws, fs, kInput);
+    for (int i = 0; i < 30; ++i) {
+      EXPECT_EQ(ws->LineSkipTable[i], !packed ? 0 : i < 3 ? 4 : 2) << i;
+    }
+  }
+}
+
+// Every way a compressed load can end leaves no temporary file behind.
+TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
+  Bytes valid = Compress(BuildProject(BusySpec()));
+  Bytes corrupt = testing::WithChangedByte(valid, valid.size() - 2);
+  Bytes rejected = Compress(Bytes{36, 1, 0});
+  // Blocks of 16 x 16 pixels, too many of them different to fit two fonts.
+  ProjectSpec unblockable;
+  unblockable.mode_byte = 0x11;
+  for (int c = 0; c < 128; ++c) {
+    unblockable.SetGlyph(0, c, {uint8_t(c), uint8_t(c ^ 0x55), 1, 2, 3, 4, 5, uint8_t(c + 1)});
+  }
+  for (int line = 0; line < 30; ++line) {
+    for (int x = 0; x < 40; ++x) unblockable.SetCell(line, x, static_cast<uint8_t>((line * 40 + x) % 128));
+  }
+  struct Case {
+    const char* name;
+    Bytes container;
+    std::function<void(MemoryFileSystem&)> inject;
+    const char* kind;  // "" for success
+  };
+  const Case cases[] = {
+      {"success", valid, nullptr, ""},
+      {"data error", corrupt, nullptr, kDecompressionError},
+      {"rejected decoded header", rejected, nullptr, kProjectError},
+      {"first temporary file cannot be created",
+       valid, [](MemoryFileSystem& fs) { fs.fail_create["/mem/tmp/~1"] = "Disk full"; }, kInOutError},
+      {"second temporary file cannot be written",
+       valid,
+       [](MemoryFileSystem& fs) {
+         fs.fail_write["/mem/tmp/~2"] = "Disk full";
+         fs.write_limit = 1000;
+       },
+       kInOutError},
+      {"conversion fails", Compress(BuildProject(unblockable)), nullptr, "conversion failed"},
+      {"second temporary file cannot be closed",
+       valid, [](MemoryFileSystem& fs) { fs.fail_close["/mem/tmp/~2"] = "I/O error 5"; }, kInOutError},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryFileSystem fs;
+    fs.files[kInput] = c.container;
+    if (c.inject) c.inject(fs);
+    auto ws = std::make_unique<Workspace>();
+    BuildTables(*ws);
+    std::string kind;
+    try {
+      LoadProject(*ws, fs, kInput);
+    } catch (const RunError& e) {
+      kind = e.Kind();
+    } catch (const ConversionFailed&) {
+      kind = "conversion failed";
+    }
+    EXPECT_EQ(kind, c.kind);
+    EXPECT_EQ(fs.temp_counter, 2);
+    EXPECT_EQ(fs.files.size(), 1u) << "a temporary file was left behind";
+  }
+}
+
+// Points $TMPDIR at a scratch directory for the life of the object.
+class TempDirOverride {
+ public:
+  TempDirOverride() {
+    const char* old = std::getenv("TMPDIR");
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    setenv("TMPDIR", dir_.Path().c_str(), 1);
+  }
+  ~TempDirOverride() {
+    if (had_) {
+      setenv("TMPDIR", old_.c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
+  }
+  const ScratchDir& Dir() const { return dir_; }
+
+ private:
+  ScratchDir dir_;
+  bool had_ = false;
+  std::string old_;
+};
+
+TEST(TemporaryFilesTest, RealTempDirectoryIsLeftEmpty) {
+  ScratchDir work;
+  Bytes valid = Compress(BuildProject(BusySpec()));
+  Bytes corrupt = testing::WithChangedByte(valid, valid.size() / 2);
+  for (const Bytes* container : {&valid, &corrupt}) {
+    TempDirOverride temp;
+    std::string input = work.File("pic.qdp");
+    testing::WriteFileBytes(input, *container);
+    auto ws = std::make_unique<Workspace>();
+    BuildTables(*ws);
+    bool failed = false;
+    try {
+      LoadProject(*ws, PosixFileSystem(), input);
+    } catch (const DecompressionError&) {
+      failed = true;
+    }
+    EXPECT_EQ(failed, container == &corrupt);
+    EXPECT_TRUE(temp.Dir().List().empty());
+  }
+}
+
+// Runs `body` in a forked child and returns its exit status; `peak_kib`
+// receives the child's peak resident set size.
+int RunInChild(const std::function<int()>& body, long& peak_kib) {
+  std::cout.flush();
+  pid_t pid = fork();
+  if (pid == 0) {
+    int status = 100;
+    try {
+      status = body();
+    } catch (...) {
+      status = 101;
+    }
+    _exit(status);
+  }
+  int status = 0;
+  struct rusage usage {};
+  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return -1;
+  peak_kib = usage.ru_maxrss;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kPeakLimitKib = 128 * 1024;  // the sanitizer's own shadow and pools
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr long kPeakLimitKib = 128 * 1024;
+#else
+constexpr long kPeakLimitKib = 32 * 1024;
+#endif
+#else
+constexpr long kPeakLimitKib = 32 * 1024;
+#endif
+
+// A small container that decodes to a full-size project followed by 1 GiB
+// of zeros: the whole stream is decoded and checked, the load succeeds, and
+// neither memory nor the temporary file grows with the decoded size.
+TEST(BoundedDecodingTest, GigabyteStreamLoadsInBoundedMemory) {
+  ProjectSpec spec = BusySpec();
+  spec.width_byte = 48;
+  spec.fonts_byte = 127;
+  spec.mode_byte = 0x09;
+  Bytes plain = BuildProject(spec);
+  ASSERT_EQ(plain.size(), kLongestProjectBytes);
+  ScratchDir work;
+  std::string input = work.File("big.qdp");
+  std::string stream = work.File("big.z");
+  std::string decoded = work.File("big.out");
+  {
+    Bytes container = testing::CompressedZeros(uint64_t{1} << 30, plain);
+    testing::WriteFileBytes(input, container);
+    testing::WriteFileBytes(stream, Tail(container, 7));
+  }
+  TempDirOverride temp;
+
+  long inflate_peak = 0;
+  int status = RunInChild(
+      [&] {
+        InflateFile(PosixFileSystem(), stream, decoded);
+        return testing::ReadFileBytes(decoded) == plain ? 0 : 1;
+      },
+      inflate_peak);
+  EXPECT_EQ(status, 0) << "the kept part is not the project";
+
+  long load_peak = 0;
+  status = RunInChild(
+      [&] {
+        auto ws = std::make_unique<Workspace>();
+        BuildTables(*ws);
+        LoadProject(*ws, PosixFileSystem(), input);
+        return ws->LineWidth == 48 && ws->CharsPerFontLimit == 100 ? 0 : 1;
+      },
+      load_peak);
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(temp.Dir().List().empty());
+
+  long plain_peak = 0;
+  testing::WriteFileBytes(input, plain);
+  status = RunInChild(
+      [&] {
+        auto ws = std::make_unique<Workspace>();
+        BuildTables(*ws);
+        LoadProject(*ws, PosixFileSystem(), input);
+        return ws->LineWidth == 48 ? 0 : 1;
+      },
+      plain_peak);
+  EXPECT_EQ(status, 0);
+
+  std::cout << "peak resident KiB: inflate 1 GiB " << inflate_peak << ", load 1 GiB container "
+            << load_peak << ", load full-size plain project " << plain_peak << "\n";
+  EXPECT_LT(inflate_peak, kPeakLimitKib);
+  EXPECT_LT(load_peak, kPeakLimitKib);
+  EXPECT_LT(plain_peak, kPeakLimitKib);
+}
+
+}  // namespace
+}  // namespace qdp

@@ -1,0 +1,412 @@
+#include "project/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "app/run_main.h"
+#include "platform/error.h"
+#include "tests/support/memory_file_system.h"
+#include "tests/support/project_builder.h"
+
+namespace qdp {
+namespace {
+
+using testing::Bytes;
+using testing::BuildProject;
+using testing::Layout;
+using testing::ProjectSpec;
+
+constexpr char kInput[] = "/p/pic.qdp";
+// Mode 1 with the bit that asks for no conversion, so that what was loaded
+// stays in the workspace as it was read.
+constexpr uint8_t kRawMode = 0x09;
+
+template <typename Buffer>
+bool AllEqual(const Buffer& buffer, uint8_t value) {
+  return std::all_of(buffer.begin(), buffer.end(), [value](auto v) { return v == value; });
+}
+
+class ReaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ws_ = std::make_unique<Workspace>();
+    BuildTables(*ws_);
+  }
+
+  void Load(const Bytes& bytes) {
+    fs_.files[kInput] = bytes;
+    LoadProject(*ws_, fs_, kInput);
+  }
+
+  // The reason of the ProjectError that loading `bytes` raises, or "" when
+  // it loads.
+  std::string Rejection(const Bytes& bytes) {
+    try {
+      Load(bytes);
+    } catch (const ProjectError& e) {
+      return e.Reason();
+    }
+    return "";
+  }
+
+  int Flag() const {
+    EXPECT_LE(ws_->ModeFlag1 + ws_->ModeFlag2 + ws_->ModeFlag3, 1);
+    return ws_->ModeFlag1 ? 1 : ws_->ModeFlag2 ? 2 : ws_->ModeFlag3 ? 3 : 0;
+  }
+
+  testing::MemoryFileSystem fs_;
+  std::unique_ptr<Workspace> ws_;
+};
+
+struct HeaderCase {
+  const char* name;
+  uint8_t width_byte;
+  uint8_t mode_byte;
+  const char* rejection;  // "" when the header is accepted
+  int width;
+  int mode;
+  int flag;  // 0 for none, else the number of the mode flag set
+};
+
+TEST_F(ReaderTest, HeaderBytes) {
+  const HeaderCase cases[] = {
+      {"flag bit of the width is ignored", 0xA8, 0x09, "", 40, 1, 0},
+      {"width 32", 32, 0x09, "", 32, 1, 0},
+      {"width 48", 48, 0x09, "", 48, 1, 0},
+      {"width 36", 0x24, 0x01, "Unsupported line width 36", 36, 1, 0},
+      {"width 0x30 with the flag bit", 0xB0, 0x0A, "", 48, 2, 0},
+      {"mode 3", 40, 0x03, "Unsupported character mode 3", 40, 3, 0},
+      {"mode 0", 40, 0x80, "Unsupported character mode 0", 40, 0, 0},
+      {"mode 4, no conversion", 40, 0x0C, "", 40, 4, 0},
+      {"0x10 wins over 0x80", 40, 0x91, "", 40, 1, 3},
+      {"0x20 alone", 40, 0x21, "", 40, 1, 0},
+      {"0x40 wins over 0x80", 40, 0xC2, "", 40, 2, 2},
+      {"0x80 alone", 40, 0xA1, "", 40, 1, 1},
+      {"0x08 wins over everything", 40, 0xD9, "", 40, 1, 0},
+  };
+  for (const HeaderCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    ProjectSpec spec;
+    spec.width_byte = c.width_byte;
+    spec.mode_byte = c.mode_byte;
+    spec.fonts_byte = 3;
+    EXPECT_EQ(Rejection(BuildProject(spec)), c.rejection);
+    EXPECT_EQ(ws_->LineWidth, c.width);
+    EXPECT_EQ(ws_->CharacterMode, c.mode);
+    EXPECT_EQ(Flag(), c.flag);
+  }
+}
+
+TEST_F(ReaderTest, RejectedHeaderLeavesAClearedScreenAndBitmap) {
+  ws_->ScreenPages[0].fill(0xFF);
+  ws_->Bitmap.fill(0xFF);
+  ProjectSpec spec;
+  spec.width_byte = 0x24;
+  spec.fonts_byte = 0x85;
+  spec.chars_per_font = 20;
+  spec.line_fonts.fill(2);
+  spec.colours.fill(9);
+  EXPECT_EQ(Rejection(BuildProject(spec)), "Unsupported line width 36");
+  EXPECT_TRUE(AllEqual(ws_->ScreenPages[0], 0));
+  EXPECT_TRUE(AllEqual(ws_->Bitmap, 0));
+  EXPECT_EQ(ws_->CurrentFont, 5);
+  EXPECT_EQ(ws_->CharsPerFontLimit, 127);
+  EXPECT_TRUE(AllEqual(ws_->LineFontTable, 0));
+  EXPECT_TRUE(AllEqual(ws_->LineSkipTable, 0));
+  EXPECT_TRUE(AllEqual(ws_->ColourTables, 0));
+}
+
+TEST_F(ReaderTest, UnreadableOrEmptyInputsAreErrors) {
+  EXPECT_EQ(Rejection({}), "Unsupported line width 0");
+  // Six bytes of the magic are not the magic: the letters are the header.
+  Bytes almost = {'Q', 'D', 'P', 'Z', 'L', 'I', 'X', 0, 0, 0};
+  EXPECT_EQ(Rejection(almost), "Unsupported line width 81");
+  EXPECT_EQ(fs_.temp_counter, 0);
+
+  fs_.fail_open[kInput] = "File access denied";
+  try {
+    LoadProject(*ws_, fs_, kInput);
+    ADD_FAILURE() << "an unreadable input loaded";
+  } catch (const InOutError& e) {
+    EXPECT_EQ(e.Reason(), "File access denied");
+  }
+}
+
+TEST_F(ReaderTest, FontCountComesFromTheLowSevenBitsOfTheThirdByte) {
+  for (uint8_t fonts_byte : {uint8_t{0x7F}, uint8_t{0x80}, uint8_t{0x04}}) {
+    SCOPED_TRACE(static_cast<int>(fonts_byte));
+    SetUp();
+    ProjectSpec spec;
+    spec.mode_byte = kRawMode;
+    spec.fonts_byte = fonts_byte;
+    int fonts = spec.FontCount();
+    spec.fonts.assign(static_cast<size_t>(fonts) * 1024, 0);
+    for (size_t i = 0; i < spec.fonts.size(); ++i) spec.fonts[i] = static_cast<uint8_t>(i % 251 + 1);
+    for (int i = 0; i < 30; ++i) spec.line_fonts[i] = static_cast<uint8_t>(i % 3);
+    spec.chars_per_font = 33;
+    Load(BuildProject(spec));
+    EXPECT_TRUE(std::equal(spec.fonts.begin(), spec.fonts.end(), ws_->FontBank.begin()));
+    EXPECT_TRUE(std::all_of(ws_->FontBank.begin() + fonts * 1024, ws_->FontBank.end(),
+                            [](uint8_t v) { return v == 0; }));
+    EXPECT_TRUE(std::equal(spec.line_fonts.begin(), spec.line_fonts.end(),
+                           ws_->LineFontTable.begin()));
+    EXPECT_EQ(ws_->CharsPerFontLimit, 33);
+  }
+}
+
+struct DecideCase {
+  const char* name;
+  int width;
+  int fonts;
+  bool alternating;
+  uint8_t line0;
+  int flag;
+};
+
+TEST(DecideConversionModeTest, PicksFromTheLineFontsAndTheLayout) {
+  const DecideCase cases[] = {
+      {"alternating fonts, any layout", 40, 10, true, 0, 3},
+      {"alternating fonts, odd layout", 32, 3, true, 0, 3},
+      {"line 0 inverse breaks the pattern", 40, 10, true, 0x80, 1},
+      {"line 0 inverse, 9 fonts", 40, 9, true, 0x80, 2},
+      {"one character per cell at 32", 32, 8, false, 0, 1},
+      {"one character per cell at 40", 40, 10, false, 0, 1},
+      {"one character per cell at 48", 48, 15, false, 0, 1},
+      {"48 with 12 fonts", 48, 12, false, 0, 2},
+      {"32 with 10 fonts", 32, 10, false, 0, 2},
+  };
+  for (const DecideCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto ws = std::make_unique<Workspace>();
+    ws->LineWidth = static_cast<uint8_t>(c.width);
+    for (int i = 0; i < 30; ++i) ws->LineFontTable[i] = c.alternating ? (i & 1) : 0;
+    ws->LineFontTable[0] |= c.line0;
+    DecideConversionMode(*ws, c.fonts);
+    EXPECT_EQ(ws->ModeFlag1, c.flag == 1);
+    EXPECT_EQ(ws->ModeFlag2, c.flag == 2);
+    EXPECT_EQ(ws->ModeFlag3, c.flag == 3);
+  }
+}
+
+TEST_F(ReaderTest, ModeIsDecidedBeforeTheInverseBitIsSplitOff) {
+  ProjectSpec spec;
+  spec.mode_byte = 0x01;
+  spec.fonts_byte = 9;
+  for (int i = 0; i < 30; ++i) spec.line_fonts[i] = static_cast<uint8_t>(i & 1);
+  spec.line_fonts[0] = 0x80;
+  Load(BuildProject(spec));
+  EXPECT_EQ(Flag(), 1);
+  EXPECT_EQ(ws_->LineInverseFlags[0], 255);
+}
+
+TEST_F(ReaderTest, LineFontBitSevenBecomesTheLineInverseFlag) {
+  ProjectSpec spec;
+  spec.mode_byte = kRawMode;
+  spec.fonts_byte = 5;
+  spec.line_fonts[7] = 0x85;
+  spec.line_fonts[8] = 0x05;
+  Load(BuildProject(spec));
+  EXPECT_EQ(ws_->LineFontTable[7], 5);
+  EXPECT_EQ(ws_->LineFontTable[8], 5);
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(ws_->LineInverseFlags[i], i == 7 ? 255 : 0) << i;
+}
+
+TEST_F(ReaderTest, SkipTableIsTakenOnlyWhenEveryValueIsValid) {
+  struct Case {
+    const char* name;
+    std::array<uint8_t, 30> values;
+    bool taken;
+  };
+  std::array<uint8_t, 30> mixed{}, all255{}, with0{}, with3{};
+  for (int i = 0; i < 30; ++i) mixed[i] = std::array<uint8_t, 4>{1, 2, 4, 255}[i % 4];
+  all255.fill(255);
+  with0 = mixed;
+  with0[17] = 0;
+  with3 = mixed;
+  with3[29] = 3;
+  const Case cases[] = {
+      {"mixed", mixed, true}, {"all 255", all255, true}, {"a 0", with0, false}, {"a 3", with3, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    ProjectSpec spec;
+    spec.mode_byte = kRawMode;
+    spec.filler = 2;  // a valid value everywhere else: only block 13 counts
+    spec.skip_table = c.values;
+    Load(BuildProject(spec));
+    for (int i = 0; i < 30; ++i) {
+      uint8_t want = !c.taken || c.values[i] == 255 ? 0 : c.values[i];
+      EXPECT_EQ(ws_->LineSkipTable[i], want) << i;
+    }
+  }
+}
+
+TEST_F(ReaderTest, CharsPerFontLimitIsCappedAndDefaultsTo127) {
+  struct Case {
+    uint8_t stored;
+    bool cut_before;
+    int limit;
+  };
+  for (const Case& c : {Case{200, false, 127}, Case{50, false, 50}, Case{127, false, 127},
+                        Case{50, true, 127}}) {
+    SCOPED_TRACE(static_cast<int>(c.stored));
+    SetUp();
+    ProjectSpec spec;
+    spec.mode_byte = kRawMode;
+    spec.chars_per_font = c.stored;
+    Bytes bytes = BuildProject(spec);
+    if (c.cut_before) bytes.resize(spec.GetLayout().CharsPerFont());
+    Load(bytes);
+    EXPECT_EQ(ws_->CharsPerFontLimit, c.limit);
+  }
+}
+
+TEST_F(ReaderTest, FileEndingAfterTheLineFontsLoadsWhatItHolds) {
+  ProjectSpec spec;
+  spec.mode_byte = kRawMode;
+  spec.fonts_byte = 1;
+  spec.SetCell(0, 0, 5);
+  spec.SetCell(29, 39, 0x41);
+  spec.SetGlyph(1, 5, {1, 2, 3, 4, 5, 6, 7, 8});
+  spec.line_fonts[0] = 1;
+  spec.line_fonts[29] = 1;
+  spec.colours.fill(7);
+  spec.chars_per_font = 10;
+  Bytes bytes = BuildProject(spec);
+  bytes.resize(spec.GetLayout().Tail());
+  Load(bytes);
+  EXPECT_EQ(ws_->ScreenPages[0][0], 5);
+  EXPECT_EQ(ws_->ScreenPages[0][29 * 48 + 39], 0x41);
+  EXPECT_EQ(ws_->FontBank[1024 + 5 * 8 + 7], 8);
+  EXPECT_EQ(ws_->LineFontTable[29], 1);
+  EXPECT_TRUE(AllEqual(ws_->ColourTables, 0));
+  EXPECT_TRUE(AllEqual(ws_->LineSkipTable, 0));
+  EXPECT_EQ(ws_->CharsPerFontLimit, 127);
+  // Still rendered: the glyph of line 0's first cell is in the bitmap.
+  EXPECT_EQ(ws_->Bitmap[0], 1);
+  EXPECT_EQ(ws_->Bitmap[7 * 48], 8);
+  EXPECT_EQ(ws_->CurrentFont, 1);  // set by the reconstruction's last step
+}
+
+TEST_F(ReaderTest, FileEndingInsideTheScreenKeepsTheDeliveredPart) {
+  ProjectSpec spec;
+  spec.mode_byte = kRawMode;
+  for (int line = 0; line < 30; ++line) {
+    for (int x = 0; x < 40; ++x) spec.SetCell(line, x, static_cast<uint8_t>(line + 1));
+  }
+  Bytes bytes = BuildProject(spec);
+  bytes.resize(3 + 10 * 40 + 15);  // lines 0 to 9 and 15 cells of line 10
+  Load(bytes);
+  EXPECT_EQ(ws_->ScreenPages[0][9 * 48 + 39], 10);
+  EXPECT_EQ(ws_->ScreenPages[0][10 * 48 + 14], 11);
+  EXPECT_EQ(ws_->ScreenPages[0][10 * 48 + 15], 0);
+  EXPECT_TRUE(std::all_of(ws_->ScreenPages[0].begin() + 11 * 48, ws_->ScreenPages[0].end(),
+                          [](uint8_t v) { return v == 0; }));
+  EXPECT_TRUE(AllEqual(ws_->LineSkipTable, 0));
+}
+
+TEST_F(ReaderTest, NarrowScreenLeavesTheRestOfEachRowZero) {
+  ProjectSpec spec;
+  spec.width_byte = 32;
+  spec.mode_byte = kRawMode;
+  spec.screen.assign(30 * 32, 0x2A);
+  Load(BuildProject(spec));
+  for (int page = 0; page < 2; ++page) {
+    for (int row = 0; row < 30; ++row) {
+      for (int x = 0; x < 48; ++x) {
+        ASSERT_EQ(ws_->ScreenPages[page][row * 48 + x], x < 32 ? 0x2A : 0)
+            << "page " << page << " row " << row << " x " << x;
+      }
+    }
+  }
+}
+
+TEST(LayoutTest, WorkedExampleOffsets) {
+  Layout layout{40, 10};
+  EXPECT_EQ(layout.Tail(), 11473u);
+  EXPECT_EQ(layout.SkipTable(), 165137u);
+  EXPECT_EQ(layout.CharsPerFont(), 165393u);
+  EXPECT_EQ(layout.FullLength(), 308217u);
+  EXPECT_EQ((Layout{48, 128}.FullLength()), 429529u);
+}
+
+// Builds the worked-example file by hand, independently of the builder, and
+// checks that every value is taken from its own offset.
+TEST_F(ReaderTest, ReadsTheWorkedExampleAtItsOffsets) {
+  for (size_t surplus : {size_t{0}, size_t{5000}}) {
+    SCOPED_TRACE(surplus);
+    SetUp();
+    Bytes bytes(308217 + surplus, 0xEE);
+    bytes[0] = 40;
+    bytes[1] = kRawMode;
+    bytes[2] = 9;
+    std::fill(bytes.begin() + 11443, bytes.begin() + 11473, 3);  // line fonts
+    std::fill(bytes.begin() + 11473, bytes.begin() + 11473 + 1280, 0x33);
+    std::fill(bytes.begin() + 165137, bytes.begin() + 165167, 4);
+    bytes[165393] = 50;
+    Load(bytes);
+    EXPECT_EQ(ws_->ScreenPages[0][0], 0xEE);
+    EXPECT_EQ(ws_->FontBank[10 * 1024 - 1], 0xEE);
+    EXPECT_EQ(ws_->FontBank[10 * 1024], 0);
+    EXPECT_TRUE(AllEqual(ws_->LineFontTable, 3));
+    EXPECT_TRUE(AllEqual(ws_->ColourTables, 0x33));
+    EXPECT_TRUE(AllEqual(ws_->LineSkipTable, 4));
+    EXPECT_EQ(ws_->CharsPerFontLimit, 50);
+  }
+}
+
+// Runs the whole program in-process on the memory file system.
+int RunInProcess(testing::MemoryFileSystem& fs, std::string& err_text) {
+  auto ws = std::make_unique<Workspace>();
+  BuildTables(*ws);
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  int status = RunMain({"qdpext", "-mfsc", kInput}, *ws, fs, out, err);
+  std::rewind(err);
+  char text[512] = {};
+  size_t n = std::fread(text, 1, sizeof text - 1, err);
+  err_text.assign(text, n);
+  std::fclose(out);
+  std::fclose(err);
+  return status;
+}
+
+TEST(ReaderRunTest, RefusedInputsEndTheRunBeforeAnySideFile) {
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    const char* fail_open;
+    const char* report;
+  };
+  ProjectSpec bad_width;
+  bad_width.width_byte = 36;
+  const Case cases[] = {
+      {"rejected width", BuildProject(bad_width), nullptr,
+       "Exception EProjectError in module qdpext at "},
+      {"empty file", {}, nullptr, "Exception EProjectError in module qdpext at "},
+      {"unreadable", BuildProject(ProjectSpec{}), "File access denied",
+       "Exception EInOutError in module qdpext at "},
+  };
+  const char* reasons[] = {"\r\nUnsupported line width 36.\r\n\r\n",
+                           "\r\nUnsupported line width 0.\r\n\r\n",
+                           "\r\nFile access denied.\r\n\r\n"};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.name);
+    testing::MemoryFileSystem fs;
+    fs.files[kInput] = c.bytes;
+    if (c.fail_open != nullptr) fs.fail_open[kInput] = c.fail_open;
+    std::string err;
+    EXPECT_EQ(RunInProcess(fs, err), 1);
+    EXPECT_EQ(err.rfind(c.report, 0), 0u) << err;
+    EXPECT_NE(err.find(reasons[i]), std::string::npos) << err;
+    EXPECT_TRUE(fs.created.empty());
+  }
+}
+
+}  // namespace
+}  // namespace qdp
