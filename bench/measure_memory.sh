@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 . bench/build.sh
 if [ ! -x /usr/bin/time ]; then
   if [ "$(id -u)" -eq 0 ]; then
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends time >/dev/null
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq && apt-get install -y -qq --no-install-recommends time >/dev/null
   else
     echo "GNU time is missing: sudo apt-get install time" >&2
     exit 1
