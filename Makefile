@@ -1,5 +1,8 @@
 # A thin convenience layer over CMake; tools/ holds the real steps.
-.PHONY: all demo test test-asan test-clang clean
+.PHONY: all demo test test-asan test-clang fuzz clean
+
+# Seconds per fuzz target for `make fuzz`.
+FUZZ_SECONDS ?= 60
 
 all:
 	sh tools/ensure-deps
@@ -16,6 +19,9 @@ test-asan:
 
 test-clang:
 	sh tools/test --clang
+
+fuzz:
+	sh fuzz/run.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build build-asan build-clang build-bench build-fuzz

@@ -1,0 +1,106 @@
+// Fuzz target: arbitrary bytes behind the "QDPZLIB" magic, through the
+// whole job. Where zlib itself can say what the stream holds, the run is
+// also compared with a run on that plain project: the same ending and the
+// same side files, since nothing downstream may tell the two paths apart.
+#include <zlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz/job_runner.h"
+#include "fuzz/sandbox.h"
+
+namespace {
+
+using qdp::fuzz::Fail;
+
+constexpr char kMagic[] = "QDPZLIB";
+// Larger decoded projects are still run, but not decoded a second time here.
+constexpr size_t kCompareLimit = 4u << 20;
+
+enum class Decoded { kProject, kRejected, kNeedsDictionary, kTooLarge };
+
+// Decodes the stream the way the container must: up to its end marker or
+// the end of the input, whichever comes first; bytes after the marker are
+// ignored and a stream cut short is no error.
+Decoded Inflate(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+  z_stream zs{};
+  if (inflateInit(&zs) != Z_OK) Fail("inflateInit");
+  zs.next_in = const_cast<Bytef*>(data);
+  zs.avail_in = static_cast<uInt>(size);
+  uint8_t chunk[16384];
+  Decoded result = Decoded::kProject;
+  for (;;) {
+    zs.next_out = chunk;
+    zs.avail_out = sizeof chunk;
+    int rc = inflate(&zs, Z_NO_FLUSH);
+    out.insert(out.end(), chunk, chunk + (sizeof chunk - zs.avail_out));
+    if (out.size() > kCompareLimit) {
+      result = Decoded::kTooLarge;
+      break;
+    }
+    if (rc == Z_STREAM_END) break;
+    if (rc == Z_OK) continue;
+    if (rc == Z_BUF_ERROR && zs.avail_in == 0) break;  // cut short: no error
+    if (rc == Z_NEED_DICT) {
+      result = Decoded::kNeedsDictionary;
+      break;
+    }
+    result = Decoded::kRejected;
+    break;
+  }
+  inflateEnd(&zs);
+  return result;
+}
+
+// Where a short decoded project leaves part of the reader's scratch
+// unfilled, the two paths may legitimately differ: below the header, and
+// inside the per-line skip table that the reader looks ahead to.
+bool PathsMayDiffer(const std::vector<uint8_t>& plain) {
+  if (plain.size() < 3) return true;
+  size_t width = plain[0] & 0x7F;
+  size_t fonts = (plain[2] & 0x7F) + 1u;
+  size_t skip_table = 33 + 30 * width + 1024 * fonts + 153664;
+  return plain.size() > skip_table && plain.size() < skip_table + 30;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  qdp::fuzz::Sandbox& sandbox = qdp::fuzz::Sandbox::Get();
+  qdp::fuzz::JobOutcome packed = qdp::fuzz::RunJobInSandbox(sandbox, "packed", kMagic, data, size);
+
+  std::vector<uint8_t> plain;
+  switch (Inflate(data, size, plain)) {
+    case Decoded::kTooLarge:
+    case Decoded::kNeedsDictionary:  // no dictionary is known: any orderly end will do
+      return 0;
+    case Decoded::kRejected:
+      if (packed.ending.rfind("EZDecompressionError: ", 0) != 0) {
+        Fail("zlib rejects the stream but the run ended with \"" + packed.ending + "\"");
+      }
+      return 0;
+    case Decoded::kProject:
+      break;
+  }
+  // A decoded project that is itself a container is not unpacked again,
+  // while the same bytes given plainly are.
+  if (plain.size() >= 7 && std::string(plain.begin(), plain.begin() + 7) == kMagic) return 0;
+  if (PathsMayDiffer(plain)) return 0;
+
+  qdp::fuzz::JobOutcome direct =
+      qdp::fuzz::RunJobInSandbox(sandbox, "plain", "", plain.data(), plain.size());
+  if (packed.ending != direct.ending) {
+    Fail("compressed run ended with \"" + packed.ending + "\", plain run with \"" + direct.ending +
+         "\"");
+  }
+  for (size_t i = 0; i < qdp::fuzz::kSideFileCount; ++i) {
+    if (packed.present[i] != direct.present[i] || packed.files[i] != direct.files[i]) {
+      Fail(std::string("compressed and plain runs wrote different ") +
+           qdp::fuzz::kSideFileExtensions[i] + " files");
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,17 @@
+// Fuzz target: arbitrary bytes as a project file, through the whole job
+// (load, render, rebuild the charset, write all five side files).
+// Containers are left to container_fuzzer: a mutated stream here can
+// decode to hundreds of megabytes, which would slow every plain run.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "fuzz/job_runner.h"
+#include "fuzz/sandbox.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size >= 7 && std::memcmp(data, "QDPZLIB", 7) == 0) return -1;
+  qdp::fuzz::Sandbox& sandbox = qdp::fuzz::Sandbox::Get();
+  qdp::fuzz::RunJobInSandbox(sandbox, "job", "", data, size);
+  return 0;
+}

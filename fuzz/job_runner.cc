@@ -1,0 +1,92 @@
+#include "fuzz/job_runner.h"
+
+#include <new>
+#include <type_traits>
+
+#include "app/command_line.h"
+#include "app/run_job.h"
+#include "platform/error.h"
+#include "platform/file_system.h"
+#include "project/workspace.h"
+
+namespace qdp::fuzz {
+namespace {
+
+// The workspace below is rebuilt in place and never destroyed.
+static_assert(std::is_trivially_destructible_v<Workspace>);
+
+void CheckFinishedRun(const JobOutcome& outcome) {
+  enum { kMic, kFnt, kScr, kTab, kCol };
+  for (int i : {kMic, kFnt, kScr, kCol}) {
+    if (!outcome.present[i]) Fail(std::string("finished run without ") + kSideFileExtensions[i]);
+  }
+  size_t mic = outcome.files[kMic].size();
+  if (mic != 240 * 32 && mic != 240 * 40 && mic != 240 * 48) {
+    Fail("bitmap file of " + std::to_string(mic) + " bytes");
+  }
+  size_t width = mic / 240;
+  if (outcome.files[kScr].size() != 30 * width) Fail("screen file does not match the bitmap width");
+  size_t fnt = outcome.files[kFnt].size();
+  if (fnt % 1024 != 0 || fnt > 30 * 1024) Fail("font file of " + std::to_string(fnt) + " bytes");
+  if (outcome.present[kTab] && outcome.files[kTab].size() > 30) Fail("line table over 30 bytes");
+  const std::vector<uint8_t>& col = outcome.files[kCol];
+  if (col.size() != 1280) Fail("colour file of " + std::to_string(col.size()) + " bytes");
+  for (size_t table = 0; table < 5; ++table) {
+    for (size_t i = 240; i < 256; ++i) {
+      if (col[table * 256 + i] != 0) Fail("colour file padding is not zero");
+    }
+  }
+}
+
+}  // namespace
+
+JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const std::string& prefix,
+                           const uint8_t* data, size_t size) {
+  std::string path = sandbox.ProjectPath(folder);
+  sandbox.WriteFile(path, prefix.data(), prefix.size(), data, size);
+
+  Options options;
+  options.OptionSaveScreen = true;
+  options.OptionSaveFonts = true;
+  options.OptionSaveBitmap = true;
+  options.OptionSaveColours = true;
+  options.InputFileName = path;
+
+  // A fresh workspace for every input, as each run of the program gets,
+  // built in the same storage each time: a new allocation of this size
+  // would cost the fuzzer more in page faults than the run itself.
+  alignas(Workspace) static unsigned char storage[sizeof(Workspace)];
+  Workspace* workspace = new (storage) Workspace();
+  BuildTables(*workspace);
+  JobOutcome outcome;
+  try {
+    RunJob(options, *workspace, PosixFileSystem());
+    outcome.ending = "done";
+  } catch (const ConversionFailed&) {
+    outcome.ending = "conversion failed";
+  } catch (const RunError& error) {
+    outcome.ending = error.Kind() + ": " + error.Reason();
+  }
+
+  std::string stem = path.substr(0, path.size() - 4);
+  bool any = false;
+  for (size_t i = 0; i < kSideFileCount; ++i) {
+    bool exists = false;
+    outcome.files[i] = sandbox.ReadFile(stem + kSideFileExtensions[i], &exists);
+    outcome.present[i] = exists;
+    any = any || exists;
+  }
+  sandbox.RemoveSideFiles(folder);
+  sandbox.ExpectNoTemporaryFiles();
+
+  if (outcome.ending == "done") {
+    CheckFinishedRun(outcome);
+  } else if (any) {
+    // Writing into the sandbox cannot fail, so an error can only have come
+    // from loading, before any side file was due.
+    Fail("run ended with \"" + outcome.ending + "\" but left side files");
+  }
+  return outcome;
+}
+
+}  // namespace qdp::fuzz

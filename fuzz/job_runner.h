@@ -1,0 +1,38 @@
+// Runs the whole job in-process on a project file inside the sandbox, with
+// every side file selected, and checks what any run must satisfy whatever
+// its input: it ends in one of the known ways, a finished run leaves five
+// side files of plausible sizes, a failed one leaves none, and no
+// temporary file survives.
+#ifndef QDPEXT_FUZZ_JOB_RUNNER_H_
+#define QDPEXT_FUZZ_JOB_RUNNER_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz/sandbox.h"
+
+namespace qdp::fuzz {
+
+inline constexpr size_t kSideFileCount = 5;
+// In the order the program writes them.
+inline constexpr std::array<const char*, kSideFileCount> kSideFileExtensions = {
+    ".mic", ".fnt", ".scr", ".tab", ".col"};
+
+struct JobOutcome {
+  // "done", "conversion failed", or the error's kind and reason.
+  std::string ending;
+  std::array<bool, kSideFileCount> present{};
+  std::array<std::vector<uint8_t>, kSideFileCount> files;
+};
+
+// Writes `prefix` then `data` as folder/pic.qdp, runs the job on it, checks
+// the outcome, collects the side files and removes them.
+JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const std::string& prefix,
+                           const uint8_t* data, size_t size);
+
+}  // namespace qdp::fuzz
+
+#endif  // QDPEXT_FUZZ_JOB_RUNNER_H_
