@@ -25,27 +25,27 @@ constexpr uint64_t kHugeSize = uint64_t{1} << 30;
 Bytes FullProject() {
   std::mt19937 rng(48128);
   std::uniform_int_distribution<int> byte(0, 255);
-  qdp::testing::ProjectSpec spec;
-  spec.width_byte = 48;
-  spec.mode_byte = 0x01;  // no conversion bits: the layout picks shared characters
-  spec.fonts_byte = 127;
-  spec.fonts.resize(128 * 1024);
-  for (auto& row : spec.fonts) row = static_cast<uint8_t>(byte(rng));
+  qdp::testing::ProjectContent content;
+  content.width_byte = 48;
+  content.mode_byte = 0x01;  // no conversion bits: the layout picks shared characters
+  content.fonts_byte = 127;
+  content.fonts.resize(128 * 1024);
+  for (auto& row : content.fonts) row = static_cast<uint8_t>(byte(rng));
   // A picture that mixes repeated, inverted and fresh cells.
   std::uniform_int_distribution<int> code(0, 127);
   for (int line = 0; line < 30; ++line) {
     for (int x = 0; x < 48; ++x) {
       int c = (x % 3 == 0) ? code(rng) : (line * 7 + x) % 40;
-      spec.SetCell(line, x, static_cast<uint8_t>(c | (byte(rng) < 32 ? 0x80 : 0)));
+      content.SetCell(line, x, static_cast<uint8_t>(c | (byte(rng) < 32 ? 0x80 : 0)));
     }
-    spec.line_fonts[static_cast<size_t>(line)] = static_cast<uint8_t>((line * 5) % 30);
+    content.line_fonts[static_cast<size_t>(line)] = static_cast<uint8_t>((line * 5) % 30);
   }
-  for (auto& entry : spec.colours) entry = static_cast<uint8_t>(byte(rng));
-  Bytes project = qdp::testing::BuildProject(spec);
+  for (auto& entry : content.colours) entry = static_cast<uint8_t>(byte(rng));
+  Bytes project = qdp::testing::BuildProject(content);
   // The project data that the program reads past gets content of its own,
   // neither all zero nor incompressible, so that its decoding costs what a
   // real project's would.
-  qdp::testing::Layout layout = spec.GetLayout();
+  qdp::testing::Layout layout = content.GetLayout();
   std::uniform_int_distribution<int> low(0, 3);
   auto scribble = [&](size_t from, size_t to) {
     for (size_t i = from; i < to; ++i) project[i] = static_cast<uint8_t>(low(rng));

@@ -79,44 +79,44 @@ void DrawShapes(Canvas& canvas) {
   }
 }
 
-void PutText(testing::ProjectSpec& spec, int line, std::string_view text, bool inverse) {
+void PutText(testing::ProjectContent& content, int line, std::string_view text, bool inverse) {
   int column = (kColumns - static_cast<int>(text.size())) / 2;
   for (char c : text) {
-    spec.SetCell(line, column++, static_cast<uint8_t>(TextCode(c) | (inverse ? 0x80 : 0)));
+    content.SetCell(line, column++, static_cast<uint8_t>(TextCode(c) | (inverse ? 0x80 : 0)));
   }
 }
 
 }  // namespace
 
-testing::ProjectSpec DemoProject() {
+testing::ProjectContent DemoProject() {
   const std::array<Glyph, 128> font = DemoFont();
   const int shape_fonts = kLastShapeLine - kFirstShapeLine + 1;
 
-  testing::ProjectSpec spec;
-  spec.width_byte = kColumns;
-  spec.mode_byte = kModeByte;
-  spec.fonts_byte = static_cast<uint8_t>(shape_fonts);  // fonts - 1: text font + shape fonts
-  for (int c = 0; c < 128; ++c) spec.SetGlyph(0, c, font[c]);
+  testing::ProjectContent content;
+  content.width_byte = kColumns;
+  content.mode_byte = kModeByte;
+  content.fonts_byte = static_cast<uint8_t>(shape_fonts);  // fonts - 1: text font + shape fonts
+  for (int c = 0; c < 128; ++c) content.SetGlyph(0, c, font[c]);
 
   // The frame and the text lines are codes of the text font.
   for (int line = 0; line < kLines; ++line) {
-    for (int column = 0; column < kColumns; ++column) spec.SetCell(line, column, TextCode(' '));
-    spec.SetCell(line, 0, kFrameVertical);
-    spec.SetCell(line, kColumns - 1, kFrameVertical);
+    for (int column = 0; column < kColumns; ++column) content.SetCell(line, column, TextCode(' '));
+    content.SetCell(line, 0, kFrameVertical);
+    content.SetCell(line, kColumns - 1, kFrameVertical);
   }
   for (int column = 1; column < kColumns - 1; ++column) {
-    spec.SetCell(0, column, kFrameHorizontal);
-    spec.SetCell(kLines - 1, column, kFrameHorizontal);
+    content.SetCell(0, column, kFrameHorizontal);
+    content.SetCell(kLines - 1, column, kFrameHorizontal);
   }
-  spec.SetCell(0, 0, kFrameTopLeft);
-  spec.SetCell(0, kColumns - 1, kFrameTopRight);
-  spec.SetCell(kLines - 1, 0, kFrameBottomLeft);
-  spec.SetCell(kLines - 1, kColumns - 1, kFrameBottomRight);
-  PutText(spec, 1, " QDPEXT  CHARACTER PICTURE DEMO ", true);
-  PutText(spec, 3, "30 LINES OF 40 CELLS, 8 X 8 PIXELS", false);
-  PutText(spec, 25, "TEXT, SHAPES AND INVERSE CELLS,", false);
-  PutText(spec, 26, "REBUILT INTO SHARED CHARACTERS", false);
-  PutText(spec, 28, " QDPEXT DEMO.QDP -SMFC ", true);
+  content.SetCell(0, 0, kFrameTopLeft);
+  content.SetCell(0, kColumns - 1, kFrameTopRight);
+  content.SetCell(kLines - 1, 0, kFrameBottomLeft);
+  content.SetCell(kLines - 1, kColumns - 1, kFrameBottomRight);
+  PutText(content, 1, " QDPEXT  CHARACTER PICTURE DEMO ", true);
+  PutText(content, 3, "30 LINES OF 40 CELLS, 8 X 8 PIXELS", false);
+  PutText(content, 25, "TEXT, SHAPES AND INVERSE CELLS,", false);
+  PutText(content, 26, "REBUILT INTO SHARED CHARACTERS", false);
+  PutText(content, 28, " QDPEXT DEMO.QDP -SMFC ", true);
 
   // The shape area: drawn as pixels, then stored one font per line.
   Canvas canvas;
@@ -125,10 +125,10 @@ testing::ProjectSpec DemoProject() {
     canvas.DrawGlyph(line, 0, font[kFrameVertical]);
     canvas.DrawGlyph(line, kColumns - 1, font[kFrameVertical]);
     const int f = line - kFirstShapeLine + 1;
-    spec.line_fonts[line] = static_cast<uint8_t>(f);
+    content.line_fonts[line] = static_cast<uint8_t>(f);
     for (int column = 0; column < kColumns; ++column) {
-      spec.SetGlyph(f, column, canvas.Cell(line, column));
-      spec.SetCell(line, column, static_cast<uint8_t>(column));
+      content.SetGlyph(f, column, canvas.Cell(line, column));
+      content.SetCell(line, column, static_cast<uint8_t>(column));
     }
   }
 
@@ -138,11 +138,11 @@ testing::ProjectSpec DemoProject() {
     for (int y = 0; y < kHeightPx; ++y) {
       int line = y / 8;
       bool highlight = line == 1 || line == 28;
-      spec.colours[t * 256 + y] =
+      content.colours[t * 256 + y] =
           static_cast<uint8_t>(highlight ? 0x0F + t : (line * 8 + t * 48 + (y % 8)) & 0xFF);
     }
   }
-  return spec;
+  return content;
 }
 
 }  // namespace qdp::demo

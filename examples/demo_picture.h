@@ -8,7 +8,7 @@
 
 namespace qdp::demo {
 
-testing::ProjectSpec DemoProject();
+testing::ProjectContent DemoProject();
 
 }  // namespace qdp::demo
 

@@ -20,7 +20,7 @@
 namespace {
 
 using qdp::testing::Bytes;
-using qdp::testing::ProjectSpec;
+using qdp::testing::ProjectContent;
 
 enum class Picture { kRandom, kShared, kBlocks };
 
@@ -74,13 +74,13 @@ void AddContainer(const std::string& name, const Bytes& container) {
                                        container.end()));
 }
 
-ProjectSpec Draw(const Seed& seed, std::mt19937& rng) {
-  ProjectSpec spec;
-  spec.width_byte = uint8_t(seed.width);
-  spec.mode_byte = seed.mode_byte;
-  spec.fonts_byte = uint8_t(seed.fonts - 1);
-  spec.screen.assign(30 * size_t(seed.width), 0);
-  spec.fonts.assign(1024 * size_t(seed.fonts), 0);
+ProjectContent Draw(const Seed& seed, std::mt19937& rng) {
+  ProjectContent content;
+  content.width_byte = uint8_t(seed.width);
+  content.mode_byte = seed.mode_byte;
+  content.fonts_byte = uint8_t(seed.fonts - 1);
+  content.screen.assign(30 * size_t(seed.width), 0);
+  content.fonts.assign(1024 * size_t(seed.fonts), 0);
   std::uniform_int_distribution<int> byte(0, 255);
   if (seed.picture == Picture::kBlocks) {
     // Every character is eight rows of its own number, so a 16 x 16 block
@@ -88,13 +88,13 @@ ProjectSpec Draw(const Seed& seed, std::mt19937& rng) {
     for (int font = 0; font < seed.fonts && font < 2; ++font) {
       for (int c = 0; c < 128; ++c) {
         uint8_t v = uint8_t(c);
-        spec.SetGlyph(font, c, {v, v, v, v, v, v, v, v});
+        content.SetGlyph(font, c, {v, v, v, v, v, v, v, v});
       }
     }
     for (int line = 0; line < 30; ++line) {
       for (int x = 0; x < seed.width; ++x) {
         int block = ((line / 2) * (seed.width / 2) + x / 2) % seed.distinct;
-        spec.SetCell(line, x, uint8_t(x % 2 == 0 ? block : 0));
+        content.SetCell(line, x, uint8_t(x % 2 == 0 ? block : 0));
       }
     }
   } else {
@@ -105,29 +105,29 @@ ProjectSpec Draw(const Seed& seed, std::mt19937& rng) {
         if (seed.picture == Picture::kShared && c % 2 == 1) {
           // Odd characters are the complements of their even neighbours.
           size_t at = size_t(font) * 1024 + size_t(c - 1) * 8;
-          for (size_t k = 0; k < 8; ++k) rows[k] = uint8_t(~spec.fonts[at + k]);
+          for (size_t k = 0; k < 8; ++k) rows[k] = uint8_t(~content.fonts[at + k]);
         }
-        spec.SetGlyph(font, c, rows);
+        content.SetGlyph(font, c, rows);
       }
     }
     std::uniform_int_distribution<int> code(0, seed.distinct - 1);
     for (int line = 0; line < 30; ++line) {
       for (int x = 0; x < seed.width; ++x) {
         bool inverse = seed.picture == Picture::kShared && byte(rng) < 40;
-        spec.SetCell(line, x, uint8_t(code(rng) | (inverse ? 0x80 : 0)));
+        content.SetCell(line, x, uint8_t(code(rng) | (inverse ? 0x80 : 0)));
       }
     }
   }
   for (int line = 0; line < 30; ++line) {
     uint8_t font = seed.alternate_fonts ? uint8_t(line & 1) : uint8_t(line % seed.fonts);
     if (seed.flag_lines && line % 7 == 3) font |= 0x80;
-    spec.line_fonts[size_t(line)] = font;
+    content.line_fonts[size_t(line)] = font;
   }
-  for (auto& entry : spec.colours) entry = uint8_t(byte(rng));
+  for (auto& entry : content.colours) entry = uint8_t(byte(rng));
   const uint8_t skip_values[] = {1, 2, 4, 255};
-  for (size_t line = 0; line < 30; ++line) spec.skip_table[line] = skip_values[(line * 5) % 4];
-  spec.chars_per_font = seed.chars_per_font;
-  return spec;
+  for (size_t line = 0; line < 30; ++line) content.skip_table[line] = skip_values[(line * 5) % 4];
+  content.chars_per_font = seed.chars_per_font;
+  return content;
 }
 
 Bytes Cut(Bytes bytes, size_t length) {
@@ -138,16 +138,16 @@ Bytes Cut(Bytes bytes, size_t length) {
 void MakeProjects() {
   std::mt19937 rng(20261208);
   for (const Seed& seed : kSeeds) {
-    ProjectSpec spec = Draw(seed, rng);
-    Bytes project = qdp::testing::BuildProject(spec);
-    if (!seed.full) project = Cut(project, spec.GetLayout().Tail() + 1280 + 64);
+    ProjectContent content = Draw(seed, rng);
+    Bytes project = qdp::testing::BuildProject(content);
+    if (!seed.full) project = Cut(project, content.GetLayout().Tail() + 1280 + 64);
     Add(seed.name, project);
   }
 
   // Cut inside each block the reader keeps.
-  ProjectSpec spec = Draw(kSeeds[2], rng);
-  qdp::testing::Layout layout = spec.GetLayout();
-  Bytes full = qdp::testing::BuildProject(spec);
+  ProjectContent content = Draw(kSeeds[2], rng);
+  qdp::testing::Layout layout = content.GetLayout();
+  Bytes full = qdp::testing::BuildProject(content);
   const std::pair<const char*, size_t> cuts[] = {
       {"cut-header", 2},
       {"cut-screen", layout.Fonts() - 17},
@@ -158,7 +158,7 @@ void MakeProjects() {
       {"cut-before-limit", layout.CharsPerFont()},
   };
   for (const auto& [name, length] : cuts) Add(name, Cut(full, length));
-  Add("surplus", qdp::testing::BuildProject(spec, 333));
+  Add("surplus", qdp::testing::BuildProject(content, 333));
 
   // Headers the reader turns away.
   Add("empty", {});

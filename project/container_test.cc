@@ -24,7 +24,7 @@ using testing::Bytes;
 using testing::BuildProject;
 using testing::Compress;
 using testing::MemoryFileSystem;
-using testing::ProjectSpec;
+using testing::ProjectContent;
 using testing::ScratchDir;
 
 constexpr char kInput[] = "/p/pic.qdp";
@@ -39,23 +39,23 @@ Bytes RandomBytes(size_t size, unsigned seed) {
 Bytes Tail(const Bytes& bytes, size_t from) { return Bytes(bytes.begin() + from, bytes.end()); }
 
 // A project with something in every block the reader takes.
-ProjectSpec BusySpec() {
-  ProjectSpec spec;
-  spec.mode_byte = 0x01;
-  spec.fonts_byte = 2;
+ProjectContent BusyContent() {
+  ProjectContent content;
+  content.mode_byte = 0x01;
+  content.fonts_byte = 2;
   for (int line = 0; line < 30; ++line) {
-    for (int x = 0; x < 40; ++x) spec.SetCell(line, x, static_cast<uint8_t>((line * 7 + x) % 6));
+    for (int x = 0; x < 40; ++x) content.SetCell(line, x, static_cast<uint8_t>((line * 7 + x) % 6));
   }
   for (int c = 0; c < 6; ++c) {
-    spec.SetGlyph(c % 3, c, {uint8_t(c), 0x18, 0x3C, 0x66, 0x7E, 0x66, 0x66, uint8_t(c * 9)});
+    content.SetGlyph(c % 3, c, {uint8_t(c), 0x18, 0x3C, 0x66, 0x7E, 0x66, 0x66, uint8_t(c * 9)});
   }
-  for (int i = 0; i < 30; ++i) spec.line_fonts[i] = static_cast<uint8_t>(i % 3);
-  for (size_t i = 0; i < spec.colours.size(); ++i) spec.colours[i] = static_cast<uint8_t>(i);
-  spec.skip_table[4] = 255;
-  spec.skip_table[5] = 2;
-  spec.chars_per_font = 100;
-  spec.filler = 0x5A;
-  return spec;
+  for (int i = 0; i < 30; ++i) content.line_fonts[i] = static_cast<uint8_t>(i % 3);
+  for (size_t i = 0; i < content.colours.size(); ++i) content.colours[i] = static_cast<uint8_t>(i);
+  content.skip_table[4] = 255;
+  content.skip_table[5] = 2;
+  content.chars_per_font = 100;
+  content.filler = 0x5A;
+  return content;
 }
 
 class ContainerTest : public ::testing::Test {
@@ -126,7 +126,7 @@ TEST_F(ContainerTest, BareMagicGivesTwoEmptyFilesAndAnUntouchedBuffer) {
 }
 
 TEST_F(ContainerTest, StreamOutcomes) {
-  Bytes plain = BuildProject(BusySpec());
+  Bytes plain = BuildProject(BusyContent());
   Bytes valid = Compress(plain);
   struct Case {
     const char* name;
@@ -256,9 +256,9 @@ void ExpectSameLoad(const Workspace& a, const Workspace& b) {
 TEST(CompressedProjectTest, LoadsExactlyLikeItsPlainTwin) {
   for (uint8_t mode : {uint8_t{0x01}, uint8_t{0x09}, uint8_t{0x41}}) {
     SCOPED_TRACE(static_cast<int>(mode));
-    ProjectSpec spec = BusySpec();
-    spec.mode_byte = mode;
-    Bytes plain = BuildProject(spec, 777);
+    ProjectContent content = BusyContent();
+    content.mode_byte = mode;
+    Bytes plain = BuildProject(content, 777);
     MemoryFileSystem fs;
     fs.files["/p/plain.qdp"] = plain;
     fs.files["/p/packed.qdp"] = Compress(plain);
@@ -276,7 +276,7 @@ TEST(CompressedProjectTest, LoadsExactlyLikeItsPlainTwin) {
 
 TEST(CompressedProjectTest, DecodedContentIsReadAsAPlainProject) {
   MemoryFileSystem fs;
-  fs.files[kInput] = Compress(Compress(BuildProject(ProjectSpec{})));
+  fs.files[kInput] = Compress(Compress(BuildProject(ProjectContent{})));
   auto ws = std::make_unique<Workspace>();
   BuildTables(*ws);
   try {
@@ -292,10 +292,10 @@ TEST(CompressedProjectTest, DecodedContentIsReadAsAPlainProject) {
 // the trailing bytes of the container complete a valid skip table that the
 // same project read plain does not have.
 TEST(CompressedProjectTest, ShortDecodedProjectSeesWhatTheCopyLeft) {
-  ProjectSpec spec;
-  spec.mode_byte = 0x09;
-  Bytes plain = BuildProject(spec);
-  plain.resize(spec.GetLayout().SkipTable() + 3);  // block 13 holds three bytes
+  ProjectContent content;
+  content.mode_byte = 0x09;
+  Bytes plain = BuildProject(content);
+  plain.resize(content.GetLayout().SkipTable() + 3);  // block 13 holds three bytes
   std::fill(plain.end() - 3, plain.end(), 4);
   Bytes container = Compress(plain);
   size_t stream = container.size() - 7;
@@ -317,11 +317,11 @@ TEST(CompressedProjectTest, ShortDecodedProjectSeesWhatTheCopyLeft) {
 
 // Every way a compressed load can end leaves no temporary file behind.
 TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
-  Bytes valid = Compress(BuildProject(BusySpec()));
+  Bytes valid = Compress(BuildProject(BusyContent()));
   Bytes corrupt = testing::WithChangedByte(valid, valid.size() - 2);
   Bytes rejected = Compress(Bytes{36, 1, 0});
   // Blocks of 16 x 16 pixels, too many of them different to fit two fonts.
-  ProjectSpec unblockable;
+  ProjectContent unblockable;
   unblockable.mode_byte = 0x11;
   for (int c = 0; c < 128; ++c) {
     unblockable.SetGlyph(0, c, {uint8_t(c), uint8_t(c ^ 0x55), 1, 2, 3, 4, 5, uint8_t(c + 1)});
@@ -399,7 +399,7 @@ class TempDirOverride {
 
 TEST(TemporaryFilesTest, RealTempDirectoryIsLeftEmpty) {
   ScratchDir work;
-  Bytes valid = Compress(BuildProject(BusySpec()));
+  Bytes valid = Compress(BuildProject(BusyContent()));
   Bytes corrupt = testing::WithChangedByte(valid, valid.size() / 2);
   for (const Bytes* container : {&valid, &corrupt}) {
     TempDirOverride temp;
@@ -455,11 +455,11 @@ constexpr long kPeakLimitKib = 32 * 1024;
 // of zeros: the whole stream is decoded and checked, the load succeeds, and
 // neither memory nor the temporary file grows with the decoded size.
 TEST(BoundedDecodingTest, GigabyteStreamLoadsInBoundedMemory) {
-  ProjectSpec spec = BusySpec();
-  spec.width_byte = 48;
-  spec.fonts_byte = 127;
-  spec.mode_byte = 0x09;
-  Bytes plain = BuildProject(spec);
+  ProjectContent content = BusyContent();
+  content.width_byte = 48;
+  content.fonts_byte = 127;
+  content.mode_byte = 0x09;
+  Bytes plain = BuildProject(content);
   ASSERT_EQ(plain.size(), kLongestProjectBytes);
   ScratchDir work;
   std::string input = work.File("big.qdp");

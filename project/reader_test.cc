@@ -17,7 +17,7 @@ namespace {
 using testing::Bytes;
 using testing::BuildProject;
 using testing::Layout;
-using testing::ProjectSpec;
+using testing::ProjectContent;
 
 constexpr char kInput[] = "/p/pic.qdp";
 // Mode 1 with the bit that asks for no conversion, so that what was loaded
@@ -90,11 +90,11 @@ TEST_F(ReaderTest, HeaderBytes) {
   for (const HeaderCase& c : cases) {
     SCOPED_TRACE(c.name);
     SetUp();
-    ProjectSpec spec;
-    spec.width_byte = c.width_byte;
-    spec.mode_byte = c.mode_byte;
-    spec.fonts_byte = 3;
-    EXPECT_EQ(Rejection(BuildProject(spec)), c.rejection);
+    ProjectContent content;
+    content.width_byte = c.width_byte;
+    content.mode_byte = c.mode_byte;
+    content.fonts_byte = 3;
+    EXPECT_EQ(Rejection(BuildProject(content)), c.rejection);
     EXPECT_EQ(ws_->LineWidth, c.width);
     EXPECT_EQ(ws_->CharacterMode, c.mode);
     EXPECT_EQ(Flag(), c.flag);
@@ -104,13 +104,13 @@ TEST_F(ReaderTest, HeaderBytes) {
 TEST_F(ReaderTest, RejectedHeaderLeavesAClearedScreenAndBitmap) {
   ws_->ScreenPages[0].fill(0xFF);
   ws_->Bitmap.fill(0xFF);
-  ProjectSpec spec;
-  spec.width_byte = 0x24;
-  spec.fonts_byte = 0x85;
-  spec.chars_per_font = 20;
-  spec.line_fonts.fill(2);
-  spec.colours.fill(9);
-  EXPECT_EQ(Rejection(BuildProject(spec)), "Unsupported line width 36");
+  ProjectContent content;
+  content.width_byte = 0x24;
+  content.fonts_byte = 0x85;
+  content.chars_per_font = 20;
+  content.line_fonts.fill(2);
+  content.colours.fill(9);
+  EXPECT_EQ(Rejection(BuildProject(content)), "Unsupported line width 36");
   EXPECT_TRUE(AllEqual(ws_->ScreenPages[0], 0));
   EXPECT_TRUE(AllEqual(ws_->Bitmap, 0));
   EXPECT_EQ(ws_->CurrentFont, 5);
@@ -140,19 +140,19 @@ TEST_F(ReaderTest, FontCountComesFromTheLowSevenBitsOfTheThirdByte) {
   for (uint8_t fonts_byte : {uint8_t{0x7F}, uint8_t{0x80}, uint8_t{0x04}}) {
     SCOPED_TRACE(static_cast<int>(fonts_byte));
     SetUp();
-    ProjectSpec spec;
-    spec.mode_byte = kRawMode;
-    spec.fonts_byte = fonts_byte;
-    int fonts = spec.FontCount();
-    spec.fonts.assign(static_cast<size_t>(fonts) * 1024, 0);
-    for (size_t i = 0; i < spec.fonts.size(); ++i) spec.fonts[i] = static_cast<uint8_t>(i % 251 + 1);
-    for (int i = 0; i < 30; ++i) spec.line_fonts[i] = static_cast<uint8_t>(i % 3);
-    spec.chars_per_font = 33;
-    Load(BuildProject(spec));
-    EXPECT_TRUE(std::equal(spec.fonts.begin(), spec.fonts.end(), ws_->FontBank.begin()));
+    ProjectContent content;
+    content.mode_byte = kRawMode;
+    content.fonts_byte = fonts_byte;
+    int fonts = content.FontCount();
+    content.fonts.assign(static_cast<size_t>(fonts) * 1024, 0);
+    for (size_t i = 0; i < content.fonts.size(); ++i) content.fonts[i] = static_cast<uint8_t>(i % 251 + 1);
+    for (int i = 0; i < 30; ++i) content.line_fonts[i] = static_cast<uint8_t>(i % 3);
+    content.chars_per_font = 33;
+    Load(BuildProject(content));
+    EXPECT_TRUE(std::equal(content.fonts.begin(), content.fonts.end(), ws_->FontBank.begin()));
     EXPECT_TRUE(std::all_of(ws_->FontBank.begin() + fonts * 1024, ws_->FontBank.end(),
                             [](uint8_t v) { return v == 0; }));
-    EXPECT_TRUE(std::equal(spec.line_fonts.begin(), spec.line_fonts.end(),
+    EXPECT_TRUE(std::equal(content.line_fonts.begin(), content.line_fonts.end(),
                            ws_->LineFontTable.begin()));
     EXPECT_EQ(ws_->CharsPerFontLimit, 33);
   }
@@ -193,23 +193,23 @@ TEST(DecideConversionModeTest, PicksFromTheLineFontsAndTheLayout) {
 }
 
 TEST_F(ReaderTest, ModeIsDecidedBeforeTheInverseBitIsSplitOff) {
-  ProjectSpec spec;
-  spec.mode_byte = 0x01;
-  spec.fonts_byte = 9;
-  for (int i = 0; i < 30; ++i) spec.line_fonts[i] = static_cast<uint8_t>(i & 1);
-  spec.line_fonts[0] = 0x80;
-  Load(BuildProject(spec));
+  ProjectContent content;
+  content.mode_byte = 0x01;
+  content.fonts_byte = 9;
+  for (int i = 0; i < 30; ++i) content.line_fonts[i] = static_cast<uint8_t>(i & 1);
+  content.line_fonts[0] = 0x80;
+  Load(BuildProject(content));
   EXPECT_EQ(Flag(), 1);
   EXPECT_EQ(ws_->LineInverseFlags[0], 255);
 }
 
 TEST_F(ReaderTest, LineFontBitSevenBecomesTheLineInverseFlag) {
-  ProjectSpec spec;
-  spec.mode_byte = kRawMode;
-  spec.fonts_byte = 5;
-  spec.line_fonts[7] = 0x85;
-  spec.line_fonts[8] = 0x05;
-  Load(BuildProject(spec));
+  ProjectContent content;
+  content.mode_byte = kRawMode;
+  content.fonts_byte = 5;
+  content.line_fonts[7] = 0x85;
+  content.line_fonts[8] = 0x05;
+  Load(BuildProject(content));
   EXPECT_EQ(ws_->LineFontTable[7], 5);
   EXPECT_EQ(ws_->LineFontTable[8], 5);
   for (int i = 0; i < 30; ++i) EXPECT_EQ(ws_->LineInverseFlags[i], i == 7 ? 255 : 0) << i;
@@ -233,11 +233,11 @@ TEST_F(ReaderTest, SkipTableIsTakenOnlyWhenEveryValueIsValid) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetUp();
-    ProjectSpec spec;
-    spec.mode_byte = kRawMode;
-    spec.filler = 2;  // a valid value everywhere else: only block 13 counts
-    spec.skip_table = c.values;
-    Load(BuildProject(spec));
+    ProjectContent content;
+    content.mode_byte = kRawMode;
+    content.filler = 2;  // a valid value everywhere else: only block 13 counts
+    content.skip_table = c.values;
+    Load(BuildProject(content));
     for (int i = 0; i < 30; ++i) {
       uint8_t want = !c.taken || c.values[i] == 255 ? 0 : c.values[i];
       EXPECT_EQ(ws_->LineSkipTable[i], want) << i;
@@ -255,29 +255,29 @@ TEST_F(ReaderTest, CharsPerFontLimitIsCappedAndDefaultsTo127) {
                         Case{50, true, 127}}) {
     SCOPED_TRACE(static_cast<int>(c.stored));
     SetUp();
-    ProjectSpec spec;
-    spec.mode_byte = kRawMode;
-    spec.chars_per_font = c.stored;
-    Bytes bytes = BuildProject(spec);
-    if (c.cut_before) bytes.resize(spec.GetLayout().CharsPerFont());
+    ProjectContent content;
+    content.mode_byte = kRawMode;
+    content.chars_per_font = c.stored;
+    Bytes bytes = BuildProject(content);
+    if (c.cut_before) bytes.resize(content.GetLayout().CharsPerFont());
     Load(bytes);
     EXPECT_EQ(ws_->CharsPerFontLimit, c.limit);
   }
 }
 
 TEST_F(ReaderTest, FileEndingAfterTheLineFontsLoadsWhatItHolds) {
-  ProjectSpec spec;
-  spec.mode_byte = kRawMode;
-  spec.fonts_byte = 1;
-  spec.SetCell(0, 0, 5);
-  spec.SetCell(29, 39, 0x41);
-  spec.SetGlyph(1, 5, {1, 2, 3, 4, 5, 6, 7, 8});
-  spec.line_fonts[0] = 1;
-  spec.line_fonts[29] = 1;
-  spec.colours.fill(7);
-  spec.chars_per_font = 10;
-  Bytes bytes = BuildProject(spec);
-  bytes.resize(spec.GetLayout().Tail());
+  ProjectContent content;
+  content.mode_byte = kRawMode;
+  content.fonts_byte = 1;
+  content.SetCell(0, 0, 5);
+  content.SetCell(29, 39, 0x41);
+  content.SetGlyph(1, 5, {1, 2, 3, 4, 5, 6, 7, 8});
+  content.line_fonts[0] = 1;
+  content.line_fonts[29] = 1;
+  content.colours.fill(7);
+  content.chars_per_font = 10;
+  Bytes bytes = BuildProject(content);
+  bytes.resize(content.GetLayout().Tail());
   Load(bytes);
   EXPECT_EQ(ws_->ScreenPages[0][0], 5);
   EXPECT_EQ(ws_->ScreenPages[0][29 * 48 + 39], 0x41);
@@ -293,12 +293,12 @@ TEST_F(ReaderTest, FileEndingAfterTheLineFontsLoadsWhatItHolds) {
 }
 
 TEST_F(ReaderTest, FileEndingInsideTheScreenKeepsTheDeliveredPart) {
-  ProjectSpec spec;
-  spec.mode_byte = kRawMode;
+  ProjectContent content;
+  content.mode_byte = kRawMode;
   for (int line = 0; line < 30; ++line) {
-    for (int x = 0; x < 40; ++x) spec.SetCell(line, x, static_cast<uint8_t>(line + 1));
+    for (int x = 0; x < 40; ++x) content.SetCell(line, x, static_cast<uint8_t>(line + 1));
   }
-  Bytes bytes = BuildProject(spec);
+  Bytes bytes = BuildProject(content);
   bytes.resize(3 + 10 * 40 + 15);  // lines 0 to 9 and 15 cells of line 10
   Load(bytes);
   EXPECT_EQ(ws_->ScreenPages[0][9 * 48 + 39], 10);
@@ -310,11 +310,11 @@ TEST_F(ReaderTest, FileEndingInsideTheScreenKeepsTheDeliveredPart) {
 }
 
 TEST_F(ReaderTest, NarrowScreenLeavesTheRestOfEachRowZero) {
-  ProjectSpec spec;
-  spec.width_byte = 32;
-  spec.mode_byte = kRawMode;
-  spec.screen.assign(30 * 32, 0x2A);
-  Load(BuildProject(spec));
+  ProjectContent content;
+  content.width_byte = 32;
+  content.mode_byte = kRawMode;
+  content.screen.assign(30 * 32, 0x2A);
+  Load(BuildProject(content));
   for (int page = 0; page < 2; ++page) {
     for (int row = 0; row < 30; ++row) {
       for (int x = 0; x < 48; ++x) {
@@ -382,13 +382,13 @@ TEST(ReaderRunTest, RefusedInputsEndTheRunBeforeAnySideFile) {
     const char* fail_open;
     const char* report;
   };
-  ProjectSpec bad_width;
+  ProjectContent bad_width;
   bad_width.width_byte = 36;
   const Case cases[] = {
       {"rejected width", BuildProject(bad_width), nullptr,
        "Exception EProjectError in module qdpext at "},
       {"empty file", {}, nullptr, "Exception EProjectError in module qdpext at "},
-      {"unreadable", BuildProject(ProjectSpec{}), "File access denied",
+      {"unreadable", BuildProject(ProjectContent{}), "File access denied",
        "Exception EInOutError in module qdpext at "},
   };
   const char* reasons[] = {"\r\nUnsupported line width 36.\r\n\r\n",

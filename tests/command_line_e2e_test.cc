@@ -26,7 +26,7 @@ void ExpectUsage(const ProgramResult& r) {
 
 TEST(CommandLineE2ETest, RefusedCommandLinesPrintUsageAndWriteNothing) {
   ScratchDir dir;
-  WriteFileBytes(dir.File("pic.qdp"), BuildProject(ProjectSpec{}));
+  WriteFileBytes(dir.File("pic.qdp"), BuildProject(ProjectContent{}));
   std::filesystem::create_directory(dir.File("folder"));
   const std::vector<std::vector<std::string>> refused = {
       {},
@@ -50,7 +50,7 @@ TEST(CommandLineE2ETest, RefusedCommandLinesPrintUsageAndWriteNothing) {
 
 TEST(CommandLineE2ETest, AcceptedCommandLinesGetPastTheUsageText) {
   ScratchDir dir;
-  WriteFileBytes(dir.File("pic.qdp"), BuildProject(ProjectSpec{}));
+  WriteFileBytes(dir.File("pic.qdp"), BuildProject(ProjectContent{}));
   const std::vector<std::vector<std::string>> accepted = {
       {"-m", "pic.qdp"},
       {"pic.qdp", "/S"},

@@ -14,19 +14,19 @@ namespace qdp::testing {
 // Extension (".mic", ...) to file contents.
 using SideFiles = std::map<std::string, Bytes>;
 
-// What `options` (a string of letters from "smfc") write for `spec`,
+// What `options` (a string of letters from "smfc") write for `content`,
 // whose header must ask for no rebuild. Only the files that are written
 // are in the result.
-SideFiles ExpectedSideFiles(const ProjectSpec& spec, const std::string& options);
+SideFiles ExpectedSideFiles(const ProjectContent& content, const std::string& options);
 
-// The rendered bitmap of `spec`: 240 rows of its width.
-Bytes ExpectedBitmap(const ProjectSpec& spec);
+// The rendered bitmap of `content`: 240 rows of its width.
+Bytes ExpectedBitmap(const ProjectContent& content);
 
 // The side files of `base` (a path without extension) that exist.
 SideFiles ReadSideFiles(const std::string& base);
 
 // Glyph byte of a font as the project stores it (0 beyond the stored fonts).
-uint8_t GlyphByte(const ProjectSpec& spec, int font, int character, int row);
+uint8_t GlyphByte(const ProjectContent& content, int font, int character, int row);
 
 }  // namespace qdp::testing
 

@@ -18,31 +18,31 @@ constexpr uint8_t kNoRebuild = 0x08;
 // distinct glyphs, codes with bit 7 here and there, lines in fonts 0, 3
 // and 5 (font 5 only on a line that is not in use), mixed skip values and
 // colour tables that are non-zero in the entries the file leaves out.
-ProjectSpec RichProject(uint8_t width = 40) {
-  ProjectSpec spec;
-  spec.width_byte = width;
-  spec.mode_byte = kNoRebuild | 1;
-  spec.fonts_byte = 5;
+ProjectContent RichProject(uint8_t width = 40) {
+  ProjectContent content;
+  content.width_byte = width;
+  content.mode_byte = kNoRebuild | 1;
+  content.fonts_byte = 5;
   for (int f = 0; f < 6; ++f) {
     for (int c = 0; c < 128; ++c) {
       std::array<uint8_t, 8> rows;
       for (int k = 0; k < 8; ++k) rows[k] = static_cast<uint8_t>(f * 37 + c * 5 + k * 11);
-      spec.SetGlyph(f, c, rows);
+      content.SetGlyph(f, c, rows);
     }
   }
   for (int line = 0; line < 30; ++line) {
-    for (int x = 0; x < spec.Width(); ++x) {
-      spec.SetCell(line, x, static_cast<uint8_t>((line * 7 + x) % 128 | (x % 5 == 0 ? 0x80 : 0)));
+    for (int x = 0; x < content.Width(); ++x) {
+      content.SetCell(line, x, static_cast<uint8_t>((line * 7 + x) % 128 | (x % 5 == 0 ? 0x80 : 0)));
     }
-    spec.line_fonts[line] = line % 3 == 0 ? 3 : 0;
-    spec.skip_table[line] = std::array<uint8_t, 4>{1, 2, 4, 1}[line % 4];
+    content.line_fonts[line] = line % 3 == 0 ? 3 : 0;
+    content.skip_table[line] = std::array<uint8_t, 4>{1, 2, 4, 1}[line % 4];
   }
-  spec.line_fonts[4] = 0x83;  // font 3 with the line's inverse flag
-  spec.line_fonts[10] = 5;
-  spec.skip_table[10] = 255;
-  spec.skip_table[17] = 255;
-  for (size_t i = 0; i < spec.colours.size(); ++i) spec.colours[i] = static_cast<uint8_t>(i * 7 + 1);
-  return spec;
+  content.line_fonts[4] = 0x83;  // font 3 with the line's inverse flag
+  content.line_fonts[10] = 5;
+  content.skip_table[10] = 255;
+  content.skip_table[17] = 255;
+  for (size_t i = 0; i < content.colours.size(); ++i) content.colours[i] = static_cast<uint8_t>(i * 7 + 1);
+  return content;
 }
 
 std::vector<std::string> Names(const std::string& stem, const SideFiles& files) {
@@ -72,15 +72,15 @@ void ExpectRun(const Bytes& project, const std::vector<std::string>& args, const
 }
 
 TEST(ExportE2ETest, EveryOptionCombinationWritesExactlyTheSelectedFiles) {
-  const ProjectSpec spec = RichProject();
-  const Bytes project = BuildProject(spec);
+  const ProjectContent content = RichProject();
+  const Bytes project = BuildProject(content);
   for (const char* options : {"s", "f", "m", "sf", "sm", "fm", "sfm", "sc", "fc", "mc", "sfc", "smc",
                               "fmc", "smfc"}) {
     SCOPED_TRACE(options);
-    ExpectRun(project, {"pic.qdp", std::string("-") + options}, ExpectedSideFiles(spec, options));
+    ExpectRun(project, {"pic.qdp", std::string("-") + options}, ExpectedSideFiles(content, options));
   }
   // The sizes a reader of the files relies on, for this width-40 project.
-  SideFiles all = ExpectedSideFiles(spec, "smfc");
+  SideFiles all = ExpectedSideFiles(content, "smfc");
   EXPECT_EQ(all[".mic"].size(), 9600u);
   EXPECT_EQ(all[".fnt"].size(), 3072u);  // fonts 0, 3 and 5
   EXPECT_EQ(all[".scr"].size(), 1200u);
@@ -91,11 +91,11 @@ TEST(ExportE2ETest, EveryOptionCombinationWritesExactlyTheSelectedFiles) {
 TEST(ExportE2ETest, EveryWidthGivesItsRecordSizes) {
   for (uint8_t width : {32, 40, 48}) {
     SCOPED_TRACE(width);
-    ProjectSpec spec = RichProject(width);
-    SideFiles expected = ExpectedSideFiles(spec, "smfc");
+    ProjectContent content = RichProject(width);
+    SideFiles expected = ExpectedSideFiles(content, "smfc");
     EXPECT_EQ(expected[".mic"].size(), 240u * width);
     EXPECT_EQ(expected[".scr"].size(), 30u * width);
-    ExpectRun(BuildProject(spec), {"-smfc", "pic.qdp"}, expected);
+    ExpectRun(BuildProject(content), {"-smfc", "pic.qdp"}, expected);
   }
 }
 
@@ -122,66 +122,66 @@ TEST(ExportE2ETest, FontFileHoldsTheUsedFontsBelowThirty) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ProjectSpec spec = RichProject();
-    spec.line_fonts = c.line_fonts;
-    spec.skip_table.fill(1);
-    if (c.skipped_line >= 0) spec.skip_table[c.skipped_line] = 255;
-    SideFiles expected = ExpectedSideFiles(spec, "f");
+    ProjectContent content = RichProject();
+    content.line_fonts = c.line_fonts;
+    content.skip_table.fill(1);
+    if (c.skipped_line >= 0) content.skip_table[c.skipped_line] = 255;
+    SideFiles expected = ExpectedSideFiles(content, "f");
     EXPECT_EQ(expected[".fnt"].size(), c.fnt_size);
     EXPECT_EQ(expected.count(".tab"), c.tab ? 1u : 0u);
-    ExpectRun(BuildProject(spec), {"-f", "pic.qdp"}, expected);
+    ExpectRun(BuildProject(content), {"-f", "pic.qdp"}, expected);
   }
 }
 
 TEST(ExportE2ETest, AnInvalidSkipBlockFillsTheScreenFileAndEmptiesTheLineTable) {
-  ProjectSpec spec = RichProject();
-  spec.skip_table.fill(1);
-  spec.skip_table[12] = 3;
-  SideFiles expected = ExpectedSideFiles(spec, "sf");
+  ProjectContent content = RichProject();
+  content.skip_table.fill(1);
+  content.skip_table[12] = 3;
+  SideFiles expected = ExpectedSideFiles(content, "sf");
   EXPECT_EQ(expected[".scr"], Bytes(1200, 127));
   EXPECT_EQ(expected[".tab"], Bytes());
-  ExpectRun(BuildProject(spec), {"-sf", "pic.qdp"}, expected);
+  ExpectRun(BuildProject(content), {"-sf", "pic.qdp"}, expected);
 }
 
 TEST(ExportE2ETest, LongerExistingSideFilesAreTruncated) {
-  const ProjectSpec spec = RichProject();
+  const ProjectContent content = RichProject();
   std::vector<std::pair<std::string, Bytes>> existing;
   for (const char* name : {"pic.mic", "pic.fnt", "pic.scr", "pic.tab", "pic.col"}) {
     existing.emplace_back(name, Bytes(40000, 0xAB));
   }
-  ExpectRun(BuildProject(spec), {"-smfc", "pic.qdp"}, ExpectedSideFiles(spec, "smfc"), existing);
+  ExpectRun(BuildProject(content), {"-smfc", "pic.qdp"}, ExpectedSideFiles(content, "smfc"), existing);
 }
 
 TEST(ExportE2ETest, AnExistingLineTableStaysWhenEveryLineUsesFontZero) {
-  ProjectSpec spec = RichProject();
-  spec.line_fonts.fill(0);
-  SideFiles expected = ExpectedSideFiles(spec, "f");
+  ProjectContent content = RichProject();
+  content.line_fonts.fill(0);
+  SideFiles expected = ExpectedSideFiles(content, "f");
   expected[".tab"] = Bytes{1, 2, 3};
-  ExpectRun(BuildProject(spec), {"-f", "pic.qdp"}, expected, {{"pic.tab", Bytes{1, 2, 3}}});
+  ExpectRun(BuildProject(content), {"-f", "pic.qdp"}, expected, {{"pic.tab", Bytes{1, 2, 3}}});
 }
 
 // A screen whose cell (line, column) shows glyph (line * width + column)
 // mod 128 of font 0, each glyph distinct.
-ProjectSpec GlyphGrid(uint8_t width, uint8_t conversion) {
-  ProjectSpec spec;
-  spec.width_byte = width;
-  spec.mode_byte = conversion | 1;
+ProjectContent GlyphGrid(uint8_t width, uint8_t conversion) {
+  ProjectContent content;
+  content.width_byte = width;
+  content.mode_byte = conversion | 1;
   for (int c = 0; c < 128; ++c) {
     std::array<uint8_t, 8> rows;
     for (int k = 0; k < 8; ++k) rows[k] = static_cast<uint8_t>(c * 2 + 1 + (k == 3 ? 128 : 0) + k);
-    spec.SetGlyph(0, c, rows);
+    content.SetGlyph(0, c, rows);
   }
   for (int line = 0; line < 30; ++line) {
-    for (int x = 0; x < width; ++x) spec.SetCell(line, x, static_cast<uint8_t>((line * width + x) % 128));
+    for (int x = 0; x < width; ++x) content.SetCell(line, x, static_cast<uint8_t>((line * width + x) % 128));
   }
-  return spec;
+  return content;
 }
 
 TEST(ExportE2ETest, OneCharacterPerCellFillsFontsThreeLinesAtATime) {
   // Width 32: a font takes three lines (96 cells); the fourth line starts
   // in it, finds it full after 31 cells and starts over in the next font.
-  ProjectSpec spec = GlyphGrid(32, 0x80);
-  const Bytes mic = ExpectedBitmap(spec);
+  ProjectContent content = GlyphGrid(32, 0x80);
+  const Bytes mic = ExpectedBitmap(content);
   auto cell = [&](int line, int x, int k) { return mic[static_cast<size_t>((line * 8 + k) * 32 + x)]; };
   SideFiles expected;
   expected[".mic"] = mic;
@@ -203,24 +203,24 @@ TEST(ExportE2ETest, OneCharacterPerCellFillsFontsThreeLinesAtATime) {
     for (int x = 0; x < 32; ++x) expected[".scr"].push_back(static_cast<uint8_t>((line % 3) * 32 + x));
     expected[".tab"].push_back(static_cast<uint8_t>(line / 3));
   }
-  ExpectRun(BuildProject(spec), {"-smf", "pic.qdp"}, expected);
+  ExpectRun(BuildProject(content), {"-smf", "pic.qdp"}, expected);
 }
 
 TEST(ExportE2ETest, BlockConversionSharesRepeatedBlocksOnTwoFonts) {
   // Blank blocks alternate with one drawn block, blank first: the blank one
   // is block 0 (codes 0 and 1), the drawn one block 1 (codes 2 and 3).
-  ProjectSpec spec;
-  spec.mode_byte = 0x10 | 1;
+  ProjectContent content;
+  content.mode_byte = 0x10 | 1;
   const std::array<std::array<uint8_t, 8>, 4> quarter = {{{1, 2, 3, 4, 5, 6, 7, 8},
                                                           {9, 10, 11, 12, 13, 14, 15, 16},
                                                           {17, 18, 19, 20, 21, 22, 23, 24},
                                                           {25, 26, 27, 28, 29, 30, 31, 32}}};
-  for (int q = 0; q < 4; ++q) spec.SetGlyph(0, q + 1, quarter[q]);
+  for (int q = 0; q < 4; ++q) content.SetGlyph(0, q + 1, quarter[q]);
   SideFiles expected;
   for (int line = 0; line < 30; ++line) {
     for (int x = 0; x < 40; ++x) {
       bool drawn = (line / 2 + x / 2) % 2 == 1;
-      if (drawn) spec.SetCell(line, x, static_cast<uint8_t>(1 + (line % 2) * 2 + x % 2));
+      if (drawn) content.SetCell(line, x, static_cast<uint8_t>(1 + (line % 2) * 2 + x % 2));
       expected[".scr"].push_back(static_cast<uint8_t>((drawn ? 2 : 0) + x % 2));
     }
     expected[".tab"].push_back(static_cast<uint8_t>(line % 2));
@@ -231,7 +231,7 @@ TEST(ExportE2ETest, BlockConversionSharesRepeatedBlocksOnTwoFonts) {
   std::copy(quarter[1].begin(), quarter[1].end(), fnt.begin() + 24);         // font 0, char 3
   std::copy(quarter[2].begin(), quarter[2].end(), fnt.begin() + 1024 + 16);  // font 1, char 2
   std::copy(quarter[3].begin(), quarter[3].end(), fnt.begin() + 1024 + 24);  // font 1, char 3
-  ExpectRun(BuildProject(spec), {"-sf", "pic.qdp"}, expected);
+  ExpectRun(BuildProject(content), {"-sf", "pic.qdp"}, expected);
 }
 
 TEST(ExportE2ETest, AFailedConversionWritesNoFileAndEndsWithStatus3) {
@@ -247,13 +247,13 @@ TEST(ExportE2ETest, AFailedConversionWritesNoFileAndEndsWithStatus3) {
 TEST(ExportE2ETest, ACompressedProjectGivesTheSameFilesAsItsPlainTwin) {
   // Shared characters with inverse matching: more glyphs than one font
   // takes, some cells inverse, so that the rebuild has work to do.
-  ProjectSpec spec = GlyphGrid(48, 0x40);
+  ProjectContent content = GlyphGrid(48, 0x40);
   for (int line = 0; line < 30; ++line) {
     for (int x = 0; x < 48; ++x) {
-      spec.SetCell(line, x, static_cast<uint8_t>(((line * 48 + x) % 128) | (x % 7 == 0 ? 0x80 : 0)));
+      content.SetCell(line, x, static_cast<uint8_t>(((line * 48 + x) % 128) | (x % 7 == 0 ? 0x80 : 0)));
     }
   }
-  const Bytes plain = BuildProject(spec);
+  const Bytes plain = BuildProject(content);
   ScratchDir dir;
   ScratchDir temp;
   WriteFileBytes(dir.File("plain.qdp"), plain);
@@ -264,7 +264,7 @@ TEST(ExportE2ETest, ACompressedProjectGivesTheSameFilesAsItsPlainTwin) {
   }
   SideFiles from_plain = ReadSideFiles(dir.File("plain"));
   EXPECT_EQ(from_plain.size(), 5u);
-  EXPECT_EQ(from_plain[".mic"], ExpectedBitmap(spec));
+  EXPECT_EQ(from_plain[".mic"], ExpectedBitmap(content));
   EXPECT_TRUE(ReadSideFiles(dir.File("packed")) == from_plain);
 }
 

@@ -22,30 +22,30 @@ constexpr int kRuns = 32;
 // modes and widths; every eighth has a broken checksum and must fail.
 Bytes MakeContainer(int index) {
   std::mt19937 rng(static_cast<unsigned>(index) + 1);
-  ProjectSpec spec;
+  ProjectContent content;
   const uint8_t modes[] = {0x81, 0x41, 0x11, 0x09};
   const uint8_t widths[] = {32, 40, 48};
-  spec.mode_byte = modes[index % 4];
-  spec.width_byte = widths[index % 3];
-  spec.fonts_byte = static_cast<uint8_t>(index % 5);
-  const bool blocks = (spec.mode_byte & 0x10) != 0;
+  content.mode_byte = modes[index % 4];
+  content.width_byte = widths[index % 3];
+  content.fonts_byte = static_cast<uint8_t>(index % 5);
+  const bool blocks = (content.mode_byte & 0x10) != 0;
   // Two glyphs keep the 16 x 16 conversion within its block budget.
   std::uniform_int_distribution<int> code(0, blocks ? 1 : 100);
   std::uniform_int_distribution<int> byte(0, 255);
-  for (int font = 0; font < spec.FontCount(); ++font) {
+  for (int font = 0; font < content.FontCount(); ++font) {
     for (int c = 0; c < 128; ++c) {
       std::array<uint8_t, 8> rows;
       for (auto& row : rows) row = static_cast<uint8_t>(byte(rng));
-      spec.SetGlyph(font, c, rows);
+      content.SetGlyph(font, c, rows);
     }
   }
   for (int line = 0; line < 30; ++line) {
-    for (int x = 0; x < spec.Width(); ++x) spec.SetCell(line, x, static_cast<uint8_t>(code(rng)));
-    spec.line_fonts[static_cast<size_t>(line)] =
-        blocks ? static_cast<uint8_t>(line & 1) : static_cast<uint8_t>(line % spec.FontCount());
+    for (int x = 0; x < content.Width(); ++x) content.SetCell(line, x, static_cast<uint8_t>(code(rng)));
+    content.line_fonts[static_cast<size_t>(line)] =
+        blocks ? static_cast<uint8_t>(line & 1) : static_cast<uint8_t>(line % content.FontCount());
   }
-  for (auto& entry : spec.colours) entry = static_cast<uint8_t>(byte(rng));
-  Bytes container = Compress(BuildProject(spec));
+  for (auto& entry : content.colours) entry = static_cast<uint8_t>(byte(rng));
+  Bytes container = Compress(BuildProject(content));
   if (index % 8 == 7) container[container.size() - 1] ^= 0x01;
   return container;
 }

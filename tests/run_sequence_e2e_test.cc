@@ -15,15 +15,15 @@ namespace {
 
 // A valid project that keeps its fonts and screen as stored, with a line
 // in font 1 so that the line table is written too.
-ProjectSpec SimpleProject() {
-  ProjectSpec spec;
-  spec.mode_byte = 0x08 | 1;
-  spec.fonts_byte = 1;
-  spec.SetGlyph(1, 3, {1, 2, 3, 4, 5, 6, 7, 8});
-  spec.SetCell(5, 5, 3);
-  spec.line_fonts[5] = 1;
-  spec.colours.fill(9);
-  return spec;
+ProjectContent SimpleProject() {
+  ProjectContent content;
+  content.mode_byte = 0x08 | 1;
+  content.fonts_byte = 1;
+  content.SetGlyph(1, 3, {1, 2, 3, 4, 5, 6, 7, 8});
+  content.SetCell(5, 5, 3);
+  content.line_fonts[5] = 1;
+  content.colours.fill(9);
+  return content;
 }
 
 void ExpectReport(const ProgramResult& r, const std::string& kind, const std::string& reason) {
@@ -145,10 +145,10 @@ TEST(RunSequenceE2ETest, ARunNeverWritesASideFileOverItsInput) {
 TEST(RunSequenceE2ETest, AnInputNamedLikeAnUnwrittenLineTableIsNoClash) {
   // Every line in font 0: no line table is written, so "pic.tab" as the
   // input is in nobody's way.
-  ProjectSpec spec = SimpleProject();
-  spec.line_fonts.fill(0);
+  ProjectContent content = SimpleProject();
+  content.line_fonts.fill(0);
   ScratchDir dir;
-  const Bytes project = BuildProject(spec);
+  const Bytes project = BuildProject(content);
   WriteFileBytes(dir.File("pic.tab"), project);
   ProgramResult r = RunProgram({"-f", "pic.tab"}, dir.Path());
   EXPECT_EQ(r.exit_status, 0) << r.err;
@@ -157,9 +157,9 @@ TEST(RunSequenceE2ETest, AnInputNamedLikeAnUnwrittenLineTableIsNoClash) {
 }
 
 TEST(RunSequenceE2ETest, ARejectedProjectLeavesExistingSideFilesUntouched) {
-  ProjectSpec bad_width = SimpleProject();
+  ProjectContent bad_width = SimpleProject();
   bad_width.width_byte = 36;
-  ProjectSpec bad_mode = SimpleProject();
+  ProjectContent bad_mode = SimpleProject();
   bad_mode.mode_byte = 3;
   for (const Bytes& project : {BuildProject(bad_width), BuildProject(bad_mode), Bytes{}}) {
     ScratchDir dir;

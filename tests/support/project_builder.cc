@@ -11,38 +11,38 @@
 
 namespace qdp::testing {
 
-ProjectSpec::ProjectSpec() { skip_table.fill(1); }
+ProjectContent::ProjectContent() { skip_table.fill(1); }
 
-void ProjectSpec::SetCell(int line, int column, uint8_t code) {
+void ProjectContent::SetCell(int line, int column, uint8_t code) {
   size_t width = static_cast<size_t>(Width());
   if (screen.size() < 30 * width) screen.resize(30 * width, 0);
   screen[static_cast<size_t>(line) * width + static_cast<size_t>(column)] = code;
 }
 
-void ProjectSpec::SetGlyph(int font, int character, const std::array<uint8_t, 8>& rows) {
+void ProjectContent::SetGlyph(int font, int character, const std::array<uint8_t, 8>& rows) {
   size_t at = static_cast<size_t>(font) * 1024 + static_cast<size_t>(character) * 8;
   if (fonts.size() < at + 8) fonts.resize(std::max(at + 8, static_cast<size_t>(FontCount()) * 1024), 0);
   std::copy(rows.begin(), rows.end(), fonts.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
-Bytes BuildProject(const ProjectSpec& spec, size_t surplus) {
-  Layout layout = spec.GetLayout();
-  Bytes out(layout.FullLength() + surplus, spec.filler);
-  out[0] = spec.width_byte;
-  out[1] = spec.mode_byte;
-  out[2] = spec.fonts_byte;
+Bytes BuildProject(const ProjectContent& content, size_t surplus) {
+  Layout layout = content.GetLayout();
+  Bytes out(layout.FullLength() + surplus, content.filler);
+  out[0] = content.width_byte;
+  out[1] = content.mode_byte;
+  out[2] = content.fonts_byte;
   auto put = [&out](size_t at, const uint8_t* data, size_t size, size_t limit) {
     size = std::min(size, limit);
     std::copy(data, data + size, out.begin() + static_cast<std::ptrdiff_t>(at));
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(at + size),
               out.begin() + static_cast<std::ptrdiff_t>(at + limit), 0);
   };
-  put(layout.Screen(), spec.screen.data(), spec.screen.size(), 30 * static_cast<size_t>(layout.width));
-  put(layout.Fonts(), spec.fonts.data(), spec.fonts.size(), 1024 * static_cast<size_t>(layout.fonts));
-  put(layout.LineFonts(), spec.line_fonts.data(), 30, 30);
-  put(layout.Tail(), spec.colours.data(), spec.colours.size(), spec.colours.size());
-  put(layout.SkipTable(), spec.skip_table.data(), 30, 30);
-  out[layout.CharsPerFont()] = spec.chars_per_font;
+  put(layout.Screen(), content.screen.data(), content.screen.size(), 30 * static_cast<size_t>(layout.width));
+  put(layout.Fonts(), content.fonts.data(), content.fonts.size(), 1024 * static_cast<size_t>(layout.fonts));
+  put(layout.LineFonts(), content.line_fonts.data(), 30, 30);
+  put(layout.Tail(), content.colours.data(), content.colours.size(), content.colours.size());
+  put(layout.SkipTable(), content.skip_table.data(), 30, 30);
+  out[layout.CharsPerFont()] = content.chars_per_font;
   return out;
 }
 

@@ -31,7 +31,7 @@ struct Layout {
 
 // Everything a plain project holds that the program reads. Header bytes are
 // raw, so tests can set the flag bits and out-of-range values.
-struct ProjectSpec {
+struct ProjectContent {
   uint8_t width_byte = 40;  // header byte 0: width, bit 7 ignored
   uint8_t mode_byte = 1;    // header byte 1: character mode and conversion bits
   uint8_t fonts_byte = 0;   // header byte 2: fonts - 1, bit 7 ignored
@@ -45,7 +45,7 @@ struct ProjectSpec {
   uint8_t chars_per_font = 127;          // block 16
   uint8_t filler = 0;                    // value of every block the program skips
 
-  ProjectSpec();  // a valid project: width 40, mode 1, one font, every line in use
+  ProjectContent();  // a valid project: width 40, mode 1, one font, every line in use
   int Width() const { return width_byte & 0x7F; }
   int FontCount() const { return (fonts_byte & 0x7F) + 1; }
   Layout GetLayout() const { return Layout{Width(), FontCount()}; }
@@ -56,7 +56,7 @@ struct ProjectSpec {
 };
 
 // The project's bytes in the full layout, then `surplus` extra bytes.
-Bytes BuildProject(const ProjectSpec& spec, size_t surplus = 0);
+Bytes BuildProject(const ProjectContent& content, size_t surplus = 0);
 
 // "QDPZLIB" followed by one zlib stream of `plain`.
 Bytes Compress(const Bytes& plain, int level = 6);
