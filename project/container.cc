@@ -93,21 +93,23 @@ void InflateFile(FileSystem& fs, const std::string& source, const std::string& d
   // Only the bytes a project can occupy are kept; the rest of the output
   // lands in a small discard buffer, so a stream that decodes to gigabytes
   // needs no more memory than one that decodes to a project.
-  std::vector<uint8_t> kept(kLongestProjectBytes);
+  // Not zero-filled: only the decoded prefix is ever read or written.
+  auto kept = std::make_unique_for_overwrite<uint8_t[]>(kLongestProjectBytes);
   size_t kept_size = 0;
-  std::vector<uint8_t> discard(kDiscardChunk);
-  std::vector<uint8_t> chunk(kSourceChunk);
+  std::unique_ptr<uint8_t[]> discard;  // made only for a stream longer than a project
+  auto chunk = std::make_unique_for_overwrite<uint8_t[]>(kSourceChunk);
 
   for (;;) {
     if (zs.avail_in == 0) {
-      size_t got = in->Read(chunk.data(), chunk.size());
+      size_t got = in->Read(chunk.get(), kSourceChunk);
       if (got == 0) break;  // the stream stops early: keep what it gave
-      zs.next_in = chunk.data();
+      zs.next_in = chunk.get();
       zs.avail_in = static_cast<uInt>(got);
     }
-    bool keeping = kept_size < kept.size();
-    zs.next_out = keeping ? kept.data() + kept_size : discard.data();
-    zs.avail_out = static_cast<uInt>(keeping ? kept.size() - kept_size : discard.size());
+    bool keeping = kept_size < kLongestProjectBytes;
+    if (!keeping && !discard) discard = std::make_unique_for_overwrite<uint8_t[]>(kDiscardChunk);
+    zs.next_out = keeping ? kept.get() + kept_size : discard.get();
+    zs.avail_out = static_cast<uInt>(keeping ? kLongestProjectBytes - kept_size : kDiscardChunk);
     uInt room = zs.avail_out;
     int rc = inflate(&zs, Z_NO_FLUSH);
     if (keeping) kept_size += room - zs.avail_out;
@@ -121,7 +123,7 @@ void InflateFile(FileSystem& fs, const std::string& source, const std::string& d
   in->Close();
 
   std::unique_ptr<File> out = fs.CreateForWriting(destination);
-  if (kept_size > 0) out->Write(kept.data(), kept_size);
+  if (kept_size > 0) out->Write(kept.get(), kept_size);
   out->Close();
 }
 
