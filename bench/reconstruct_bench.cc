@@ -16,15 +16,13 @@ namespace {
 
 constexpr int kWidth = 48;
 
-std::unique_ptr<Workspace> Blank(bool mode1, bool mode2, bool mode3) {
+std::unique_ptr<Workspace> Blank(ConversionKind kind) {
   auto ws = std::make_unique<Workspace>();
   BuildTables(*ws);
   ws->LineWidth = kWidth;
   ws->CharacterMode = 1;
   ws->CharsPerFontLimit = 127;
-  ws->ModeFlag1 = mode1;
-  ws->ModeFlag2 = mode2;
-  ws->ModeFlag3 = mode3;
+  ws->Conversion = {kind, ConversionSource::kHeaderBits};
   return ws;
 }
 
@@ -37,12 +35,12 @@ void PutCell(Workspace& ws, int line, int x, uint64_t pattern) {
 void Convert(benchmark::State& state, Workspace& ws) {
   for (auto _ : state) {
     ReconstructCharset(ws);
-    benchmark::DoNotOptimize(ws.CurrentFont);
+    benchmark::DoNotOptimize(ws.HighestFontInUse);
   }
 }
 
 void BM_OneCharPerCell(benchmark::State& state) {
-  auto ws = Blank(true, false, false);
+  auto ws = Blank(ConversionKind::kCharPerCell);
   std::mt19937_64 rng(1);
   for (int line = 0; line < kScreenLines; ++line) {
     for (int x = 0; x < kWidth; ++x) PutCell(*ws, line, x, rng());
@@ -56,11 +54,11 @@ BENCHMARK(BM_OneCharPerCell);
 // begun every third line. The other twenty lines repeat one of the last
 // five fresh ones and are mostly found whole in earlier fonts.
 void BM_SharedCharsWithLineReuse(benchmark::State& state) {
-  auto ws = Blank(false, true, false);
+  auto ws = Blank(ConversionKind::kSharedChars);
   std::mt19937_64 rng(2);
   for (int line = 0; line < kScreenLines; ++line) {
     int source = line < 10 ? line : 5 + static_cast<int>(rng() % 5);
-    if (line < 10 && line % 3 == 0) ws->LineInverseFlags[line] = 255;
+    if (line < 10 && line % 3 == 0) ws->LineInverseFlags[line] = true;
     for (int x = 0; x < kWidth; ++x) {
       uint64_t pattern = rng();
       std::array<uint8_t, 8> rows;
@@ -80,7 +78,7 @@ void BM_SharedCharsWithLineReuse(benchmark::State& state) {
     uint8_t highest = *std::max_element(ws->LineFontTable.begin(), ws->LineFontTable.begin() + line);
     reused += ws->LineFontTable[line] < highest;
   }
-  state.counters["fonts"] = ws->CurrentFont + 1;
+  state.counters["fonts"] = ws->HighestFontInUse + 1;
   state.counters["reused_lines"] = reused;
 }
 BENCHMARK(BM_SharedCharsWithLineReuse);
@@ -88,19 +86,19 @@ BENCHMARK(BM_SharedCharsWithLineReuse);
 // Every cell different: many fonts, and every line looked for in all the
 // fonts before it.
 void BM_SharedCharsAllDistinct(benchmark::State& state) {
-  auto ws = Blank(false, true, false);
+  auto ws = Blank(ConversionKind::kSharedChars);
   std::mt19937_64 rng(3);
   for (int line = 0; line < kScreenLines; ++line) {
     for (int x = 0; x < kWidth; ++x) PutCell(*ws, line, x, rng());
   }
   Convert(state, *ws);
-  state.counters["fonts"] = ws->CurrentFont + 1;
+  state.counters["fonts"] = ws->HighestFontInUse + 1;
 }
 BENCHMARK(BM_SharedCharsAllDistinct);
 
 // The most distinct 16 x 16 blocks two fonts can hold.
 void BM_Blocks63(benchmark::State& state) {
-  auto ws = Blank(false, false, true);
+  auto ws = Blank(ConversionKind::kBlocks16);
   std::mt19937_64 rng(4);
   std::array<std::array<uint8_t, 32>, kMaxBlocks> blocks;
   for (auto& block : blocks) {

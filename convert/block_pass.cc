@@ -88,7 +88,6 @@ void RunBlockPass(Workspace& ws) {
     }
   }
   for (int line = 0; line < kScreenLines; ++line) ws.LineFontTable[line] = static_cast<uint8_t>(line & 1);
-  ws.CurrentFont = 1;
 }
 
 }  // namespace qdp

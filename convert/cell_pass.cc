@@ -10,17 +10,16 @@
 namespace qdp {
 namespace {
 
-constexpr uint8_t kSharingMode = 1;
-
-bool Sharing(const Workspace& ws) { return ws.Reconstruct.ConversionMode == kSharingMode; }
+bool Sharing(const Workspace& ws) { return ws.Conversion.Kind == ConversionKind::kSharedChars; }
 
 // Moves on to a fresh font. A line that no number of fonts can hold would
 // otherwise go on taking font numbers forever, past the end of the bank.
 void BeginNewFont(Workspace& ws) {
-  if (ws.CurrentFont >= kFontCount - 1) throw ConversionFailed();
-  if (Sharing(ws)) LeaveCurrentFont(ws);
-  ++ws.CurrentFont;
-  ws.Reconstruct.FontFill = 0;
+  ReconstructScratch& s = ws.Reconstruct;
+  if (s.FillingFont >= kFontCount - 1) throw ConversionFailed();
+  if (Sharing(ws)) LeaveFillingFont(ws);
+  ++s.FillingFont;
+  s.FontFill = 0;
 }
 
 void GatherLine(Workspace& ws, int line) {
@@ -42,7 +41,7 @@ bool ReuseEarlierFont(Workspace& ws, int line) {
   GatherLine(ws, line);
   ReconstructScratch& s = ws.Reconstruct;
   FontMask candidates{};
-  for (int f = 0; f < ws.CurrentFont; ++f) candidates[f >> 6] |= uint64_t{1} << (f & 63);
+  for (int f = 0; f < s.FillingFont; ++f) candidates[f >> 6] |= uint64_t{1} << (f & 63);
   for (int x = 0; x < LineCells(ws); ++x) {
     FontMask holding = FontsHolding(ws, s.LinePatterns[x], s.LineHashes[x]);
     candidates[0] &= holding[0];
@@ -63,27 +62,27 @@ bool ReuseEarlierFont(Workspace& ws, int line) {
 
 }  // namespace
 
-int FindOrAppendChar(Workspace& ws, int line, int column) {
+FoundChar FindOrAppendChar(Workspace& ws, int line, int column) {
   ReconstructScratch& s = ws.Reconstruct;
   uint64_t pattern = s.LinePatterns[column];
   uint32_t hash = s.LineHashes[column];
   int ch = -1;
   bool inverse = false;
   if (Sharing(ws) && s.FontFill > 0) {
-    ch = FindInCurrentFont(ws, pattern, hash);
+    ch = FindInFillingFont(ws, pattern, hash);
     if (ch < 0 && ws.CharacterMode != 2) {
-      ch = FindInCurrentFont(ws, ~pattern, PatternHash(~pattern));
+      ch = FindInFillingFont(ws, ~pattern, PatternHash(~pattern));
       inverse = ch >= 0;
     }
   }
   if (ch < 0) {
     ch = s.FontFill;
-    StoreChar(ws, ws.CurrentFont, ch, pattern);
-    if (Sharing(ws)) AddToCurrentFont(ws, ch, pattern, hash);
+    StoreChar(ws, s.FillingFont, ch, pattern);
+    if (Sharing(ws)) AddToFillingFont(ws, ch, pattern, hash);
     ++s.FontFill;
   }
-  s.InverseBit = inverse ? 0x80 : ws.ScreenPages[1][ws.RowOffsetTable[line] + column] & 0x80;
-  return ch;
+  uint8_t inverse_bit = inverse ? 0x80 : ws.ScreenPages[1][ws.RowOffsetTable[line] + column] & 0x80;
+  return {static_cast<uint8_t>(ch), inverse_bit};
 }
 
 void RunCellPass(Workspace& ws) {
@@ -92,7 +91,7 @@ void RunCellPass(Workspace& ws) {
   // A font holds 128 characters whatever the project asks for.
   const int limit = std::min<int>(ws.CharsPerFontLimit, kCharsPerFont);
   s.CellCount = static_cast<uint32_t>(kScreenLines * width);
-  ws.CurrentFont = 0;
+  s.FillingFont = 0;
   s.FontFill = 0;
   s.CachedLine = -1;
   if (Sharing(ws)) ResetFontIndexes(ws);
@@ -102,7 +101,7 @@ void RunCellPass(Workspace& ws) {
     int line = static_cast<int>(i / width);
     int x = static_cast<int>(i % width);
     if (x == 0) {
-      if (Sharing(ws) && ws.CurrentFont > 0) {
+      if (Sharing(ws) && s.FillingFont > 0) {
         while (i < s.CellCount && ReuseEarlierFont(ws, line)) {
           i += width;
           ++line;
@@ -119,9 +118,9 @@ void RunCellPass(Workspace& ws) {
       i = static_cast<uint32_t>(line * width);
       continue;
     }
-    int ch = FindOrAppendChar(ws, line, x);
-    ws.ScreenPages[0][ws.RowOffsetTable[line] + x] = static_cast<uint8_t>(ch | s.InverseBit);
-    ws.LineFontTable[line] = ws.CurrentFont;
+    FoundChar found = FindOrAppendChar(ws, line, x);
+    ws.ScreenPages[0][ws.RowOffsetTable[line] + x] = found.Number | found.InverseBit;
+    ws.LineFontTable[line] = s.FillingFont;
     ++i;
   }
 }

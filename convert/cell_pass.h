@@ -11,14 +11,19 @@
 
 namespace qdp {
 
-// Codes the whole bitmap in the ConversionMode held in the scratch (0 or
-// 1). Expects the fonts, page 0 and the line table cleared. Throws
+// Codes the whole bitmap, sharing characters when ws.Conversion asks for
+// shared characters and giving every cell its own otherwise. Expects the fonts, page 0 and the line table cleared. Throws
 // ConversionFailed when a line would need a font past the last one.
 void RunCellPass(Workspace& ws);
 
-// The character of CurrentFont for cell (line, column), which must be the
-// line last gathered: found in the font or appended to it. Sets InverseBit.
-int FindOrAppendChar(Workspace& ws, int line, int column);
+struct FoundChar {
+  uint8_t Number;      // the character in the font being filled
+  uint8_t InverseBit;  // 0x80 when the cell shows it inverse, else 0
+};
+
+// The character of the font being filled for cell (line, column), which
+// must be the line last gathered: found in the font or appended to it.
+FoundChar FindOrAppendChar(Workspace& ws, int line, int column);
 
 }  // namespace qdp
 

@@ -27,7 +27,8 @@ uint32_t Sum(const uint8_t* bytes, int count) { return ~static_cast<uint32_t>(cr
 
 struct Literal {
   Workspace& ws;
-  int mode = 255;
+  ConversionKind kind = ConversionKind::kNone;
+  int font = 0;  // the font being filled
 
   std::array<uint8_t, 8> Cell(int line, int x) const {
     std::array<uint8_t, 8> rows;
@@ -42,20 +43,20 @@ struct Literal {
   static uint32_t Sum8(const std::array<uint8_t, 8>& rows) { return Sum(rows.data(), 8); }
 
   void NewFont() {
-    if (ws.CurrentFont == 127) throw ConversionFailed();
-    ++ws.CurrentFont;
+    if (font == 127) throw ConversionFailed();
+    ++font;
   }
 
   void CellPass() {
     const int w = ws.LineWidth;
     const int cells = 30 * w;
     int fill = 0;
-    ws.CurrentFont = 0;
+    font = 0;
     int i = 0;
     while (i < cells) {
       int line = i / w, x = i % w;
-      if (mode == 1 && x == 0 && ws.CurrentFont > 0) {
-        for (int f = 0; f < ws.CurrentFont && i < cells; ++f) {
+      if (kind == ConversionKind::kSharedChars && x == 0 && font > 0) {
+        for (int f = 0; f < font && i < cells; ++f) {
           line = i / w;
           std::array<uint32_t, 128> slot_sums;
           for (int n = 0; n < 128; ++n) slot_sums[n] = Sum8(Char(f, n));
@@ -96,13 +97,13 @@ struct Literal {
       uint32_t s = Sum8(cell);
       int n = -1;
       bool inverse = false;
-      if (mode == 1 && fill > 0) {
+      if (kind == ConversionKind::kSharedChars && fill > 0) {
         for (int c = 0; c < fill && n < 0; ++c) {
-          if (Sum8(Char(ws.CurrentFont, c)) == s && Char(ws.CurrentFont, c) == cell) n = c;
+          if (Sum8(Char(font, c)) == s && Char(font, c) == cell) n = c;
         }
         if (n < 0 && ws.CharacterMode != 2) {
           for (int c = 0; c < fill && n < 0; ++c) {
-            if (Sum8(Char(ws.CurrentFont, c, 0xFF)) == s && Char(ws.CurrentFont, c, 0xFF) == cell) {
+            if (Sum8(Char(font, c, 0xFF)) == s && Char(font, c, 0xFF) == cell) {
               n = c;
               inverse = true;
             }
@@ -111,11 +112,11 @@ struct Literal {
       }
       if (n < 0) {
         n = fill++;
-        std::copy(cell.begin(), cell.end(), ws.FontBank.begin() + ws.CurrentFont * 1024 + n * 8);
+        std::copy(cell.begin(), cell.end(), ws.FontBank.begin() + font * 1024 + n * 8);
       }
       uint8_t bit = inverse ? 0x80 : ws.ScreenPages[1][line * 48 + x] & 0x80;
       ws.ScreenPages[0][line * 48 + x] = static_cast<uint8_t>(n | bit);
-      ws.LineFontTable[line] = ws.CurrentFont;
+      ws.LineFontTable[line] = font;
       ++i;
     }
   }
@@ -161,15 +162,15 @@ struct Literal {
   }
 
   void Run() {
-    mode = ws.ModeFlag1 ? 0 : ws.ModeFlag2 ? 1 : ws.ModeFlag3 ? 3 : 255;
-    if (mode != 255) {
+    kind = ws.Conversion.Kind;
+    if (kind != ConversionKind::kNone) {
       ws.FontBank.fill(0);
       ws.ScreenPages[0].fill(0);
       ws.LineFontTable.fill(0);
     }
-    if (mode == 0 || mode == 1) CellPass();
-    if (mode == 3) BlockPass();
-    ws.CurrentFont = *std::max_element(ws.LineFontTable.begin(), ws.LineFontTable.end());
+    if (kind == ConversionKind::kCharPerCell || kind == ConversionKind::kSharedChars) CellPass();
+    if (kind == ConversionKind::kBlocks16) BlockPass();
+    ws.HighestFontInUse = *std::max_element(ws.LineFontTable.begin(), ws.LineFontTable.end());
   }
 };
 
@@ -255,25 +256,25 @@ struct PictureMaker {
     }
   }
 
-  std::unique_ptr<Workspace> Make(int mode) {
+  std::unique_ptr<Workspace> Make(ConversionKind kind) {
     static constexpr int kWidths[] = {32, 40, 48};
     static constexpr int kCharacterModes[] = {1, 2, 4};
     static constexpr int kLimits[] = {0, 1, 3, 6, 10, 20, 32, 47, 48, 64, 100, 127, 127, 127};
     int width = kWidths[Below(3)];
     auto ws = MakeWorkspace(width, kCharacterModes[Below(3)]);
-    testing::SetMode(*ws, mode);
+    testing::SetMode(*ws, kind);
     ws->CharsPerFontLimit = static_cast<uint8_t>(kLimits[Below(std::size(kLimits))]);
     int flag_percent = Below(3) * 8;
-    for (auto& flag : ws->LineInverseFlags) flag = Chance(flag_percent) ? 255 : 0;
+    for (auto& flag : ws->LineInverseFlags) flag = Chance(flag_percent);
     for (int line = 0; line < 30; ++line) {
       for (int x = 0; x < ws->LineWidth; ++x) ws->ScreenPages[1][line * 48 + x] = Chance(20) ? 0x80 | Below(128) : Below(128);
     }
     // What a loaded project leaves behind, which modes that rebuild must
-    // wipe and mode 255 must keep.
+    // wipe and no conversion must keep.
     for (int n = 0; n < 4096; ++n) ws->FontBank[Below(kFontBankBytes)] = static_cast<uint8_t>(rng());
     ws->ScreenPages[0] = ws->ScreenPages[1];
     for (auto& font : ws->LineFontTable) font = static_cast<uint8_t>(Below(6));
-    if (mode == 3) {
+    if (kind == ConversionKind::kBlocks16) {
       FillBlocks(*ws);
     } else {
       FillCells(*ws);
@@ -284,19 +285,24 @@ struct PictureMaker {
 
 TEST(EquivalenceTest, MatchesTheLiteralConversionOnRandomPictures) {
   const struct {
-    int mode;
+    ConversionKind kind;
+    const char* name;
+    int seed;
     int pictures;
-  } runs[] = {{1, 500}, {0, 120}, {3, 200}, {255, 20}};
+  } runs[] = {{ConversionKind::kSharedChars, "shared", 1001, 500},
+              {ConversionKind::kCharPerCell, "per cell", 1000, 120},
+              {ConversionKind::kBlocks16, "blocks", 1003, 200},
+              {ConversionKind::kNone, "none", 1255, 20}};
   for (const auto& run : runs) {
-    PictureMaker maker(1000 + run.mode);
+    PictureMaker maker(run.seed);
     int failures = 0;
     int reused_lines = 0;  // lines coded with a font below one already used
     for (int n = 0; n < run.pictures; ++n) {
-      auto fast = maker.Make(run.mode);
+      auto fast = maker.Make(run.kind);
       auto literal = std::make_unique<Workspace>(*fast);
       bool fast_failed = Fails([&] { ReconstructCharset(*fast); });
       bool literal_failed = Fails([&] { Literal{*literal}.Run(); });
-      std::string where = "mode " + std::to_string(run.mode) + " picture " + std::to_string(n) +
+      std::string where = std::string(run.name) + " picture " + std::to_string(n) +
                           " width " + std::to_string(fast->LineWidth) + " limit " +
                           std::to_string(fast->CharsPerFontLimit);
       ASSERT_EQ(fast_failed, literal_failed) << where;
@@ -304,7 +310,7 @@ TEST(EquivalenceTest, MatchesTheLiteralConversionOnRandomPictures) {
         ++failures;
         continue;
       }
-      ASSERT_EQ(fast->CurrentFont, literal->CurrentFont) << where;
+      ASSERT_EQ(fast->HighestFontInUse, literal->HighestFontInUse) << where;
       ASSERT_EQ(fast->LineFontTable, literal->LineFontTable) << where;
       ASSERT_EQ(fast->ScreenPages[0], literal->ScreenPages[0]) << where;
       ASSERT_TRUE(fast->FontBank == literal->FontBank) << where;
@@ -313,13 +319,13 @@ TEST(EquivalenceTest, MatchesTheLiteralConversionOnRandomPictures) {
         reused_lines += fast->LineFontTable[line] < *std::max_element(fast->LineFontTable.begin(), before);
       }
     }
-    if (run.mode == 1) {
+    if (run.kind == ConversionKind::kSharedChars) {
       EXPECT_GT(reused_lines, run.pictures);
     }
     // Both outcomes must have been exercised where they can occur.
-    if (run.mode != 255) {
-      EXPECT_GT(failures, 0) << run.mode;
-      EXPECT_LT(failures, run.pictures) << run.mode;
+    if (run.kind != ConversionKind::kNone) {
+      EXPECT_GT(failures, 0) << run.name;
+      EXPECT_LT(failures, run.pictures) << run.name;
     }
   }
 }

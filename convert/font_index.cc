@@ -32,11 +32,11 @@ void ResetFontIndexes(Workspace& ws) {
   s.FontFillOf.fill(0);
 }
 
-int FindInCurrentFont(const Workspace& ws, uint64_t pattern, uint32_t hash) {
-  return Probe(ws, ws.Reconstruct.CharIndex, ws.CurrentFont, pattern, hash);
+int FindInFillingFont(const Workspace& ws, uint64_t pattern, uint32_t hash) {
+  return Probe(ws, ws.Reconstruct.CharIndex, ws.Reconstruct.FillingFont, pattern, hash);
 }
 
-void AddToCurrentFont(Workspace& ws, int ch, uint64_t /*pattern*/, uint32_t hash) {
+void AddToFillingFont(Workspace& ws, int ch, uint64_t /*pattern*/, uint32_t hash) {
   ReconstructScratch& s = ws.Reconstruct;
   uint32_t slot = hash & kCharMask;
   while (s.CharIndex[slot] != 0) slot = (slot + 1) & kCharMask;
@@ -44,9 +44,9 @@ void AddToCurrentFont(Workspace& ws, int ch, uint64_t /*pattern*/, uint32_t hash
   s.CharHashes[ch] = hash;
 }
 
-void LeaveCurrentFont(Workspace& ws) {
+void LeaveFillingFont(Workspace& ws) {
   ReconstructScratch& s = ws.Reconstruct;
-  int font = ws.CurrentFont;
+  int font = s.FillingFont;
   int fill = s.FontFill;
   s.FontIndex[font] = s.CharIndex;
   s.FontFillOf[font] = static_cast<uint8_t>(fill);

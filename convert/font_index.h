@@ -15,17 +15,18 @@ namespace qdp {
 // Empties every index before a conversion starts.
 void ResetFontIndexes(Workspace& ws);
 
-// The lowest character among the first FontFill ones of CurrentFont that
-// holds `pattern`, or -1.
-int FindInCurrentFont(const Workspace& ws, uint64_t pattern, uint32_t hash);
+// The lowest character among the first FontFill ones of the font being
+// filled that holds `pattern`, or -1.
+int FindInFillingFont(const Workspace& ws, uint64_t pattern, uint32_t hash);
 
-// Records that character `ch` of CurrentFont now holds `pattern`, which no
-// lower character of that font holds.
-void AddToCurrentFont(Workspace& ws, int ch, uint64_t pattern, uint32_t hash);
+// Records that character `ch` of the font being filled now holds
+// `pattern`, which no lower character of that font holds.
+void AddToFillingFont(Workspace& ws, int ch, uint64_t pattern, uint32_t hash);
 
-// CurrentFont is being left with FontFill characters: it will never change
-// again, so its index is kept for line reuse and the current index emptied.
-void LeaveCurrentFont(Workspace& ws);
+// The font being filled is left with FontFill characters: it will never
+// change again, so its index is kept for line reuse and the current index
+// emptied.
+void LeaveFillingFont(Workspace& ws);
 
 // The fonts already left that hold `pattern` in any of their 128 slots
 // (filled or not, so a blank pattern is in every font with a free slot).

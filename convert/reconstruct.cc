@@ -14,24 +14,21 @@ void ClearCharsetTargets(Workspace& ws) {
 }
 
 void ReconstructCharset(Workspace& ws) {
-  uint8_t& mode = ws.Reconstruct.ConversionMode;
-  mode = 255;
-  if (ws.ModeFlag1) {
-    mode = 0;
-  } else if (ws.ModeFlag2) {
-    mode = 1;
-  } else if (ws.ModeFlag3) {
-    mode = 3;
-  }
-  if (mode == 0 || mode == 1) {
-    ClearCharsetTargets(ws);
-    RunCellPass(ws);
-  } else if (mode == 3) {
-    ClearCharsetTargets(ws);
-    RunBlockPass(ws);
+  switch (ws.Conversion.Kind) {
+    case ConversionKind::kNone:
+      break;
+    case ConversionKind::kCharPerCell:
+    case ConversionKind::kSharedChars:  // the cell pass tells these two apart
+      ClearCharsetTargets(ws);
+      RunCellPass(ws);
+      break;
+    case ConversionKind::kBlocks16:
+      ClearCharsetTargets(ws);
+      RunBlockPass(ws);
+      break;
   }
   // The exporters take the fonts up to the highest one a line uses.
-  ws.CurrentFont = *std::max_element(ws.LineFontTable.begin(), ws.LineFontTable.end());
+  ws.HighestFontInUse = *std::max_element(ws.LineFontTable.begin(), ws.LineFontTable.end());
 }
 
 }  // namespace qdp

@@ -25,9 +25,9 @@ void PutLine(Workspace& ws, int line, std::initializer_list<uint64_t> patterns) 
   for (int x = 0; x < ws.LineWidth; ++x) PutCell(ws, line, x, cycle[x % cycle.size()]);
 }
 
-std::unique_ptr<Workspace> Picture(int mode, int width = 32, int character_mode = 1) {
+std::unique_ptr<Workspace> Picture(ConversionKind kind, int width = 32, int character_mode = 1) {
   auto ws = MakeWorkspace(width, character_mode);
-  SetMode(*ws, mode);
+  SetMode(*ws, kind);
   return ws;
 }
 
@@ -35,13 +35,13 @@ const uint64_t kA = NumberedPattern(1), kB = NumberedPattern(2), kC = NumberedPa
                kD = NumberedPattern(4);
 
 TEST(ReconstructTest, NoModeKeepsTheLoadedDataAndTakesTheHighestLineFont) {
-  auto ws = Picture(255);
-  ws->CurrentFont = 4;
+  auto ws = Picture(ConversionKind::kNone);
+  ws->HighestFontInUse = 4;
   ws->FontBank[3000] = 9;
   ws->ScreenPages[0][7] = 0x85;
   ws->LineFontTable = {0, 2, 1, 2};
   ReconstructCharset(*ws);
-  EXPECT_EQ(ws->CurrentFont, 2);
+  EXPECT_EQ(ws->HighestFontInUse, 2);
   EXPECT_EQ(ws->FontBank[3000], 9);
   EXPECT_EQ(ws->ScreenPages[0][7], 0x85);
 }
@@ -51,12 +51,12 @@ TEST(ReconstructTest, OneCharacterPerCellFillsFontsUpTo127) {
     int width, lines_per_font, last_font;
   } cases[] = {{32, 3, 9}, {40, 3, 9}, {48, 2, 14}};
   for (const Case& c : cases) {
-    auto ws = Picture(0, c.width);
+    auto ws = Picture(ConversionKind::kCharPerCell, c.width);
     // Identical cells still get characters of their own.
     for (int line = 0; line < 30; ++line) PutLine(*ws, line, {kA});
     ReconstructCharset(*ws);
     const int used = c.lines_per_font * c.width;
-    EXPECT_EQ(ws->CurrentFont, c.last_font);
+    EXPECT_EQ(ws->HighestFontInUse, c.last_font);
     for (int f = 0; f <= c.last_font; ++f) {
       int fill = f < c.last_font ? 127 : used;
       EXPECT_EQ(CharPattern(*ws, f, fill - 1), kA) << c.width << " font " << f;
@@ -73,10 +73,10 @@ TEST(ReconstructTest, OneCharacterPerCellFillsFontsUpTo127) {
 }
 
 TEST(ReconstructTest, SharingKeepsIdenticalLinesInFontZero) {
-  auto ws = Picture(1, 40);
+  auto ws = Picture(ConversionKind::kSharedChars, 40);
   for (int line = 0; line < 30; ++line) PutLine(*ws, line, {kA, kB, kBlank, kC, kA});
   ReconstructCharset(*ws);
-  EXPECT_EQ(ws->CurrentFont, 0);
+  EXPECT_EQ(ws->HighestFontInUse, 0);
   for (int line = 0; line < 30; ++line) EXPECT_EQ(ws->LineFontTable[line], 0);
   EXPECT_EQ(CharPattern(*ws, 0, 3), kC);
   EXPECT_EQ(CharPattern(*ws, 0, 4), kBlank);
@@ -91,7 +91,7 @@ TEST(ReconstructTest, ComplementedCellsShareOnlyWhereInverseIsShown) {
     int new_chars;  // characters font 0 ends with
   } cases[] = {{1, 0x80, 1}, {4, 0x80, 1}, {2, 0x81, 2}};
   for (const Case& c : cases) {
-    auto ws = Picture(1, 32, c.character_mode);
+    auto ws = Picture(ConversionKind::kSharedChars, 32, c.character_mode);
     for (int line = 0; line < 30; ++line) PutLine(*ws, line, {kA});
     PutCell(*ws, 0, 1, ~kA);
     ws->ScreenPages[1][1] = 0x80;
@@ -106,30 +106,30 @@ TEST(ReconstructTest, ComplementedCellsShareOnlyWhereInverseIsShown) {
 }
 
 TEST(ReconstructTest, FlaggedFirstLineLeavesFontZeroEmpty) {
-  auto ws = Picture(1);
+  auto ws = Picture(ConversionKind::kSharedChars);
   for (int line = 0; line < 30; ++line) PutLine(*ws, line, {kA, kB});
-  ws->LineInverseFlags[0] = 255;
+  ws->LineInverseFlags[0] = true;
   ReconstructCharset(*ws);
-  EXPECT_EQ(ws->CurrentFont, 1);
+  EXPECT_EQ(ws->HighestFontInUse, 1);
   for (int n = 0; n < 1024; ++n) ASSERT_EQ(ws->FontBank[n], 0);
   for (int line = 0; line < 30; ++line) EXPECT_EQ(ws->LineFontTable[line], 1);
   EXPECT_TRUE(RedrawsBitmap(*ws));
 }
 
 TEST(ReconstructTest, LinesFoundInAnEarlierFontReuseIt) {
-  auto ws = Picture(1);
+  auto ws = Picture(ConversionKind::kSharedChars);
   // Line 1 begins font 1; lines 2 and up, flagged or not, are found whole
   // in font 0 and begin no font of their own.
   PutLine(*ws, 0, {kA, kB, kC});
   PutLine(*ws, 1, {kD});
-  ws->LineInverseFlags[1] = 255;
+  ws->LineInverseFlags[1] = true;
   for (int line = 2; line < 30; ++line) {
     PutLine(*ws, line, {kC, kA});
-    ws->LineInverseFlags[line] = 255;
+    ws->LineInverseFlags[line] = true;
   }
   ws->ScreenPages[1][5 * 48 + 3] = 0x80;
   ReconstructCharset(*ws);
-  EXPECT_EQ(ws->CurrentFont, 1);
+  EXPECT_EQ(ws->HighestFontInUse, 1);
   EXPECT_EQ(ws->LineFontTable[1], 1);
   for (int line = 2; line < 30; ++line) ASSERT_EQ(ws->LineFontTable[line], 0) << line;
   EXPECT_EQ(Code(*ws, 5, 2), 2);
@@ -145,10 +145,10 @@ TEST(ReconstructTest, BlankCellsTakeTheFirstBlankSlotOfTheReusedFont) {
     uint8_t blank_code;
   } cases[] = {{{kA, kB, kC}, 3}, {{kA, kBlank, kC}, 1}};
   for (const Case& c : cases) {
-    auto ws = Picture(1);
+    auto ws = Picture(ConversionKind::kSharedChars);
     PutLine(*ws, 0, c.first_line);
     PutLine(*ws, 1, {kD});
-    ws->LineInverseFlags[1] = 255;
+    ws->LineInverseFlags[1] = true;
     PutLine(*ws, 2, {kBlank, kC, kA});
     for (int line = 3; line < 30; ++line) PutLine(*ws, line, {kD});
     ReconstructCharset(*ws);
@@ -160,7 +160,7 @@ TEST(ReconstructTest, BlankCellsTakeTheFirstBlankSlotOfTheReusedFont) {
 }
 
 TEST(ReconstructTest, AFullFontStartsTheLineOverInTheNextOne) {
-  auto ws = Picture(1);
+  auto ws = Picture(ConversionKind::kSharedChars);
   ws->CharsPerFontLimit = 40;
   for (int line = 0; line < 30; ++line) {
     for (int x = 0; x < 32; ++x) PutCell(*ws, line, x, NumberedPattern(100 + line * 32 + x));
@@ -172,29 +172,35 @@ TEST(ReconstructTest, AFullFontStartsTheLineOverInTheNextOne) {
   EXPECT_EQ(CharPattern(*ws, 0, 39), NumberedPattern(100 + 32 + 7));
   EXPECT_EQ(CharPattern(*ws, 0, 40), kBlank);
   EXPECT_EQ(Code(*ws, 1, 0), 0);
-  EXPECT_EQ(ws->CurrentFont, 29);
+  EXPECT_EQ(ws->HighestFontInUse, 29);
   EXPECT_TRUE(RedrawsBitmap(*ws));
 }
 
 TEST(ReconstructTest, LinesThatCanNeverFitFailInsteadOfRunningPastTheBank) {
   struct Case {
-    int mode, limit;
-  } cases[] = {{0, 0}, {1, 0}, {0, 10}, {1, 10}, {1, 31}};
+    ConversionKind kind;
+    int limit;
+  } cases[] = {{ConversionKind::kCharPerCell, 0},
+               {ConversionKind::kSharedChars, 0},
+               {ConversionKind::kCharPerCell, 10},
+               {ConversionKind::kSharedChars, 10},
+               {ConversionKind::kSharedChars, 31}};
   for (const Case& c : cases) {
-    auto ws = Picture(c.mode);
+    auto ws = Picture(c.kind);
     ws->CharsPerFontLimit = static_cast<uint8_t>(c.limit);
     for (int line = 0; line < 30; ++line) {
       for (int x = 0; x < 32; ++x) PutCell(*ws, line, x, NumberedPattern(x));
     }
     ws->ScreenPages[1][5] = 0x33;
-    EXPECT_THROW(ReconstructCharset(*ws), ConversionFailed) << c.mode << "/" << c.limit;
-    EXPECT_EQ(ws->CurrentFont, 127);
+    EXPECT_THROW(ReconstructCharset(*ws), ConversionFailed)
+        << static_cast<int>(c.kind) << "/" << c.limit;
+    EXPECT_EQ(ws->Reconstruct.FillingFont, 127);
     EXPECT_EQ(ws->ScreenPages[1][5], 0x33);
   }
 }
 
 TEST(ReconstructTest, PatternsSharingAChecksumStayApart) {
-  auto probe = Picture(1);
+  auto probe = Picture(ConversionKind::kSharedChars);
   auto delta = testing::ChecksumTwinDelta(*probe, 8, 0);
   ASSERT_EQ(delta.size(), 8u);
   uint64_t d;
@@ -206,10 +212,10 @@ TEST(ReconstructTest, PatternsSharingAChecksumStayApart) {
   // Line 0 tests the search of the font being filled, line 2 the reuse of
   // font 0, which holds kA but not its twin.
   for (uint64_t partner : {twin, inverse_twin}) {
-    auto ws = Picture(1);
+    auto ws = Picture(ConversionKind::kSharedChars);
     PutLine(*ws, 0, {kA, partner});
     PutLine(*ws, 1, {kB});
-    ws->LineInverseFlags[1] = 255;
+    ws->LineInverseFlags[1] = true;
     PutLine(*ws, 2, {kA, twin});
     for (int line = 3; line < 30; ++line) PutLine(*ws, line, {kB});
     ReconstructCharset(*ws);
@@ -231,7 +237,7 @@ void PutBlock(Workspace& ws, int r, int b, int block) {
 
 TEST(ReconstructTest, BlocksFitUpToSixtyThree) {
   for (int distinct : {63, 64}) {
-    auto ws = Picture(3, 48, 2);
+    auto ws = Picture(ConversionKind::kBlocks16, 48, 2);
     for (int r = 0; r < 15; ++r) {
       for (int b = 0; b < 24; ++b) PutBlock(*ws, r, b, (r * 24 + b) % distinct);
     }
@@ -241,7 +247,7 @@ TEST(ReconstructTest, BlocksFitUpToSixtyThree) {
       continue;
     }
     ReconstructCharset(*ws);
-    EXPECT_EQ(ws->CurrentFont, 1);
+    EXPECT_EQ(ws->HighestFontInUse, 1);
     for (int line = 0; line < 30; ++line) EXPECT_EQ(ws->LineFontTable[line], line & 1);
     // Block 62 is characters 124 and 125: top halves in font 0, bottom
     // halves (with the marked row) in font 1.
@@ -260,7 +266,7 @@ TEST(ReconstructTest, BlocksFitUpToSixtyThree) {
 }
 
 TEST(ReconstructTest, BlocksSharingAChecksumStayApart) {
-  auto ws = Picture(3);
+  auto ws = Picture(ConversionKind::kBlocks16);
   auto delta = testing::ChecksumTwinDelta(*ws, 32, 12);
   for (int r = 0; r < 15; ++r) {
     for (int b = 0; b < 16; ++b) PutBlock(*ws, r, b, 0);

@@ -25,10 +25,8 @@ inline std::unique_ptr<Workspace> MakeWorkspace(int width, int character_mode = 
   return ws;
 }
 
-inline void SetMode(Workspace& ws, int mode) {
-  ws.ModeFlag1 = mode == 0;
-  ws.ModeFlag2 = mode == 1;
-  ws.ModeFlag3 = mode == 3;
+inline void SetMode(Workspace& ws, ConversionKind kind) {
+  ws.Conversion = {kind, ConversionSource::kHeaderBits};
 }
 
 inline void PutCell(Workspace& ws, int line, int column, uint64_t pattern) {

@@ -79,7 +79,7 @@ void SaveFntScrTab(Workspace& ws, FileSystem& fs, bool fonts, bool screen, bool 
   if (screen) WriteScreen(ws, included, fs, SideFileName(input_name, ".scr"));
   // A picture drawn in font 0 alone needs no line table; an existing one is
   // left as it is.
-  if (table && ws.CurrentFont != 0) {
+  if (table && ws.HighestFontInUse != 0) {
     WriteLineTable(ws, included, fs, SideFileName(input_name, ".tab"));
   }
 }

@@ -56,7 +56,7 @@ TEST(SaveFntScrTabTest, WritesTheUsedFontsAmongTheFirstThirtyInAscendingOrder) {
   ws->LineSkipTable[7] = 0;
   ws->LineFontTable[8] = 30;
   ws->LineFontTable[9] = 127;
-  ws->CurrentFont = 127;
+  ws->HighestFontInUse = 127;
   MemoryFileSystem fs;
   SaveFntScrTab(*ws, fs, true, false, true, "pic.qdp");
 
@@ -75,7 +75,7 @@ TEST(SaveFntScrTabTest, WritesTheUsedFontsAmongTheFirstThirtyInAscendingOrder) {
 TEST(SaveFntScrTabTest, FontsBeyondTheTwentyNinthLeaveAnEmptyFontFile) {
   auto ws = MakeWorkspace(32);
   for (int i = 0; i < kScreenLines; ++i) ws->LineFontTable[i] = static_cast<uint8_t>(30 + i);
-  ws->CurrentFont = 59;
+  ws->HighestFontInUse = 59;
   MemoryFileSystem fs;
   SaveFntScrTab(*ws, fs, true, false, true, "pic.qdp");
   EXPECT_EQ(fs.files["pic.fnt"], Bytes());
@@ -106,7 +106,7 @@ TEST(SaveFntScrTabTest, AnAllZeroSkipTableGivesFillerAndAnEmptyLineTable) {
   auto ws = MakeWorkspace(40);
   ws->LineSkipTable.fill(0);
   ws->LineFontTable[4] = 2;
-  ws->CurrentFont = 2;
+  ws->HighestFontInUse = 2;
   MemoryFileSystem fs;
   SaveFntScrTab(*ws, fs, true, true, true, "pic.qdp");
   EXPECT_EQ(fs.created, (std::vector<std::string>{"pic.fnt", "pic.scr", "pic.tab"}));
@@ -140,7 +140,7 @@ TEST(SaveFntScrTabTest, EachSwitchSelectsOnlyItsFile) {
   for (const Case& c : cases) {
     auto ws = MakeWorkspace(40);
     ws->LineFontTable[1] = 1;
-    ws->CurrentFont = 1;
+    ws->HighestFontInUse = 1;
     MemoryFileSystem fs;
     SaveFntScrTab(*ws, fs, c.fonts, c.screen, c.table, "p");
     EXPECT_EQ(fs.created, c.files) << c.fonts << c.screen << c.table;
@@ -183,7 +183,7 @@ TEST(SaveFntScrTabTest, TheFirstFailureStopsTheExport) {
     SCOPED_TRACE(std::string(c.file) + " step " + std::to_string(c.step));
     auto ws = MakeWorkspace(40);
     ws->LineFontTable[3] = 1;
-    ws->CurrentFont = 1;
+    ws->HighestFontInUse = 1;
     MemoryFileSystem fs;
     auto& failures = c.step == kCreate ? fs.fail_create : c.step == kWrite ? fs.fail_write : fs.fail_close;
     failures[c.file] = "Disk full";

@@ -15,12 +15,12 @@ constexpr size_t kColourEntries = kBitmapLines;
 void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& input_name) {
   const size_t width = ExportedRowBytes(ws);
   // Rows are packed to the picture's width and go out in one write.
-  std::array<uint8_t, Workspace::MicLineCount * kRowStride> records;
-  for (size_t r = 0; r < Workspace::MicLineCount; ++r) {
+  std::array<uint8_t, kBitmapLines * kRowStride> records;
+  for (size_t r = 0; r < kBitmapLines; ++r) {
     std::memcpy(&records[r * width], &ws.Bitmap[r * kRowStride], width);
   }
   std::unique_ptr<File> file = fs.CreateForWriting(SideFileName(input_name, ".mic"));
-  file->Write(records.data(), Workspace::MicLineCount * width);
+  file->Write(records.data(), kBitmapLines * width);
   file->Close();
 }
 

@@ -239,10 +239,9 @@ TEST(ContainerCopyTest, ReadFailureIsAnErrorAndAnEmptyReadEndsTheCopy) {
 void ExpectSameLoad(const Workspace& a, const Workspace& b) {
   EXPECT_EQ(a.LineWidth, b.LineWidth);
   EXPECT_EQ(a.CharacterMode, b.CharacterMode);
-  EXPECT_EQ(a.CurrentFont, b.CurrentFont);
-  EXPECT_EQ(a.ModeFlag1, b.ModeFlag1);
-  EXPECT_EQ(a.ModeFlag2, b.ModeFlag2);
-  EXPECT_EQ(a.ModeFlag3, b.ModeFlag3);
+  EXPECT_EQ(a.LastDeclaredFont, b.LastDeclaredFont);
+  EXPECT_EQ(a.HighestFontInUse, b.HighestFontInUse);
+  EXPECT_EQ(a.Conversion, b.Conversion);
   EXPECT_EQ(a.CharsPerFontLimit, b.CharsPerFontLimit);
   EXPECT_TRUE(a.FontBank == b.FontBank);
   EXPECT_TRUE(a.ScreenPages == b.ScreenPages);

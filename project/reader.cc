@@ -7,6 +7,7 @@
 #include "convert/render.h"
 #include "platform/error.h"
 #include "project/container.h"
+#include "project/conversion_choice.h"
 
 namespace qdp {
 namespace {
@@ -26,28 +27,6 @@ void ReadCounted(File& file, void* data, size_t size, uint64_t& counter) {
 }
 
 }  // namespace
-
-void SetModeFlag(Workspace& ws, int k) {
-  ws.ModeFlag1 = k == 1;
-  ws.ModeFlag2 = k == 2;
-  ws.ModeFlag3 = k == 3;
-}
-
-void DecideConversionMode(Workspace& ws, int fonts) {
-  bool alternating = true;
-  for (int i = 0; i < kScreenLines; ++i) alternating &= ws.LineFontTable[i] == (i & 1);
-  if (alternating) {
-    ws.ModeFlag3 = true;
-    return;
-  }
-  // The layouts whose fonts hold exactly one character per cell.
-  int width = ws.LineWidth;
-  if ((width == 32 && fonts == 8) || (width == 40 && fonts == 10) || (width == 48 && fonts == 15)) {
-    ws.ModeFlag1 = true;
-  } else {
-    ws.ModeFlag2 = true;
-  }
-}
 
 void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   ws.CharsPerFontLimit = kHighestCharsPerFont;
@@ -76,9 +55,9 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   ReadCounted(*file, ws.IoBuffer.data(), 3, counter);
   ws.LineWidth = ws.IoBuffer[0] & 0x7F;
   ws.CharacterMode = ws.IoBuffer[1] & 7;
-  ws.CurrentFont = ws.IoBuffer[2] & 0x7F;
-  const uint8_t mode_bits = ws.IoBuffer[1] & 0xF8;
-  const int fonts = ws.CurrentFont + 1;
+  ws.LastDeclaredFont = ws.IoBuffer[2] & 0x7F;
+  const uint8_t mode_byte = ws.IoBuffer[1];
+  const int fonts = ws.LastDeclaredFont + 1;
 
   // Going on with a header we cannot read would write side files full of
   // zeros over whatever the user had, so the run stops here instead.
@@ -96,23 +75,15 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   }
   ws.ScreenPages[1] = ws.ScreenPages[0];
 
-  SetModeFlag(ws, 0);
   ReadCounted(*file, ws.FontBank.data(), static_cast<size_t>(kFontBytes) * fonts, counter);
   ReadCounted(*file, ws.LineFontTable.data(), ws.LineFontTable.size(), counter);
 
-  if (mode_bits == 0) {
-    DecideConversionMode(ws, fonts);
-  } else {
-    // Each call clears the others first, so the last set bit in this order
-    // wins; 0x08 asks for no conversion at all and 0x20 means nothing here.
-    if (mode_bits & 0x80) SetModeFlag(ws, 1);
-    if (mode_bits & 0x40) SetModeFlag(ws, 2);
-    if (mode_bits & 0x10) SetModeFlag(ws, 3);
-    if (mode_bits & 0x08) SetModeFlag(ws, 4);
-  }
+  // The layout test needs the line table before its new-font bits are
+  // split off.
+  ws.Conversion = ChooseConversion(mode_byte, width, fonts, ws.LineFontTable);
 
   for (int i = 0; i < kScreenLines; ++i) {
-    ws.LineInverseFlags[i] = ws.LineFontTable[i] > 127 ? 255 : 0;
+    ws.LineInverseFlags[i] = ws.LineFontTable[i] > 127;
     ws.LineFontTable[i] &= 0x7F;
   }
 

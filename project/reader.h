@@ -18,15 +18,6 @@ namespace qdp {
 // accepted header that ends early is loaded as far as it goes.
 void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name);
 
-// Picks the conversion for a project whose header names none, from its
-// layout: `fonts` is the number of fonts (1 to 128). Expects the three mode
-// flags clear and LineFontTable still holding the file's raw bytes.
-void DecideConversionMode(Workspace& ws, int fonts);
-
-// Clears the three mode flags, then sets ModeFlag1, 2 or 3 for `k` = 1, 2
-// or 3; any other `k` only clears.
-void SetModeFlag(Workspace& ws, int k);
-
 }  // namespace qdp
 
 #endif  // QDPEXT_PROJECT_READER_H_

@@ -8,6 +8,7 @@
 
 #include "app/run_main.h"
 #include "platform/error.h"
+#include "project/conversion_choice.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/project_builder.h"
 
@@ -52,10 +53,7 @@ class ReaderTest : public ::testing::Test {
     return "";
   }
 
-  int Flag() const {
-    EXPECT_LE(ws_->ModeFlag1 + ws_->ModeFlag2 + ws_->ModeFlag3, 1);
-    return ws_->ModeFlag1 ? 1 : ws_->ModeFlag2 ? 2 : ws_->ModeFlag3 ? 3 : 0;
-  }
+  ConversionKind Kind() const { return ws_->Conversion.Kind; }
 
   testing::MemoryFileSystem fs_;
   std::unique_ptr<Workspace> ws_;
@@ -68,24 +66,24 @@ struct HeaderCase {
   const char* rejection;  // "" when the header is accepted
   int width;
   int mode;
-  int flag;  // 0 for none, else the number of the mode flag set
+  ConversionKind kind;
 };
 
 TEST_F(ReaderTest, HeaderBytes) {
   const HeaderCase cases[] = {
-      {"flag bit of the width is ignored", 0xA8, 0x09, "", 40, 1, 0},
-      {"width 32", 32, 0x09, "", 32, 1, 0},
-      {"width 48", 48, 0x09, "", 48, 1, 0},
-      {"width 36", 0x24, 0x01, "Unsupported line width 36", 36, 1, 0},
-      {"width 0x30 with the flag bit", 0xB0, 0x0A, "", 48, 2, 0},
-      {"mode 3", 40, 0x03, "Unsupported character mode 3", 40, 3, 0},
-      {"mode 0", 40, 0x80, "Unsupported character mode 0", 40, 0, 0},
-      {"mode 4, no conversion", 40, 0x0C, "", 40, 4, 0},
-      {"0x10 wins over 0x80", 40, 0x91, "", 40, 1, 3},
-      {"0x20 alone", 40, 0x21, "", 40, 1, 0},
-      {"0x40 wins over 0x80", 40, 0xC2, "", 40, 2, 2},
-      {"0x80 alone", 40, 0xA1, "", 40, 1, 1},
-      {"0x08 wins over everything", 40, 0xD9, "", 40, 1, 0},
+      {"flag bit of the width is ignored", 0xA8, 0x09, "", 40, 1, ConversionKind::kNone},
+      {"width 32", 32, 0x09, "", 32, 1, ConversionKind::kNone},
+      {"width 48", 48, 0x09, "", 48, 1, ConversionKind::kNone},
+      {"width 36", 0x24, 0x01, "Unsupported line width 36", 36, 1, ConversionKind::kNone},
+      {"width 0x30 with the flag bit", 0xB0, 0x0A, "", 48, 2, ConversionKind::kNone},
+      {"mode 3", 40, 0x03, "Unsupported character mode 3", 40, 3, ConversionKind::kNone},
+      {"mode 0", 40, 0x80, "Unsupported character mode 0", 40, 0, ConversionKind::kNone},
+      {"mode 4, no conversion", 40, 0x0C, "", 40, 4, ConversionKind::kNone},
+      {"0x10 wins over 0x80", 40, 0x91, "", 40, 1, ConversionKind::kBlocks16},
+      {"0x20 alone", 40, 0x21, "", 40, 1, ConversionKind::kNone},
+      {"0x40 wins over 0x80", 40, 0xC2, "", 40, 2, ConversionKind::kSharedChars},
+      {"0x80 alone", 40, 0xA1, "", 40, 1, ConversionKind::kCharPerCell},
+      {"0x08 wins over everything", 40, 0xD9, "", 40, 1, ConversionKind::kNone},
   };
   for (const HeaderCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -97,7 +95,7 @@ TEST_F(ReaderTest, HeaderBytes) {
     EXPECT_EQ(Rejection(BuildProject(content)), c.rejection);
     EXPECT_EQ(ws_->LineWidth, c.width);
     EXPECT_EQ(ws_->CharacterMode, c.mode);
-    EXPECT_EQ(Flag(), c.flag);
+    EXPECT_EQ(Kind(), c.kind);
   }
 }
 
@@ -113,7 +111,7 @@ TEST_F(ReaderTest, RejectedHeaderLeavesAClearedScreenAndBitmap) {
   EXPECT_EQ(Rejection(BuildProject(content)), "Unsupported line width 36");
   EXPECT_TRUE(AllEqual(ws_->ScreenPages[0], 0));
   EXPECT_TRUE(AllEqual(ws_->Bitmap, 0));
-  EXPECT_EQ(ws_->CurrentFont, 5);
+  EXPECT_EQ(ws_->LastDeclaredFont, 5);
   EXPECT_EQ(ws_->CharsPerFontLimit, 127);
   EXPECT_TRUE(AllEqual(ws_->LineFontTable, 0));
   EXPECT_TRUE(AllEqual(ws_->LineSkipTable, 0));
@@ -164,31 +162,29 @@ struct DecideCase {
   int fonts;
   bool alternating;
   uint8_t line0;
-  int flag;
+  ConversionKind kind;
 };
 
-TEST(DecideConversionModeTest, PicksFromTheLineFontsAndTheLayout) {
+TEST(ChooseConversionTest, PicksFromTheLineFontsAndTheLayout) {
   const DecideCase cases[] = {
-      {"alternating fonts, any layout", 40, 10, true, 0, 3},
-      {"alternating fonts, odd layout", 32, 3, true, 0, 3},
-      {"line 0 inverse breaks the pattern", 40, 10, true, 0x80, 1},
-      {"line 0 inverse, 9 fonts", 40, 9, true, 0x80, 2},
-      {"one character per cell at 32", 32, 8, false, 0, 1},
-      {"one character per cell at 40", 40, 10, false, 0, 1},
-      {"one character per cell at 48", 48, 15, false, 0, 1},
-      {"48 with 12 fonts", 48, 12, false, 0, 2},
-      {"32 with 10 fonts", 32, 10, false, 0, 2},
+      {"alternating fonts, any layout", 40, 10, true, 0, ConversionKind::kBlocks16},
+      {"alternating fonts, odd layout", 32, 3, true, 0, ConversionKind::kBlocks16},
+      {"line 0 inverse breaks the pattern", 40, 10, true, 0x80, ConversionKind::kCharPerCell},
+      {"line 0 inverse, 9 fonts", 40, 9, true, 0x80, ConversionKind::kSharedChars},
+      {"one character per cell at 32", 32, 8, false, 0, ConversionKind::kCharPerCell},
+      {"one character per cell at 40", 40, 10, false, 0, ConversionKind::kCharPerCell},
+      {"one character per cell at 48", 48, 15, false, 0, ConversionKind::kCharPerCell},
+      {"48 with 12 fonts", 48, 12, false, 0, ConversionKind::kSharedChars},
+      {"32 with 10 fonts", 32, 10, false, 0, ConversionKind::kSharedChars},
   };
   for (const DecideCase& c : cases) {
     SCOPED_TRACE(c.name);
-    auto ws = std::make_unique<Workspace>();
-    ws->LineWidth = static_cast<uint8_t>(c.width);
-    for (int i = 0; i < 30; ++i) ws->LineFontTable[i] = c.alternating ? (i & 1) : 0;
-    ws->LineFontTable[0] |= c.line0;
-    DecideConversionMode(*ws, c.fonts);
-    EXPECT_EQ(ws->ModeFlag1, c.flag == 1);
-    EXPECT_EQ(ws->ModeFlag2, c.flag == 2);
-    EXPECT_EQ(ws->ModeFlag3, c.flag == 3);
+    std::array<uint8_t, 30> line_fonts;
+    for (int i = 0; i < 30; ++i) line_fonts[i] = c.alternating ? (i & 1) : 0;
+    line_fonts[0] |= c.line0;
+    ConversionChoice choice = ChooseConversion(0x01, c.width, c.fonts, line_fonts);
+    EXPECT_EQ(choice.Kind, c.kind);
+    EXPECT_EQ(choice.Source, ConversionSource::kLayout);
   }
 }
 
@@ -199,8 +195,8 @@ TEST_F(ReaderTest, ModeIsDecidedBeforeTheInverseBitIsSplitOff) {
   for (int i = 0; i < 30; ++i) content.line_fonts[i] = static_cast<uint8_t>(i & 1);
   content.line_fonts[0] = 0x80;
   Load(BuildProject(content));
-  EXPECT_EQ(Flag(), 1);
-  EXPECT_EQ(ws_->LineInverseFlags[0], 255);
+  EXPECT_EQ(Kind(), ConversionKind::kCharPerCell);
+  EXPECT_TRUE(ws_->LineInverseFlags[0]);
 }
 
 TEST_F(ReaderTest, LineFontBitSevenBecomesTheLineInverseFlag) {
@@ -212,7 +208,7 @@ TEST_F(ReaderTest, LineFontBitSevenBecomesTheLineInverseFlag) {
   Load(BuildProject(content));
   EXPECT_EQ(ws_->LineFontTable[7], 5);
   EXPECT_EQ(ws_->LineFontTable[8], 5);
-  for (int i = 0; i < 30; ++i) EXPECT_EQ(ws_->LineInverseFlags[i], i == 7 ? 255 : 0) << i;
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(ws_->LineInverseFlags[i], i == 7) << i;
 }
 
 TEST_F(ReaderTest, SkipTableIsTakenOnlyWhenEveryValueIsValid) {
@@ -289,7 +285,7 @@ TEST_F(ReaderTest, FileEndingAfterTheLineFontsLoadsWhatItHolds) {
   // Still rendered: the glyph of line 0's first cell is in the bitmap.
   EXPECT_EQ(ws_->Bitmap[0], 1);
   EXPECT_EQ(ws_->Bitmap[7 * 48], 8);
-  EXPECT_EQ(ws_->CurrentFont, 1);  // set by the reconstruction's last step
+  EXPECT_EQ(ws_->HighestFontInUse, 1);  // set by the reconstruction's last step
 }
 
 TEST_F(ReaderTest, FileEndingInsideTheScreenKeepsTheDeliveredPart) {

@@ -37,6 +37,29 @@ struct BlockEntry {
   std::array<uint8_t, 32> Bytes;
 };
 
+// How the charset is rebuilt from the rendered bitmap once a project is in.
+enum class ConversionKind : uint8_t {
+  kNone,         // fonts, screen codes and line fonts stay as loaded
+  kCharPerCell,  // every cell gets a character of its own
+  kSharedChars,  // equal and complemented cells share a character, and a line
+                 // may reuse a whole earlier font
+  kBlocks16,     // distinct 16 x 16 blocks over two fonts that alternate by line
+};
+
+// What decided the conversion kind: the project header's conversion bits,
+// or (when the header sets none) the project's layout.
+enum class ConversionSource : uint8_t {
+  kUndecided,  // no project has been accepted
+  kHeaderBits,
+  kLayout,
+};
+
+struct ConversionChoice {
+  ConversionKind Kind = ConversionKind::kNone;
+  ConversionSource Source = ConversionSource::kUndecided;
+  bool operator==(const ConversionChoice&) const = default;
+};
+
 // One bit per font: which fonts hold a given pattern somewhere.
 using FontMask = std::array<uint64_t, 2>;
 
@@ -44,10 +67,9 @@ using FontMask = std::array<uint64_t, 2>;
 // case, so that reconstruction allocates nothing. An 8 x 8 pattern is held
 // as the 64-bit value whose bytes are its rows, top row first in memory.
 struct ReconstructScratch {
-  uint8_t ConversionMode;  // 255, 0, 1 or 3
-  uint8_t FontFill;        // characters in the font being filled
-  uint8_t InverseBit;      // 0 or 128, second result of FindOrAppendChar
-  uint32_t CellCount;      // 30 x LineWidth
+  uint8_t FillingFont;  // the font the cell conversion is filling
+  uint8_t FontFill;     // characters in that font
+  uint32_t CellCount;   // 30 x LineWidth
 
   // Block conversion: the distinct blocks in order of entry. BlockCount
   // goes on counting past the table in the row that fails.
@@ -85,15 +107,15 @@ struct ReconstructScratch {
 };
 
 struct Workspace {
-  // Scalars taken from the header (and changed by reconstruction).
+  // Scalars taken from the header.
   uint8_t LineWidth = 0;
   uint8_t CharacterMode = 0;
-  uint8_t CurrentFont = 0;
-  bool ModeFlag1 = false;
-  bool ModeFlag2 = false;
-  bool ModeFlag3 = false;
+  uint8_t LastDeclaredFont = 0;  // the fonts in the file are 0 to this one
+  ConversionChoice Conversion;
   uint8_t CharsPerFontLimit = 0;
-  static constexpr int16_t MicLineCount = 240;
+  // Set by reconstruction as its last step, whatever the conversion: the
+  // highest font number that a line uses, the last font the exports need.
+  uint8_t HighestFontInUse = 0;
 
   // Picture buffers.
   std::array<uint8_t, kFontBankBytes> FontBank{};
@@ -101,7 +123,9 @@ struct Workspace {
   // inverse rendering.
   std::array<std::array<uint8_t, kScreenPageBytes>, 2> ScreenPages{};
   std::array<uint8_t, kScreenLines> LineFontTable{};
-  std::array<uint8_t, kScreenLines> LineInverseFlags{};
+  // Bit 7 of each line's entry in the file: the line begins a new font
+  // when the charset is rebuilt cell by cell.
+  std::array<bool, kScreenLines> LineInverseFlags{};
   std::array<uint8_t, kScreenLines> LineSkipTable{};
   std::array<uint8_t, kBitmapBytes> Bitmap{};
   std::array<uint8_t, kColourTableCount * kColourTableBytes> ColourTables{};

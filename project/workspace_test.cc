@@ -17,10 +17,12 @@ TEST(WorkspaceTest, StartsZeroedExceptTheBitmapLineCount) {
   auto ws = std::make_unique<Workspace>();
   EXPECT_EQ(ws->LineWidth, 0);
   EXPECT_EQ(ws->CharacterMode, 0);
-  EXPECT_EQ(ws->CurrentFont, 0);
-  EXPECT_FALSE(ws->ModeFlag1 || ws->ModeFlag2 || ws->ModeFlag3);
+  EXPECT_EQ(ws->LastDeclaredFont, 0);
+  EXPECT_EQ(ws->HighestFontInUse, 0);
+  EXPECT_EQ(ws->Conversion, ConversionChoice{});
+  EXPECT_EQ(ws->Conversion.Kind, ConversionKind::kNone);
   EXPECT_EQ(ws->CharsPerFontLimit, 0);
-  EXPECT_EQ(Workspace::MicLineCount, 240);
+  EXPECT_EQ(kBitmapLines, 240);
   EXPECT_TRUE(AllZero(ws->FontBank));
   EXPECT_TRUE(AllZero(ws->ScreenPages[0]));
   EXPECT_TRUE(AllZero(ws->ScreenPages[1]));

@@ -1,0 +1,48 @@
+#include "project/conversion_choice.h"
+
+namespace qdp {
+namespace {
+
+constexpr uint8_t kConversionBitsMask = 0xF8;
+
+struct ConversionBit {
+  uint8_t bit;
+  ConversionKind kind;
+};
+
+// Tested in this order, so the last set bit wins.
+constexpr ConversionBit kConversionBits[] = {
+    {0x80, ConversionKind::kCharPerCell},
+    {0x40, ConversionKind::kSharedChars},
+    {0x10, ConversionKind::kBlocks16},
+    {0x08, ConversionKind::kNone},
+};
+
+ConversionKind KindFromLayout(int width, int fonts,
+                              const std::array<uint8_t, kScreenLines>& raw_line_fonts) {
+  bool alternating = true;
+  for (int i = 0; i < kScreenLines; ++i) alternating &= raw_line_fonts[i] == (i & 1);
+  if (alternating) return ConversionKind::kBlocks16;
+  // The layouts whose fonts hold exactly one character per cell.
+  if ((width == 32 && fonts == 8) || (width == 40 && fonts == 10) || (width == 48 && fonts == 15)) {
+    return ConversionKind::kCharPerCell;
+  }
+  return ConversionKind::kSharedChars;
+}
+
+}  // namespace
+
+ConversionChoice ChooseConversion(uint8_t mode_byte, int width, int fonts,
+                                  const std::array<uint8_t, kScreenLines>& raw_line_fonts) {
+  const uint8_t bits = mode_byte & kConversionBitsMask;
+  if (bits == 0) {
+    return {KindFromLayout(width, fonts, raw_line_fonts), ConversionSource::kLayout};
+  }
+  ConversionKind kind = ConversionKind::kNone;
+  for (const ConversionBit& b : kConversionBits) {
+    if (bits & b.bit) kind = b.kind;
+  }
+  return {kind, ConversionSource::kHeaderBits};
+}
+
+}  // namespace qdp
