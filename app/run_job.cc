@@ -36,7 +36,7 @@ void RunJob(const Options& options, Workspace& ws, FileSystem& fs) {
   // Whether a line table is written is known only once the project is in:
   // a picture drawn in font 0 alone leaves an existing one untouched, so
   // only then can an input named like it be in the way.
-  if (options.OptionSaveFonts && ws.HighestFontInUse != 0) RefuseOverwritingInput({".tab"}, input, fs);
+  if (options.OptionSaveFonts && LineTableDue(ws)) RefuseOverwritingInput({".tab"}, input, fs);
   if (options.OptionSaveBitmap) SaveMicFile(ws, fs, input);
   SaveFntScrTab(ws, fs, options.OptionSaveFonts, options.OptionSaveScreen, options.OptionSaveFonts,
                 input);

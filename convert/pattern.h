@@ -14,10 +14,6 @@ namespace qdp {
 
 inline constexpr int kCellRowsBytes = kCharBytes * kRowStride;  // 384: one character line
 
-// Cells of a line. An accepted project has 32, 40 or 48; the clamp keeps a
-// line inside its row whatever the width says.
-inline int LineCells(const Workspace& ws) { return ws.LineWidth < kRowStride ? ws.LineWidth : kRowStride; }
-
 inline int CharOffset(int font, int ch) { return font * kFontBytes + ch * kCharBytes; }
 
 // Bitmap offset of the top byte of cell (line, column).

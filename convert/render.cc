@@ -1,15 +1,14 @@
 #include "convert/render.h"
 
-#include <algorithm>
 
 namespace qdp {
 
 void RenderScreen(Workspace& ws) {
   auto& screen = ws.ScreenPages[0];
   auto& working = ws.ScreenPages[1];
-  // An accepted project never has more than 48 cells a line or a font
-  // number above 127; the clamps keep every access inside its buffer.
-  int width = std::min<int>(ws.LineWidth, kRowStride);
+  // An accepted project never has a font number above 127; the mask keeps
+  // every access inside the bank whatever the line table says.
+  const int width = LineCells(ws);
   for (int line = 0; line < kScreenLines; ++line) {
     int font_base = (ws.LineFontTable[line] & 0x7F) * kFontBytes;
     int screen_row = ws.RowOffsetTable[line];

@@ -41,7 +41,7 @@ void WriteFonts(Workspace& ws, FileSystem& fs, const std::string& name) {
 
 void WriteScreen(const Workspace& ws, const LineFlags& included, FileSystem& fs,
                  const std::string& name) {
-  const size_t width = ExportedRowBytes(ws);
+  const size_t width = static_cast<size_t>(LineCells(ws));
   // The whole file is assembled first so that it goes out in one write.
   std::array<uint8_t, kScreenLines * kRowStride> records;
   for (int i = 0; i < kScreenLines; ++i) {
@@ -77,9 +77,7 @@ void SaveFntScrTab(Workspace& ws, FileSystem& fs, bool fonts, bool screen, bool 
   const LineFlags included = IncludedLines(ws);
   if (fonts) WriteFonts(ws, fs, SideFileName(input_name, ".fnt"));
   if (screen) WriteScreen(ws, included, fs, SideFileName(input_name, ".scr"));
-  // A picture drawn in font 0 alone needs no line table; an existing one is
-  // left as it is.
-  if (table && ws.HighestFontInUse != 0) {
+  if (table && LineTableDue(ws)) {
     WriteLineTable(ws, included, fs, SideFileName(input_name, ".tab"));
   }
 }

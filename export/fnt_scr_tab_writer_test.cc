@@ -36,7 +36,7 @@ std::unique_ptr<Workspace> MakeWorkspace(uint8_t width) {
 
 Bytes Row(const Workspace& ws, int line) {
   const uint8_t* row = &ws.ScreenPages[0][line * kRowStride];
-  return Bytes(row, row + ExportedRowBytes(ws));
+  return Bytes(row, row + LineCells(ws));
 }
 
 Bytes Font(int f) { return Bytes(kFontBytes, static_cast<uint8_t>(f + 1)); }

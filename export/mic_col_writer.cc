@@ -13,7 +13,7 @@ constexpr size_t kColourEntries = kBitmapLines;
 }  // namespace
 
 void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& input_name) {
-  const size_t width = ExportedRowBytes(ws);
+  const size_t width = static_cast<size_t>(LineCells(ws));
   // Rows are packed to the picture's width and go out in one write.
   std::array<uint8_t, kBitmapLines * kRowStride> records;
   for (size_t r = 0; r < kBitmapLines; ++r) {

@@ -7,7 +7,6 @@
 #ifndef QDPEXT_EXPORT_SIDE_FILES_H_
 #define QDPEXT_EXPORT_SIDE_FILES_H_
 
-#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -23,12 +22,10 @@ namespace qdp {
 // side file always lands in the input's directory.
 std::string SideFileName(const std::string& input_name, std::string_view extension);
 
-// Bytes per exported screen or bitmap row: LineWidth, but never more than
-// a stored row holds, so a width that slipped past the reader cannot make
-// a writer read outside the workspace.
-inline size_t ExportedRowBytes(const Workspace& ws) {
-  return std::min<size_t>(ws.LineWidth, kRowStride);
-}
+// A picture drawn in font 0 alone needs no line table: .tab is due only
+// when some line uses another font, and an existing one is otherwise left
+// as it is.
+inline bool LineTableDue(const Workspace& ws) { return ws.HighestFontInUse != 0; }
 
 // .mic: bytes 0 to width-1 of each of the 240 bitmap rows.
 void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& input_name);

@@ -142,6 +142,13 @@ struct Workspace {
   std::array<uint8_t, 31> FontUnusedFlags{};
 };
 
+// Cells of a line that buffers hold: LineWidth, which an accepted project
+// keeps at 32, 40 or 48, but never more than a stored row, so that no
+// stage reads or writes outside a row whatever the width says.
+inline int LineCells(const Workspace& ws) {
+  return ws.LineWidth < kRowStride ? ws.LineWidth : kRowStride;
+}
+
 // Fills RowOffsetTable (entry i = i x 48) and Crc32Table (the standard
 // reflected CRC-32 table, polynomial 0xEDB88320).
 void BuildTables(Workspace& ws);
