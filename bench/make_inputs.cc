@@ -45,13 +45,13 @@ Bytes FullProject() {
   // The project data that the program reads past gets content of its own,
   // neither all zero nor incompressible, so that its decoding costs what a
   // real project's would.
-  qdp::testing::Layout layout = content.GetLayout();
+  qdp::ProjectLayout layout = content.GetLayout();
   std::uniform_int_distribution<int> low(0, 3);
   auto scribble = [&](size_t from, size_t to) {
     for (size_t i = from; i < to; ++i) project[i] = static_cast<uint8_t>(low(rng));
   };
-  scribble(layout.Tail() + 1280, layout.SkipTable());
-  scribble(layout.Tail() + 155205, layout.Tail() + 293445);
+  scribble(layout.ColourTables() + qdp::kColourTablesBytes, layout.SkipTable());
+  scribble(layout.LargestData(), layout.LargestData() + qdp::kLargestDataBytes);
   return project;
 }
 

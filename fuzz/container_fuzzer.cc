@@ -11,6 +11,7 @@
 
 #include "fuzz/job_runner.h"
 #include "fuzz/sandbox.h"
+#include "project/project_format.h"
 
 namespace {
 
@@ -60,10 +61,9 @@ Decoded Inflate(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
 // inside the per-line skip table that the reader looks ahead to.
 bool PathsMayDiffer(const std::vector<uint8_t>& plain) {
   if (plain.size() < 3) return true;
-  size_t width = plain[0] & 0x7F;
-  size_t fonts = (plain[2] & 0x7F) + 1u;
-  size_t skip_table = 33 + 30 * width + 1024 * fonts + 153664;
-  return plain.size() > skip_table && plain.size() < skip_table + 30;
+  qdp::ProjectLayout layout{plain[0] & qdp::kWidthMask, (plain[2] & qdp::kLastFontMask) + 1};
+  uint64_t skip_table = layout.SkipTable();
+  return plain.size() > skip_table && plain.size() < skip_table + qdp::kSkipTableBytes;
 }
 
 }  // namespace

@@ -140,22 +140,24 @@ void MakeProjects() {
   for (const Seed& seed : kSeeds) {
     ProjectContent content = Draw(seed, rng);
     Bytes project = qdp::testing::BuildProject(content);
-    if (!seed.full) project = Cut(project, content.GetLayout().Tail() + 1280 + 64);
+    if (!seed.full) {
+      project = Cut(project, content.GetLayout().ColourTables() + qdp::kColourTablesBytes + 64);
+    }
     Add(seed.name, project);
   }
 
   // Cut inside each block the reader keeps.
   ProjectContent content = Draw(kSeeds[2], rng);
-  qdp::testing::Layout layout = content.GetLayout();
+  qdp::ProjectLayout layout = content.GetLayout();
   Bytes full = qdp::testing::BuildProject(content);
   const std::pair<const char*, size_t> cuts[] = {
       {"cut-header", 2},
       {"cut-screen", layout.Fonts() - 17},
       {"cut-fonts", layout.LineFonts() - 1000},
-      {"cut-line-fonts", layout.Tail() - 5},
-      {"cut-colours", layout.Tail() + 700},
+      {"cut-line-fonts", layout.ColourTables() - 5},
+      {"cut-colours", layout.ColourTables() + 700},
       {"cut-skip-table", layout.SkipTable() + 12},
-      {"cut-before-limit", layout.CharsPerFont()},
+      {"cut-before-limit", layout.CharsPerFontLimit()},
   };
   for (const auto& [name, length] : cuts) Add(name, Cut(full, length));
   Add("surplus", qdp::testing::BuildProject(content, 333));

@@ -11,15 +11,14 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "project/project_format.h"
 #include "project/workspace.h"
 
 namespace qdp {
 
 inline constexpr std::array<uint8_t, 7> ContainerMagic = {'Q', 'D', 'P', 'Z', 'L', 'I', 'B'};
 
-// The longest project the reader can ask for (width 48, 128 fonts, every
-// block present). Decoded bytes past it are checked but never kept.
-inline constexpr uint64_t kLongestProjectBytes = 429529;
+// Decoded bytes past kLongestProjectBytes are checked but never kept.
 
 // Owns the temporary files of one load and removes every one of them when
 // it goes away, whether the load succeeded or threw.

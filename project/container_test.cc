@@ -294,7 +294,7 @@ TEST(CompressedProjectTest, ShortDecodedProjectSeesWhatTheCopyLeft) {
   ProjectContent content;
   content.mode_byte = 0x09;
   Bytes plain = BuildProject(content);
-  plain.resize(content.GetLayout().SkipTable() + 3);  // block 13 holds three bytes
+  plain.resize(content.GetLayout().SkipTable() + 3);  // the skip table holds three bytes
   std::fill(plain.end() - 3, plain.end(), 4);
   Bytes container = Compress(plain);
   size_t stream = container.size() - 7;

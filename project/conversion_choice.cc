@@ -1,9 +1,9 @@
 #include "project/conversion_choice.h"
 
+#include "project/project_format.h"
+
 namespace qdp {
 namespace {
-
-constexpr uint8_t kConversionBitsMask = 0xF8;
 
 struct ConversionBit {
   uint8_t bit;
@@ -12,10 +12,10 @@ struct ConversionBit {
 
 // Tested in this order, so the last set bit wins.
 constexpr ConversionBit kConversionBits[] = {
-    {0x80, ConversionKind::kCharPerCell},
-    {0x40, ConversionKind::kSharedChars},
-    {0x10, ConversionKind::kBlocks16},
-    {0x08, ConversionKind::kNone},
+    {kCharPerCellBit, ConversionKind::kCharPerCell},
+    {kSharedCharsBit, ConversionKind::kSharedChars},
+    {kBlocks16Bit, ConversionKind::kBlocks16},
+    {kNoConversionBit, ConversionKind::kNone},
 };
 
 ConversionKind KindFromLayout(int width, int fonts,

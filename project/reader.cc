@@ -8,18 +8,12 @@
 #include "platform/error.h"
 #include "project/container.h"
 #include "project/conversion_choice.h"
+#include "project/project_format.h"
 
 namespace qdp {
 namespace {
 
-// Distances from the colour tables (the first block after the line-font
-// table) to the two later blocks the reader takes values from.
-constexpr uint64_t kSkipTableDistance = 153664;
-constexpr uint64_t kCharsPerFontDistance = 153920;
-
 constexpr uint8_t kHighestCharsPerFont = 127;
-
-bool IsSkipValue(uint8_t v) { return v == 1 || v == 2 || v == 4 || v == 255; }
 
 // Reads into `data` and adds what was delivered to `counter`.
 void ReadCounted(File& file, void* data, size_t size, uint64_t& counter) {
@@ -52,10 +46,10 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
 
   // A short header leaves the rest of these three bytes as they were: zero
   // on a plain input, whatever the container copy left otherwise.
-  ReadCounted(*file, ws.IoBuffer.data(), 3, counter);
-  ws.LineWidth = ws.IoBuffer[0] & 0x7F;
-  ws.CharacterMode = ws.IoBuffer[1] & 7;
-  ws.LastDeclaredFont = ws.IoBuffer[2] & 0x7F;
+  ReadCounted(*file, ws.IoBuffer.data(), kHeaderBytes, counter);
+  ws.LineWidth = ws.IoBuffer[0] & kWidthMask;
+  ws.CharacterMode = ws.IoBuffer[1] & kCharacterModeMask;
+  ws.LastDeclaredFont = ws.IoBuffer[2] & kLastFontMask;
   const uint8_t mode_byte = ws.IoBuffer[1];
   const int fonts = ws.LastDeclaredFont + 1;
 
@@ -75,7 +69,7 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   }
   ws.ScreenPages[1] = ws.ScreenPages[0];
 
-  ReadCounted(*file, ws.FontBank.data(), static_cast<size_t>(kFontBytes) * fonts, counter);
+  ReadCounted(*file, ws.FontBank.data(), kFontFileBytes * fonts, counter);
   ReadCounted(*file, ws.LineFontTable.data(), ws.LineFontTable.size(), counter);
 
   // The layout test needs the line table before its new-font bits are
@@ -83,18 +77,18 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   ws.Conversion = ChooseConversion(mode_byte, width, fonts, ws.LineFontTable);
 
   for (int i = 0; i < kScreenLines; ++i) {
-    ws.LineInverseFlags[i] = ws.LineFontTable[i] > 127;
-    ws.LineFontTable[i] &= 0x7F;
+    ws.LineInverseFlags[i] = (ws.LineFontTable[i] & kNewFontBit) != 0;
+    ws.LineFontTable[i] &= kFontNumberMask;
   }
 
   // The skip table lies far behind the colour tables but is needed before
   // rendering, so it is fetched ahead. When the file ends before it, the
   // undelivered bytes still hold the header, which never passes the test.
-  file->Seek(counter + kSkipTableDistance);
-  file->Read(ws.IoBuffer.data(), kScreenLines);
-  if (std::all_of(ws.IoBuffer.begin(), ws.IoBuffer.begin() + kScreenLines, IsSkipValue)) {
+  file->Seek(counter + kSkipTableFromColours);
+  file->Read(ws.IoBuffer.data(), kSkipTableBytes);
+  if (std::all_of(ws.IoBuffer.begin(), ws.IoBuffer.begin() + kSkipTableBytes, IsSkipTableValue)) {
     for (int i = 0; i < kScreenLines; ++i) {
-      ws.LineSkipTable[i] = ws.IoBuffer[i] == 255 ? 0 : ws.IoBuffer[i];
+      ws.LineSkipTable[i] = ws.IoBuffer[i] == kLineNotInUse ? 0 : ws.IoBuffer[i];
     }
   }
 
@@ -105,7 +99,7 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   // positioning passes over the blocks in between.
   file->Seek(counter);
   file->Read(ws.ColourTables.data(), ws.ColourTables.size());
-  file->Seek(counter + kCharsPerFontDistance);
+  file->Seek(counter + kCharsPerFontLimitFromColours);
   ws.IoBuffer[0] = kHighestCharsPerFont;
   file->Read(ws.IoBuffer.data(), 1);
   ws.CharsPerFontLimit = std::min(ws.IoBuffer[0], kHighestCharsPerFont);

@@ -17,7 +17,6 @@ namespace {
 
 using testing::Bytes;
 using testing::BuildProject;
-using testing::Layout;
 using testing::ProjectContent;
 
 constexpr char kInput[] = "/p/pic.qdp";
@@ -231,7 +230,7 @@ TEST_F(ReaderTest, SkipTableIsTakenOnlyWhenEveryValueIsValid) {
     SetUp();
     ProjectContent content;
     content.mode_byte = kRawMode;
-    content.filler = 2;  // a valid value everywhere else: only block 13 counts
+    content.filler = 2;  // a valid value everywhere else: only the skip table counts
     content.skip_table = c.values;
     Load(BuildProject(content));
     for (int i = 0; i < 30; ++i) {
@@ -255,7 +254,7 @@ TEST_F(ReaderTest, CharsPerFontLimitIsCappedAndDefaultsTo127) {
     content.mode_byte = kRawMode;
     content.chars_per_font = c.stored;
     Bytes bytes = BuildProject(content);
-    if (c.cut_before) bytes.resize(content.GetLayout().CharsPerFont());
+    if (c.cut_before) bytes.resize(content.GetLayout().CharsPerFontLimit());
     Load(bytes);
     EXPECT_EQ(ws_->CharsPerFontLimit, c.limit);
   }
@@ -273,7 +272,7 @@ TEST_F(ReaderTest, FileEndingAfterTheLineFontsLoadsWhatItHolds) {
   content.colours.fill(7);
   content.chars_per_font = 10;
   Bytes bytes = BuildProject(content);
-  bytes.resize(content.GetLayout().Tail());
+  bytes.resize(content.GetLayout().ColourTables());
   Load(bytes);
   EXPECT_EQ(ws_->ScreenPages[0][0], 5);
   EXPECT_EQ(ws_->ScreenPages[0][29 * 48 + 39], 0x41);
@@ -322,12 +321,12 @@ TEST_F(ReaderTest, NarrowScreenLeavesTheRestOfEachRowZero) {
 }
 
 TEST(LayoutTest, WorkedExampleOffsets) {
-  Layout layout{40, 10};
-  EXPECT_EQ(layout.Tail(), 11473u);
+  ProjectLayout layout{40, 10};
+  EXPECT_EQ(layout.ColourTables(), 11473u);
   EXPECT_EQ(layout.SkipTable(), 165137u);
-  EXPECT_EQ(layout.CharsPerFont(), 165393u);
+  EXPECT_EQ(layout.CharsPerFontLimit(), 165393u);
   EXPECT_EQ(layout.FullLength(), 308217u);
-  EXPECT_EQ((Layout{48, 128}.FullLength()), 429529u);
+  EXPECT_EQ((ProjectLayout{48, 128}.FullLength()), 429529u);
 }
 
 // Builds the worked-example file by hand, independently of the builder, and

@@ -26,7 +26,7 @@ void ProjectContent::SetGlyph(int font, int character, const std::array<uint8_t,
 }
 
 Bytes BuildProject(const ProjectContent& content, size_t surplus) {
-  Layout layout = content.GetLayout();
+  ProjectLayout layout = content.GetLayout();
   Bytes out(layout.FullLength() + surplus, content.filler);
   out[0] = content.width_byte;
   out[1] = content.mode_byte;
@@ -37,12 +37,12 @@ Bytes BuildProject(const ProjectContent& content, size_t surplus) {
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(at + size),
               out.begin() + static_cast<std::ptrdiff_t>(at + limit), 0);
   };
-  put(layout.Screen(), content.screen.data(), content.screen.size(), 30 * static_cast<size_t>(layout.width));
-  put(layout.Fonts(), content.fonts.data(), content.fonts.size(), 1024 * static_cast<size_t>(layout.fonts));
-  put(layout.LineFonts(), content.line_fonts.data(), 30, 30);
-  put(layout.Tail(), content.colours.data(), content.colours.size(), content.colours.size());
-  put(layout.SkipTable(), content.skip_table.data(), 30, 30);
-  out[layout.CharsPerFont()] = content.chars_per_font;
+  put(layout.Screen(), content.screen.data(), content.screen.size(), layout.Fonts() - layout.Screen());
+  put(layout.Fonts(), content.fonts.data(), content.fonts.size(), layout.LineFonts() - layout.Fonts());
+  put(layout.LineFonts(), content.line_fonts.data(), 30, kLineFontTableBytes);
+  put(layout.ColourTables(), content.colours.data(), content.colours.size(), kColourTablesBytes);
+  put(layout.SkipTable(), content.skip_table.data(), 30, kSkipTableBytes);
+  out[layout.CharsPerFontLimit()] = content.chars_per_font;
   return out;
 }
 

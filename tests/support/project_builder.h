@@ -11,23 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "project/project_format.h"
+
 namespace qdp::testing {
 
 using Bytes = std::vector<uint8_t>;
-
-// Byte offsets of a plain project's blocks for width W and F fonts.
-struct Layout {
-  int width;
-  int fonts;
-  size_t Screen() const { return 3; }
-  size_t Fonts() const { return 3 + 30 * static_cast<size_t>(width); }
-  size_t LineFonts() const { return Fonts() + 1024 * static_cast<size_t>(fonts); }
-  size_t Tail() const { return LineFonts() + 30; }  // P: colour tables
-  size_t SkipTable() const { return Tail() + 153664; }
-  size_t CharsPerFont() const { return Tail() + 153920; }
-  size_t SecondScreen() const { return Tail() + 293446; }
-  size_t FullLength() const { return Tail() + 295544 + 30 * static_cast<size_t>(width); }
-};
 
 // Everything a plain project holds that the program reads. Header bytes are
 // raw, so tests can set the flag bits and out-of-range values.
@@ -41,14 +29,14 @@ struct ProjectContent {
   Bytes fonts;
   std::array<uint8_t, 30> line_fonts{};
   std::array<uint8_t, 1280> colours{};
-  std::array<uint8_t, 30> skip_table{};  // block 13: 1, 2, 4 or 255 when valid
-  uint8_t chars_per_font = 127;          // block 16
+  std::array<uint8_t, 30> skip_table{};  // 1, 2, 4 or 255 when valid
+  uint8_t chars_per_font = 127;          // the characters-per-font limit
   uint8_t filler = 0;                    // value of every block the program skips
 
   ProjectContent();  // a valid project: width 40, mode 1, one font, every line in use
   int Width() const { return width_byte & 0x7F; }
   int FontCount() const { return (fonts_byte & 0x7F) + 1; }
-  Layout GetLayout() const { return Layout{Width(), FontCount()}; }
+  ProjectLayout GetLayout() const { return ProjectLayout{Width(), FontCount()}; }
 
   // Convenience setters for the screen and the fonts.
   void SetCell(int line, int column, uint8_t code);

@@ -1,0 +1,96 @@
+// The layout of a plain project file: what its three header bytes hold,
+// where each block lies and how long it is. The reader, the container,
+// the test project builder, the fuzzers and the input makers all take
+// their numbers from here.
+//
+// A plain project is, in file order (W = line width, F = fonts in the file):
+//   header                      3 bytes
+//   character screen            30 x W: line 0 first, one byte per cell
+//   fonts                       1024 x F: 128 characters of 8 rows each
+//   font-per-line table         30: bits 0-6 the font, bit 7 starts a new font
+//   tail, from here called P:
+//     colour tables             1280: 5 tables of 256, one byte per bitmap line
+//     project data              P + 1280 ... P + 153663, passed over
+//     skip table                P + 153664, 30: 1, 2 or 4 for a line in use,
+//                               255 for one that is not
+//     project data              P + 153694 ... P + 153919, passed over
+//     characters-per-font limit P + 153920, 1
+//     project data              P + 153921 ... P + 293445, passed over; the
+//                               largest block of it is the 138240 bytes at
+//                               P + 155205
+//     second screen and further project data, 2098 + 30 x W, passed over
+// A longer file is read up to the end of this layout; a shorter one as far
+// as it goes.
+#ifndef QDPEXT_PROJECT_PROJECT_FORMAT_H_
+#define QDPEXT_PROJECT_PROJECT_FORMAT_H_
+
+#include <cstdint>
+
+namespace qdp {
+
+// Header byte 0: line width; byte 1: character mode and conversion bits;
+// byte 2: the number of the last font in the file (fonts - 1).
+inline constexpr uint64_t kHeaderBytes = 3;
+inline constexpr uint8_t kWidthMask = 0x7F;           // byte 0, bit 7 means nothing
+inline constexpr uint8_t kCharacterModeMask = 0x07;   // byte 1
+inline constexpr uint8_t kConversionBitsMask = 0xF8;  // byte 1
+inline constexpr uint8_t kLastFontMask = 0x7F;        // byte 2, bit 7 means nothing
+
+// Conversion bits of header byte 1. 0x20 is not one of them.
+inline constexpr uint8_t kCharPerCellBit = 0x80;
+inline constexpr uint8_t kSharedCharsBit = 0x40;
+inline constexpr uint8_t kBlocks16Bit = 0x10;
+inline constexpr uint8_t kNoConversionBit = 0x08;
+
+// An entry of the font-per-line table.
+inline constexpr uint8_t kNewFontBit = 0x80;
+inline constexpr uint8_t kFontNumberMask = 0x7F;
+
+inline constexpr uint64_t kFontFileBytes = 1024;
+inline constexpr uint64_t kLineFontTableBytes = 30;
+inline constexpr uint64_t kColourTablesBytes = 1280;
+inline constexpr uint64_t kSkipTableFromColours = 153664;
+inline constexpr uint64_t kSkipTableBytes = 30;
+inline constexpr uint64_t kCharsPerFontLimitFromColours = 153920;
+inline constexpr uint64_t kLargestDataFromColours = 155205;
+inline constexpr uint64_t kLargestDataBytes = 138240;
+// The tail's length is this plus 30 x W (its second screen).
+inline constexpr uint64_t kTailFixedBytes = 295544;
+
+// The skip table is taken only when every entry is one of these; a line
+// whose entry is kLineNotInUse is left out of the exports.
+inline constexpr uint8_t kLineNotInUse = 255;
+inline constexpr bool IsSkipTableValue(uint8_t v) {
+  return v == 1 || v == 2 || v == 4 || v == kLineNotInUse;
+}
+
+// File offsets of the blocks of a project of line width `width` and
+// `fonts` fonts (1 to 128).
+struct ProjectLayout {
+  int width;
+  int fonts;
+  constexpr uint64_t ScreenLine() const { return static_cast<uint64_t>(width); }
+  constexpr uint64_t Screen() const { return kHeaderBytes; }
+  constexpr uint64_t Fonts() const { return Screen() + 30 * ScreenLine(); }
+  constexpr uint64_t LineFonts() const {
+    return Fonts() + kFontFileBytes * static_cast<uint64_t>(fonts);
+  }
+  constexpr uint64_t ColourTables() const { return LineFonts() + kLineFontTableBytes; }
+  constexpr uint64_t SkipTable() const { return ColourTables() + kSkipTableFromColours; }
+  constexpr uint64_t CharsPerFontLimit() const {
+    return ColourTables() + kCharsPerFontLimitFromColours;
+  }
+  constexpr uint64_t LargestData() const { return ColourTables() + kLargestDataFromColours; }
+  constexpr uint64_t FullLength() const {
+    return ColourTables() + kTailFixedBytes + 30 * ScreenLine();
+  }
+};
+
+// The longest project the reader can ask for (width 48, 128 fonts, every
+// block present).
+inline constexpr uint64_t kLongestProjectBytes = ProjectLayout{48, 128}.FullLength();
+static_assert(kLongestProjectBytes == 429529);
+
+}  // namespace qdp
+
+#endif  // QDPEXT_PROJECT_PROJECT_FORMAT_H_
