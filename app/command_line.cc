@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "app/run_job.h"
+
 namespace qdp {
 
 const char kUsageText[] =
@@ -30,13 +32,21 @@ bool ApplyLetter(char letter, Options& options) {
   // Only a to z are folded: other bytes (digits, non-ASCII) stay as they are
   // and are refused below.
   if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
-  switch (letter) {
-    case 'S': options.OptionSaveScreen = true; return true;
-    case 'F': options.OptionSaveFonts = true; return true;
-    case 'M': options.OptionSaveBitmap = true; return true;
-    case 'C': options.OptionSaveColours = true; return true;
-    default: return false;
+  bool known = false;
+  for (const SideFile& file : kSideFiles) {
+    if (file.Letter != letter) continue;
+    options.*file.SelectedBy = true;
+    known = true;
   }
+  return known;
+}
+
+// Some side file that is worth a run on its own is selected.
+bool IsJob(const Options& options) {
+  for (const SideFile& file : kSideFiles) {
+    if (file.MakesJob && options.*file.SelectedBy) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -60,9 +70,7 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, Fi
   }
   if (!any_argument) return std::nullopt;
   // The colours alone are not a job.
-  if (!options.OptionSaveScreen && !options.OptionSaveFonts && !options.OptionSaveBitmap) {
-    return std::nullopt;
-  }
+  if (!IsJob(options)) return std::nullopt;
   if (!fs.IsExistingFile(options.InputFileName)) return std::nullopt;
   return options;
 }

@@ -1,46 +1,63 @@
 #include "app/run_job.h"
 
 #include <string>
-#include <vector>
 
-#include "export/side_files.h"
 #include "platform/error.h"
 #include "project/reader.h"
 
 namespace qdp {
+
+const std::array<SideFile, kSideFileCount> kSideFiles = {{
+    // extension, letter, option flag, further condition, makes a job, writer
+    {".mic", 'M', &Options::OptionSaveBitmap, nullptr, true, SaveMicFile},
+    {".fnt", 'F', &Options::OptionSaveFonts, nullptr, true, SaveFntFile},
+    {".scr", 'S', &Options::OptionSaveScreen, nullptr, true, SaveScrFile},
+    {".tab", 'F', &Options::OptionSaveFonts, LineTableDue, true, SaveTabFile},
+    {".col", 'C', &Options::OptionSaveColours, nullptr, false, SaveColFile},
+}};
+
 namespace {
 
 // Refuses a job that would write a side file over its own input (for
 // example "pic.mic" with -m): the picture would be lost before it is read.
-void RefuseOverwritingInput(const std::vector<const char*>& extensions, const std::string& input,
-                            FileSystem& fs) {
-  for (const char* extension : extensions) {
-    std::string target = SideFileName(input, extension);
-    if (target == input || fs.IsSameFile(target, input)) {
-      throw InOutError("Side file " + target + " is the input file");
-    }
+void RefuseOverwritingInput(const SideFile& file, const std::string& input, FileSystem& fs) {
+  std::string target = SideFileName(input, file.Extension);
+  if (target == input || fs.IsSameFile(target, input)) {
+    throw InOutError("Side file " + target + " is the input file");
   }
 }
 
 }  // namespace
 
+bool IsWritten(const SideFile& file, const Options& options, const Workspace& ws) {
+  return options.*file.SelectedBy && (file.DueFor == nullptr || file.DueFor(ws));
+}
+
+void WriteSideFiles(const Options& options, const Workspace& ws, FileSystem& fs) {
+  const LinesInUse lines = FindLinesInUse(ws);
+  for (const SideFile& file : kSideFiles) {
+    if (IsWritten(file, options, ws)) {
+      file.Write(ws, lines, fs, SideFileName(options.InputFileName, file.Extension));
+    }
+  }
+}
+
 void RunJob(const Options& options, Workspace& ws, FileSystem& fs) {
   const std::string& input = options.InputFileName;
-  std::vector<const char*> extensions;
-  if (options.OptionSaveBitmap) extensions.push_back(".mic");
-  if (options.OptionSaveFonts) extensions.push_back(".fnt");
-  if (options.OptionSaveScreen) extensions.push_back(".scr");
-  if (options.OptionSaveColours) extensions.push_back(".col");
-  RefuseOverwritingInput(extensions, input, fs);
+  for (const SideFile& file : kSideFiles) {
+    if (options.*file.SelectedBy && file.DueFor == nullptr) RefuseOverwritingInput(file, input, fs);
+  }
   LoadProject(ws, fs, input);
-  // Whether a line table is written is known only once the project is in:
-  // a picture drawn in font 0 alone leaves an existing one untouched, so
-  // only then can an input named like it be in the way.
-  if (options.OptionSaveFonts && LineTableDue(ws)) RefuseOverwritingInput({".tab"}, input, fs);
-  if (options.OptionSaveBitmap) SaveMicFile(ws, fs, input);
-  SaveFntScrTab(ws, fs, options.OptionSaveFonts, options.OptionSaveScreen, options.OptionSaveFonts,
-                input);
-  SaveColFile(ws, fs, options.OptionSaveColours, input);
+  // Whether a file with a further condition is written is known only once
+  // the project is in: a picture drawn in font 0 alone leaves an existing
+  // line table untouched, so only then can an input named like it be in
+  // the way.
+  for (const SideFile& file : kSideFiles) {
+    if (file.DueFor != nullptr && IsWritten(file, options, ws)) {
+      RefuseOverwritingInput(file, input, fs);
+    }
+  }
+  WriteSideFiles(options, ws, fs);
 }
 
 }  // namespace qdp

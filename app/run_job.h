@@ -1,13 +1,40 @@
 // The fixed run sequence of an accepted job: load the project, then write
-// the selected side files in the order .mic, .fnt, .scr, .tab, .col.
+// the selected side files in the order of the side-file table.
 #ifndef QDPEXT_APP_RUN_JOB_H_
 #define QDPEXT_APP_RUN_JOB_H_
 
+#include <array>
+#include <cstddef>
+
 #include "app/command_line.h"
+#include "export/side_files.h"
 #include "platform/file_system.h"
 #include "project/workspace.h"
 
 namespace qdp {
+
+// One side file: its extension, the option that selects it, what the
+// loaded project must further show for it to be written, whether its
+// option alone is a job, and its writer.
+struct SideFile {
+  const char* Extension;
+  char Letter;                       // the option letter, upper case
+  bool Options::*SelectedBy;         // the flag that letter sets
+  bool (*DueFor)(const Workspace&);  // nullptr: written whenever selected
+  bool MakesJob;                     // false: only written beside another file
+  SideFileWriter Write;
+};
+
+inline constexpr size_t kSideFileCount = 5;
+
+// Every side file, in the order a run writes them.
+extern const std::array<SideFile, kSideFileCount> kSideFiles;
+
+// Whether `file` is written for `options` once the project is loaded.
+bool IsWritten(const SideFile& file, const Options& options, const Workspace& ws);
+
+// Writes the side files that `options` select for the loaded project.
+void WriteSideFiles(const Options& options, const Workspace& ws, FileSystem& fs);
 
 // Throws the run's errors (RunError, ConversionFailed) to the caller.
 void RunJob(const Options& options, Workspace& ws, FileSystem& fs);

@@ -3,14 +3,17 @@
 #include <memory>
 #include <vector>
 
+#include "app/run_job.h"
 #include "export/side_files.h"
 #include "platform/error.h"
+#include "tests/support/job_options.h"
 #include "tests/support/memory_file_system.h"
 
 namespace qdp {
 namespace {
 
 using testing::Bytes;
+using testing::JobOptions;
 using testing::MemoryFileSystem;
 
 // A loaded-looking workspace: every font filled with its own byte value
@@ -47,7 +50,7 @@ Bytes Concat(const std::vector<Bytes>& parts) {
   return all;
 }
 
-TEST(SaveFntScrTabTest, WritesTheUsedFontsAmongTheFirstThirtyInAscendingOrder) {
+TEST(FntScrTabTest, WritesTheUsedFontsAmongTheFirstThirtyInAscendingOrder) {
   auto ws = MakeWorkspace(40);
   // Fonts 5, 3 and 0 in use in mixed order; font 3 only on a skipped line;
   // fonts 30 and 127 are beyond what the font file takes.
@@ -58,7 +61,7 @@ TEST(SaveFntScrTabTest, WritesTheUsedFontsAmongTheFirstThirtyInAscendingOrder) {
   ws->LineFontTable[9] = 127;
   ws->HighestFontInUse = 127;
   MemoryFileSystem fs;
-  SaveFntScrTab(*ws, fs, true, false, true, "pic.qdp");
+  WriteSideFiles(JobOptions("f", "pic.qdp"), *ws, fs);
 
   EXPECT_EQ(fs.created, (std::vector<std::string>{"pic.fnt", "pic.tab"}));
   EXPECT_EQ(fs.files["pic.fnt"], Concat({Font(0), Font(3), Font(5)}));
@@ -67,22 +70,19 @@ TEST(SaveFntScrTabTest, WritesTheUsedFontsAmongTheFirstThirtyInAscendingOrder) {
     if (i != 7) table.push_back(ws->LineFontTable[i]);
   }
   EXPECT_EQ(fs.files["pic.tab"], table);
-  EXPECT_EQ(ws->FontUnusedFlags[0], 0);
-  EXPECT_EQ(ws->FontUnusedFlags[1], 255);
-  EXPECT_EQ(ws->FontUnusedFlags[30], 0);
 }
 
-TEST(SaveFntScrTabTest, FontsBeyondTheTwentyNinthLeaveAnEmptyFontFile) {
+TEST(FntScrTabTest, FontsBeyondTheTwentyNinthLeaveAnEmptyFontFile) {
   auto ws = MakeWorkspace(32);
   for (int i = 0; i < kScreenLines; ++i) ws->LineFontTable[i] = static_cast<uint8_t>(30 + i);
   ws->HighestFontInUse = 59;
   MemoryFileSystem fs;
-  SaveFntScrTab(*ws, fs, true, false, true, "pic.qdp");
+  WriteSideFiles(JobOptions("f", "pic.qdp"), *ws, fs);
   EXPECT_EQ(fs.files["pic.fnt"], Bytes());
   EXPECT_EQ(fs.files["pic.tab"], Bytes(ws->LineFontTable.begin(), ws->LineFontTable.end()));
 }
 
-TEST(SaveFntScrTabTest, ScreenRecordsHoldTheRowOrFillerForEveryWidth) {
+TEST(FntScrTabTest, ScreenRecordsHoldTheRowOrFillerForEveryWidth) {
   for (uint8_t width : {32, 40, 48}) {
     SCOPED_TRACE(width);
     auto ws = MakeWorkspace(width);
@@ -91,7 +91,7 @@ TEST(SaveFntScrTabTest, ScreenRecordsHoldTheRowOrFillerForEveryWidth) {
     ws->LineSkipTable[29] = 0;
     ws->LineSkipTable[3] = 4;  // any non-zero value keeps the line
     MemoryFileSystem fs;
-    SaveFntScrTab(*ws, fs, false, true, false, "pic.qdp");
+    WriteSideFiles(JobOptions("s", "pic.qdp"), *ws, fs);
     EXPECT_EQ(fs.created, std::vector<std::string>{"pic.scr"});
     Bytes expected;
     for (int i = 0; i < kScreenLines; ++i) {
@@ -102,57 +102,58 @@ TEST(SaveFntScrTabTest, ScreenRecordsHoldTheRowOrFillerForEveryWidth) {
   }
 }
 
-TEST(SaveFntScrTabTest, AnAllZeroSkipTableGivesFillerAndAnEmptyLineTable) {
+TEST(FntScrTabTest, AnAllZeroSkipTableGivesFillerAndAnEmptyLineTable) {
   auto ws = MakeWorkspace(40);
   ws->LineSkipTable.fill(0);
   ws->LineFontTable[4] = 2;
   ws->HighestFontInUse = 2;
   MemoryFileSystem fs;
-  SaveFntScrTab(*ws, fs, true, true, true, "pic.qdp");
+  WriteSideFiles(JobOptions("fs", "pic.qdp"), *ws, fs);
   EXPECT_EQ(fs.created, (std::vector<std::string>{"pic.fnt", "pic.scr", "pic.tab"}));
   EXPECT_EQ(fs.files["pic.fnt"], Concat({Font(0), Font(2)}));
   EXPECT_EQ(fs.files["pic.scr"], Bytes(1200, 127));
   EXPECT_EQ(fs.files["pic.tab"], Bytes());
 }
 
-TEST(SaveFntScrTabTest, NoLineTableWhenEveryLineUsesFontZero) {
+TEST(FntScrTabTest, NoLineTableWhenEveryLineUsesFontZero) {
   auto ws = MakeWorkspace(40);
   MemoryFileSystem fs;
   fs.files["pic.tab"] = Bytes{9, 9, 9};
-  SaveFntScrTab(*ws, fs, true, true, true, "pic.qdp");
+  WriteSideFiles(JobOptions("fs", "pic.qdp"), *ws, fs);
   EXPECT_EQ(fs.created, (std::vector<std::string>{"pic.fnt", "pic.scr"}));
   EXPECT_EQ(fs.files["pic.fnt"], Font(0));
   EXPECT_EQ(fs.files["pic.tab"], (Bytes{9, 9, 9}));
 }
 
-TEST(SaveFntScrTabTest, EachSwitchSelectsOnlyItsFile) {
+TEST(FntScrTabTest, EachOptionSelectsOnlyItsFiles) {
   struct Case {
-    bool fonts, screen, table;
+    const char* letters;
     std::vector<std::string> files;
   };
   const Case cases[] = {
-      {false, false, false, {}},
-      {false, true, false, {"p.scr"}},
-      {true, false, false, {"p.fnt"}},
-      {false, false, true, {"p.tab"}},
-      {true, true, true, {"p.fnt", "p.scr", "p.tab"}},
+      {"", {}},
+      {"s", {"p.scr"}},
+      {"f", {"p.fnt", "p.tab"}},
+      {"m", {"p.mic"}},
+      {"c", {"p.col"}},
+      {"sfmc", {"p.mic", "p.fnt", "p.scr", "p.tab", "p.col"}},
   };
   for (const Case& c : cases) {
     auto ws = MakeWorkspace(40);
     ws->LineFontTable[1] = 1;
     ws->HighestFontInUse = 1;
     MemoryFileSystem fs;
-    SaveFntScrTab(*ws, fs, c.fonts, c.screen, c.table, "p");
-    EXPECT_EQ(fs.created, c.files) << c.fonts << c.screen << c.table;
+    WriteSideFiles(JobOptions(c.letters, "p"), *ws, fs);
+    EXPECT_EQ(fs.created, c.files) << c.letters;
   }
 }
 
-TEST(SaveFntScrTabTest, AWidthAboveTheRowStrideIsClampedToTheStoredRow) {
+TEST(FntScrTabTest, AWidthAboveTheRowStrideIsClampedToTheStoredRow) {
   auto ws = MakeWorkspace(48);
   ws->LineWidth = 127;
   ws->LineSkipTable[0] = 0;
   MemoryFileSystem fs;
-  SaveFntScrTab(*ws, fs, false, true, false, "pic.qdp");
+  WriteSideFiles(JobOptions("s", "pic.qdp"), *ws, fs);
   const Bytes& scr = fs.files["pic.scr"];
   ASSERT_EQ(scr.size(), 30u * 48);
   EXPECT_EQ(Bytes(scr.begin(), scr.begin() + 48), Bytes(48, 127));
@@ -161,7 +162,7 @@ TEST(SaveFntScrTabTest, AWidthAboveTheRowStrideIsClampedToTheStoredRow) {
 
 // Each failing step raises the file error with its reason, keeps what was
 // finished before it, and writes nothing after it.
-TEST(SaveFntScrTabTest, TheFirstFailureStopsTheExport) {
+TEST(FntScrTabTest, TheFirstFailureStopsTheExport) {
   enum Step { kCreate, kWrite, kClose };
   struct Case {
     Step step;
@@ -189,7 +190,7 @@ TEST(SaveFntScrTabTest, TheFirstFailureStopsTheExport) {
     failures[c.file] = "Disk full";
     fs.write_limit = 10;
     try {
-      SaveFntScrTab(*ws, fs, true, true, true, "pic.qdp");
+      WriteSideFiles(JobOptions("fs", "pic.qdp"), *ws, fs);
       ADD_FAILURE() << "no error raised";
     } catch (const InOutError& e) {
       EXPECT_EQ(e.Kind(), "EInOutError");

@@ -12,20 +12,21 @@ constexpr size_t kColourEntries = kBitmapLines;
 
 }  // namespace
 
-void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& input_name) {
+void SaveMicFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& fs,
+                 const std::string& file_name) {
   const size_t width = static_cast<size_t>(LineCells(ws));
   // Rows are packed to the picture's width and go out in one write.
   std::array<uint8_t, kBitmapLines * kRowStride> records;
   for (size_t r = 0; r < kBitmapLines; ++r) {
     std::memcpy(&records[r * width], &ws.Bitmap[r * kRowStride], width);
   }
-  std::unique_ptr<File> file = fs.CreateForWriting(SideFileName(input_name, ".mic"));
+  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
   file->Write(records.data(), kBitmapLines * width);
   file->Close();
 }
 
-void SaveColFile(const Workspace& ws, FileSystem& fs, bool enabled, const std::string& input_name) {
-  if (!enabled) return;
+void SaveColFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& fs,
+                 const std::string& file_name) {
   // Entries 240 to 255 of each table belong to no bitmap line; the file
   // holds zeros there whatever memory holds.
   std::array<uint8_t, kColourTableCount * kColourTableBytes> blocks{};
@@ -33,7 +34,7 @@ void SaveColFile(const Workspace& ws, FileSystem& fs, bool enabled, const std::s
     std::memcpy(&blocks[t * kColourTableBytes], &ws.ColourTables[t * kColourTableBytes],
                 kColourEntries);
   }
-  std::unique_ptr<File> file = fs.CreateForWriting(SideFileName(input_name, ".col"));
+  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
   file->Write(blocks.data(), blocks.size());
   file->Close();
 }

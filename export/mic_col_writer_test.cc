@@ -3,14 +3,17 @@
 #include <memory>
 #include <vector>
 
+#include "app/run_job.h"
 #include "export/side_files.h"
 #include "platform/error.h"
+#include "tests/support/job_options.h"
 #include "tests/support/memory_file_system.h"
 
 namespace qdp {
 namespace {
 
 using testing::Bytes;
+using testing::JobOptions;
 using testing::MemoryFileSystem;
 
 // Bitmap bytes that tell row and column apart, with a marker beyond the
@@ -36,7 +39,7 @@ TEST(SaveMicFileTest, WritesTheWidthOfEveryBitmapRow) {
     SCOPED_TRACE(width);
     auto ws = MakeWorkspace(width);
     MemoryFileSystem fs;
-    SaveMicFile(*ws, fs, "dir.v1/pic.qdp");
+    WriteSideFiles(JobOptions("m", "dir.v1/pic.qdp"), *ws, fs);
     Bytes expected;
     for (int r = 0; r < kBitmapLines; ++r) {
       const uint8_t* row = &ws->Bitmap[r * kRowStride];
@@ -52,14 +55,14 @@ TEST(SaveMicFileTest, AWidthAboveTheRowStrideStaysInsideTheBitmap) {
   auto ws = MakeWorkspace(48);
   ws->LineWidth = 100;
   MemoryFileSystem fs;
-  SaveMicFile(*ws, fs, "pic.qdp");
+  WriteSideFiles(JobOptions("m", "pic.qdp"), *ws, fs);
   EXPECT_EQ(fs.files["pic.mic"], Bytes(ws->Bitmap.begin(), ws->Bitmap.begin() + 240 * 48));
 }
 
 TEST(SaveColFileTest, WritesFiveTablesOfTwoHundredFortyEntriesAndZeroPadding) {
   auto ws = MakeWorkspace(40);
   MemoryFileSystem fs;
-  SaveColFile(*ws, fs, true, "pic.qdp");
+  WriteSideFiles(JobOptions("c", "pic.qdp"), *ws, fs);
   const Bytes& col = fs.files["pic.col"];
   ASSERT_EQ(col.size(), 1280u);
   for (size_t t = 0; t < 5; ++t) {
@@ -74,7 +77,7 @@ TEST(SaveColFileTest, DisabledLeavesAnExistingFileAlone) {
   MemoryFileSystem fs;
   fs.files["pic.col"] = Bytes{1, 2, 3};
   fs.fail_create["pic.col"] = "File access denied";
-  SaveColFile(*ws, fs, false, "pic.qdp");
+  WriteSideFiles(JobOptions("", "pic.qdp"), *ws, fs);
   EXPECT_TRUE(fs.created.empty());
   EXPECT_EQ(fs.files["pic.col"], (Bytes{1, 2, 3}));
 }
@@ -90,9 +93,9 @@ TEST(MicColFailureTest, EveryFailingStepRaisesTheFileErrorWithItsReason) {
       failures[file] = "I/O error 5";
       try {
         if (std::string(file) == "pic.mic") {
-          SaveMicFile(*ws, fs, "pic.qdp");
+          WriteSideFiles(JobOptions("m", "pic.qdp"), *ws, fs);
         } else {
-          SaveColFile(*ws, fs, true, "pic.qdp");
+          WriteSideFiles(JobOptions("c", "pic.qdp"), *ws, fs);
         }
         ADD_FAILURE() << "no error raised";
       } catch (const InOutError& e) {

@@ -1,13 +1,12 @@
 // Writers of the raw side files beside the input: fonts in use (.fnt),
 // screen codes (.scr), the font of each line (.tab), the bitmap (.mic) and
-// the colour tables (.col). They only read the workspace (the font step
-// keeps its marks in FontUnusedFlags). Every create, write and close is
-// checked as it returns: the first failure throws InOutError, leaving
-// earlier files as they are and writing nothing after it.
+// the colour tables (.col). They only read the workspace. Every create,
+// write and close is checked as it returns: the first failure throws
+// InOutError, leaving the file as far as it was written.
 #ifndef QDPEXT_EXPORT_SIDE_FILES_H_
 #define QDPEXT_EXPORT_SIDE_FILES_H_
 
-#include <cstddef>
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -22,22 +21,41 @@ namespace qdp {
 // side file always lands in the input's directory.
 std::string SideFileName(const std::string& input_name, std::string_view extension);
 
+// Which lines the exports include: a line whose skip-table entry is 0 is
+// left out (.scr gets filler for it, .tab nothing). Worked out once per
+// run and handed to every writer, so that .scr and .tab always agree.
+using LinesInUse = std::array<bool, kScreenLines>;
+LinesInUse FindLinesInUse(const Workspace& ws);
+
 // A picture drawn in font 0 alone needs no line table: .tab is due only
 // when some line uses another font, and an existing one is otherwise left
 // as it is.
 inline bool LineTableDue(const Workspace& ws) { return ws.HighestFontInUse != 0; }
 
+// Every writer creates `file_name` (the side file's own name) and fills it.
+using SideFileWriter = void (*)(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
+                                const std::string& file_name);
+
 // .mic: bytes 0 to width-1 of each of the 240 bitmap rows.
-void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& input_name);
+void SaveMicFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
+                 const std::string& file_name);
 
-// .fnt (when `fonts`), .scr (when `screen`) and .tab (when `table` and some
-// line uses a font other than 0), in that order.
-void SaveFntScrTab(Workspace& ws, FileSystem& fs, bool fonts, bool screen, bool table,
-                   const std::string& input_name);
+// .fnt: the fonts among 0 to 29 that some line uses, in ascending order.
+void SaveFntFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
+                 const std::string& file_name);
 
-// .col (only when `enabled`): the first 240 bytes of each colour table,
-// each followed by 16 zero bytes.
-void SaveColFile(const Workspace& ws, FileSystem& fs, bool enabled, const std::string& input_name);
+// .scr: each line's screen codes, or filler of 127 for a line not in use.
+void SaveScrFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
+                 const std::string& file_name);
+
+// .tab: the font number of each line in use.
+void SaveTabFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
+                 const std::string& file_name);
+
+// .col: the first 240 bytes of each colour table, each followed by 16 zero
+// bytes.
+void SaveColFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
+                 const std::string& file_name);
 
 }  // namespace qdp
 

@@ -1,6 +1,7 @@
 #include "fuzz/job_runner.h"
 
 #include <new>
+#include <string_view>
 #include <type_traits>
 
 #include "app/command_line.h"
@@ -15,11 +16,23 @@ namespace {
 // The workspace below is rebuilt in place and never destroyed.
 static_assert(std::is_trivially_destructible_v<Workspace>);
 
-void CheckFinishedRun(const JobOutcome& outcome) {
-  enum { kMic, kFnt, kScr, kTab, kCol };
-  for (int i : {kMic, kFnt, kScr, kCol}) {
-    if (!outcome.present[i]) Fail(std::string("finished run without ") + kSideFileExtensions[i]);
+// Where `extension` stands in kSideFiles.
+size_t IndexOf(std::string_view extension) {
+  for (size_t i = 0; i < kSideFiles.size(); ++i) {
+    if (kSideFiles[i].Extension == extension) return i;
   }
+  Fail("no side file " + std::string(extension));
+}
+
+void CheckFinishedRun(const JobOutcome& outcome) {
+  // Every option is given, so every file without a further condition is due.
+  for (size_t i = 0; i < kSideFiles.size(); ++i) {
+    if (kSideFiles[i].DueFor == nullptr && !outcome.present[i]) {
+      Fail(std::string("finished run without ") + kSideFiles[i].Extension);
+    }
+  }
+  const size_t kMic = IndexOf(".mic"), kFnt = IndexOf(".fnt"), kScr = IndexOf(".scr"),
+               kTab = IndexOf(".tab"), kCol = IndexOf(".col");
   size_t mic = outcome.files[kMic].size();
   if (mic != 240 * 32 && mic != 240 * 40 && mic != 240 * 48) {
     Fail("bitmap file of " + std::to_string(mic) + " bytes");
@@ -46,10 +59,7 @@ JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const st
   sandbox.WriteFile(path, prefix.data(), prefix.size(), data, size);
 
   Options options;
-  options.OptionSaveScreen = true;
-  options.OptionSaveFonts = true;
-  options.OptionSaveBitmap = true;
-  options.OptionSaveColours = true;
+  for (const SideFile& file : kSideFiles) options.*file.SelectedBy = true;
   options.InputFileName = path;
 
   // A fresh workspace for every input, as each run of the program gets,
@@ -72,7 +82,7 @@ JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const st
   bool any = false;
   for (size_t i = 0; i < kSideFileCount; ++i) {
     bool exists = false;
-    outcome.files[i] = sandbox.ReadFile(stem + kSideFileExtensions[i], &exists);
+    outcome.files[i] = sandbox.ReadFile(stem + kSideFiles[i].Extension, &exists);
     outcome.present[i] = exists;
     any = any || exists;
   }

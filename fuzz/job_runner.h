@@ -12,18 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "app/run_job.h"
 #include "fuzz/sandbox.h"
 
 namespace qdp::fuzz {
 
-inline constexpr size_t kSideFileCount = 5;
-// In the order the program writes them.
-inline constexpr std::array<const char*, kSideFileCount> kSideFileExtensions = {
-    ".mic", ".fnt", ".scr", ".tab", ".col"};
-
 struct JobOutcome {
   // "done", "conversion failed", or the error's kind and reason.
   std::string ending;
+  // In the order of kSideFiles.
   std::array<bool, kSideFileCount> present{};
   std::array<std::vector<uint8_t>, kSideFileCount> files;
 };

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/run_job.h"
+
 namespace qdp::fuzz {
 namespace {
 
@@ -80,8 +82,8 @@ std::vector<uint8_t> Sandbox::ReadFile(const std::string& path, bool* exists) {
 }
 
 void Sandbox::RemoveSideFiles(const std::string& folder) {
-  for (const char* extension : {".mic", ".fnt", ".scr", ".tab", ".col"}) {
-    std::string path = root_ + "/" + folder + "/pic" + extension;
+  for (const SideFile& file : kSideFiles) {
+    std::string path = root_ + "/" + folder + "/pic" + file.Extension;
     ::unlink(path.c_str());
   }
 }

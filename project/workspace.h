@@ -137,9 +137,8 @@ struct Workspace {
   // The reader's scratch and the container's copy buffer.
   std::array<uint8_t, kIoBufferBytes> IoBuffer{};
 
-  // Scratch owned by single stages.
+  // Scratch of the charset reconstruction.
   ReconstructScratch Reconstruct{};
-  std::array<uint8_t, 31> FontUnusedFlags{};
 };
 
 // Cells of a line that buffers hold: LineWidth, which an accepted project

@@ -1,6 +1,11 @@
 #include "tests/expected_side_files.h"
 
 #include <algorithm>
+#include <cctype>
+#include <optional>
+#include <stdexcept>
+
+#include "app/run_job.h"
 
 namespace qdp::testing {
 namespace {
@@ -44,47 +49,59 @@ SideFiles ExpectedSideFiles(const ProjectContent& content, const std::string& op
   const bool valid = SkipTableValid(content);
   auto included = [&](int line) { return valid && content.skip_table[line] != 255; };
   auto font_of = [&](int line) { return static_cast<uint8_t>(content.line_fonts[line] & 0x7F); };
-  SideFiles files;
-  auto selected = [&](char letter) { return options.find(letter) != std::string::npos; };
-
-  if (selected('m')) files[".mic"] = ExpectedBitmap(content);
-  if (selected('f')) {
-    Bytes& fnt = files[".fnt"];
-    for (int f = 0; f < 30; ++f) {
-      bool used = false;
-      for (int line = 0; line < 30; ++line) used = used || font_of(line) == f;
-      if (!used) continue;
-      for (int i = 0; i < 1024; ++i) fnt.push_back(GlyphByte(content, f, i / 8, i % 8));
-    }
-  }
-  if (selected('s')) {
-    Bytes& scr = files[".scr"];
-    for (int line = 0; line < 30; ++line) {
-      for (int x = 0; x < width; ++x) scr.push_back(included(line) ? ScreenCode(content, line, x) : 127);
-    }
-  }
   uint8_t highest = 0;
   for (int line = 0; line < 30; ++line) highest = std::max(highest, font_of(line));
-  if (selected('f') && highest != 0) {
-    Bytes& tab = files[".tab"];
-    for (int line = 0; line < 30; ++line) {
-      if (included(line)) tab.push_back(font_of(line));
+
+  // Each side file's contents worked out from the description; nullopt
+  // where the file is not written whatever the options.
+  auto expected = [&](const std::string& extension) -> std::optional<Bytes> {
+    Bytes file;
+    if (extension == ".mic") return ExpectedBitmap(content);
+    if (extension == ".fnt") {
+      for (int f = 0; f < 30; ++f) {
+        bool used = false;
+        for (int line = 0; line < 30; ++line) used = used || font_of(line) == f;
+        if (!used) continue;
+        for (int i = 0; i < 1024; ++i) file.push_back(GlyphByte(content, f, i / 8, i % 8));
+      }
+      return file;
     }
-  }
-  if (selected('c')) {
-    Bytes& col = files[".col"];
-    for (int t = 0; t < 5; ++t) {
-      col.insert(col.end(), content.colours.begin() + t * 256, content.colours.begin() + t * 256 + 240);
-      col.insert(col.end(), 16, 0);
+    if (extension == ".scr") {
+      for (int line = 0; line < 30; ++line) {
+        for (int x = 0; x < width; ++x) file.push_back(included(line) ? ScreenCode(content, line, x) : 127);
+      }
+      return file;
     }
+    if (extension == ".tab") {
+      if (highest == 0) return std::nullopt;
+      for (int line = 0; line < 30; ++line) {
+        if (included(line)) file.push_back(font_of(line));
+      }
+      return file;
+    }
+    if (extension == ".col") {
+      for (int t = 0; t < 5; ++t) {
+        file.insert(file.end(), content.colours.begin() + t * 256, content.colours.begin() + t * 256 + 240);
+        file.insert(file.end(), 16, 0);
+      }
+      return file;
+    }
+    throw std::logic_error("no expectation for side file " + extension);
+  };
+
+  SideFiles files;
+  for (const SideFile& side_file : kSideFiles) {
+    char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(side_file.Letter)));
+    if (options.find(letter) == std::string::npos) continue;
+    if (std::optional<Bytes> bytes = expected(side_file.Extension)) files[side_file.Extension] = *bytes;
   }
   return files;
 }
 
 SideFiles ReadSideFiles(const std::string& base) {
   SideFiles files;
-  for (const char* ext : {".mic", ".fnt", ".scr", ".tab", ".col"}) {
-    if (FileExists(base + ext)) files[ext] = ReadFileBytes(base + ext);
+  for (const SideFile& file : kSideFiles) {
+    if (FileExists(base + file.Extension)) files[file.Extension] = ReadFileBytes(base + file.Extension);
   }
   return files;
 }
