@@ -12,8 +12,6 @@
 
 namespace qdp {
 
-inline constexpr int kCellRowsBytes = kCharBytes * kRowStride;  // 384: one character line
-
 inline int CharOffset(int font, int ch) { return font * kFontBytes + ch * kCharBytes; }
 
 // Bitmap offset of the top byte of cell (line, column).

@@ -54,11 +54,9 @@ TempFiles::~TempFiles() {
 }
 
 std::string TempFiles::Make() {
-  names_.push_back(MakeTempFileName(fs_));
+  names_.push_back(fs_.MakeTempFile());
   return names_.back();
 }
-
-std::string MakeTempFileName(FileSystem& fs) { return fs.MakeTempFile(); }
 
 std::string UnpackContainer(Workspace& ws, FileSystem& fs, const std::string& input,
                             TempFiles& temps) {

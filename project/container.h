@@ -29,7 +29,8 @@ class TempFiles {
   TempFiles(const TempFiles&) = delete;
   TempFiles& operator=(const TempFiles&) = delete;
 
-  // Makes a new empty temporary file and takes charge of it.
+  // Makes a new, empty file with a unique name beginning with "~" in the
+  // system's temporary directory and takes charge of it.
   std::string Make();
   const std::vector<std::string>& Names() const { return names_; }
 
@@ -37,10 +38,6 @@ class TempFiles {
   FileSystem& fs_;
   std::vector<std::string> names_;
 };
-
-// Full path of a new, empty file with a unique name beginning with "~" in
-// the system's temporary directory.
-std::string MakeTempFileName(FileSystem& fs);
 
 // Copies the stream of the container `input` to a first temporary file,
 // decodes it into a second one and returns the second one's name. Both are
