@@ -19,9 +19,10 @@ void PrintUsage(std::FILE* out) {
 
 namespace {
 
-// An argument that starts with "/" is option letters, as on the systems
-// this tool comes from, unless it holds another "/": then it is an
-// absolute path here ("/sf" is options, "/home/me/pic.qdp" a file).
+// Option letters may follow "/" as well as "-", so that users who write
+// options with a slash ("/sf") are served too. An argument that holds a
+// second "/" is an absolute path instead ("/home/me/pic.qdp"), so that a
+// file anywhere can still be named.
 bool IsOptionArgument(const std::string& arg) {
   if (arg[0] == '-') return true;
   return arg[0] == '/' && arg.find('/', 1) == std::string::npos;

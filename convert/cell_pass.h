@@ -1,7 +1,8 @@
 // The cell-by-cell conversion: every bitmap cell becomes a character of the
-// font being filled, either always a new one (mode 0) or shared with equal
-// and complemented cells of that font and with whole earlier fonts for a
-// line (mode 1). A line is always coded within one font.
+// font being filled, either always a new one (a character per cell) or
+// shared with equal and complemented cells of that font and with whole
+// earlier fonts for a line (shared characters). A line is always coded
+// within one font.
 #ifndef QDPEXT_CONVERT_CELL_PASS_H_
 #define QDPEXT_CONVERT_CELL_PASS_H_
 

@@ -1,5 +1,5 @@
 // Rebuilds fonts, screen codes and line fonts from the rendered bitmap in
-// the way the project's conversion mode asks.
+// the way the project's conversion kind asks.
 #ifndef QDPEXT_CONVERT_RECONSTRUCT_H_
 #define QDPEXT_CONVERT_RECONSTRUCT_H_
 

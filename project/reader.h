@@ -1,7 +1,7 @@
 // Loads a project file, plain or compressed, into the workspace: header,
 // screen, fonts, line tables, colour tables, per-line skip table and the
 // characters-per-font limit; then renders the screen and rebuilds the
-// charset as the project's conversion mode asks.
+// charset as the project's conversion kind asks.
 #ifndef QDPEXT_PROJECT_READER_H_
 #define QDPEXT_PROJECT_READER_H_
 
