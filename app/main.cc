@@ -6,7 +6,7 @@
 
 #include "app/run_main.h"
 #include "platform/file_system.h"
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 int main(int argc, char** argv) {
   // Static: the workspace is too large to want on the stack.

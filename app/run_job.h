@@ -9,7 +9,7 @@
 #include "app/command_line.h"
 #include "export/side_files.h"
 #include "platform/file_system.h"
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp {
 

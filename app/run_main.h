@@ -12,7 +12,7 @@
 
 #include "platform/error.h"
 #include "platform/file_system.h"
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp {
 

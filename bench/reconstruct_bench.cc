@@ -9,7 +9,7 @@
 #include <random>
 
 #include "convert/reconstruct.h"
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp {
 namespace {

@@ -5,7 +5,7 @@
 #ifndef QDPEXT_CONVERT_BLOCK_PASS_H_
 #define QDPEXT_CONVERT_BLOCK_PASS_H_
 
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp {
 

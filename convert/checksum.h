@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp {
 

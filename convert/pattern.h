@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "convert/checksum.h"
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp {
 

@@ -3,7 +3,7 @@
 #ifndef QDPEXT_CONVERT_RECONSTRUCT_H_
 #define QDPEXT_CONVERT_RECONSTRUCT_H_
 
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp {
 

@@ -12,7 +12,7 @@
 
 #include "convert/checksum.h"
 #include "convert/pattern.h"
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp::testing {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp {
 

@@ -8,7 +8,7 @@
 #include "app/run_job.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp::fuzz {
 namespace {

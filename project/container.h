@@ -12,7 +12,7 @@
 
 #include "platform/file_system.h"
 #include "project/project_format.h"
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp {
 

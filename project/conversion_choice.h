@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp {
 

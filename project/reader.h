@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/file_system.h"
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 namespace qdp {
 

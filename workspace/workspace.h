@@ -5,8 +5,8 @@
 // file is read, so loading, rendering, reconstruction and export never
 // allocate picture memory. One Workspace is made per run and handed by
 // reference to every stage; a test makes a fresh one for each case.
-#ifndef QDPEXT_PROJECT_WORKSPACE_H_
-#define QDPEXT_PROJECT_WORKSPACE_H_
+#ifndef QDPEXT_WORKSPACE_WORKSPACE_H_
+#define QDPEXT_WORKSPACE_WORKSPACE_H_
 
 #include <array>
 #include <cstdint>
@@ -154,4 +154,4 @@ void BuildTables(Workspace& ws);
 
 }  // namespace qdp
 
-#endif  // QDPEXT_PROJECT_WORKSPACE_H_
+#endif  // QDPEXT_WORKSPACE_WORKSPACE_H_

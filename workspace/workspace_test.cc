@@ -1,4 +1,4 @@
-#include "project/workspace.h"
+#include "workspace/workspace.h"
 
 #include <gtest/gtest.h>
 
