@@ -1,5 +1,6 @@
 #include "app/run_job.h"
 
+#include <algorithm>
 #include <string>
 
 #include "platform/error.h"
@@ -7,7 +8,7 @@
 
 namespace qdp {
 
-const std::array<SideFile, kSideFileCount> kSideFiles = {{
+constexpr std::array<SideFile, kSideFileCount> kSideFiles = {{
     // extension, letter, option flag, further condition, makes a job, writer
     {".mic", 'M', &Options::OptionSaveBitmap, nullptr, true, SaveMicFile},
     {".fnt", 'F', &Options::OptionSaveFonts, nullptr, true, SaveFntFile},
@@ -15,6 +16,9 @@ const std::array<SideFile, kSideFileCount> kSideFiles = {{
     {".tab", 'F', &Options::OptionSaveFonts, LineTableDue, true, SaveTabFile},
     {".col", 'C', &Options::OptionSaveColours, nullptr, false, SaveColFile},
 }};
+static_assert(std::all_of(kSideFiles.begin(), kSideFiles.end(),
+                          [](const SideFile& file) { return file.Write != nullptr; }),
+              "every row of kSideFiles needs a writer");
 
 namespace {
 

@@ -96,10 +96,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Fail("compressed run ended with \"" + packed.ending + "\", plain run with \"" + direct.ending +
          "\"");
   }
-  for (size_t i = 0; i < qdp::fuzz::kSideFileCount; ++i) {
+  for (size_t i = 0; i < qdp::kSideFiles.size(); ++i) {
     if (packed.present[i] != direct.present[i] || packed.files[i] != direct.files[i]) {
       Fail(std::string("compressed and plain runs wrote different ") +
-           qdp::fuzz::kSideFileExtensions[i] + " files");
+           qdp::kSideFiles[i].Extension + " files");
     }
   }
   return 0;
