@@ -42,8 +42,8 @@ TEST(ChooseConversionTest, EveryCombinationOfTheFiveHeaderBits) {
       for (uint8_t character_mode : {1, 2, 4}) {
         SCOPED_TRACE("bits " + std::to_string(bits) + " mode " + std::to_string(character_mode) +
                      " width " + std::to_string(layout.width));
-        ConversionChoice choice = ChooseConversion(bits | character_mode, layout.width,
-                                                   layout.fonts, *layout.lines);
+        ConversionChoice choice =
+            ChooseConversion(bits | character_mode, layout.width, layout.fonts, *layout.lines);
         EXPECT_EQ(choice.Kind, KindByHeaderRule(bits, layout.kind));
         EXPECT_EQ(choice.Source,
                   bits == 0 ? ConversionSource::kLayout : ConversionSource::kHeaderBits);
