@@ -1,6 +1,5 @@
 #include "app/run_job.h"
 
-#include <algorithm>
 #include <string>
 
 #include "platform/error.h"
@@ -8,17 +7,15 @@
 
 namespace qdp {
 
-constexpr std::array<SideFile, kSideFileCount> kSideFiles = {{
+// A table with more or fewer rows than kSideFileCount does not compile.
+constexpr std::array<SideFile, kSideFileCount> kSideFiles = std::to_array<SideFile>({
     // extension, letter, option flag, further condition, makes a job, writer
     {".mic", 'M', &Options::OptionSaveBitmap, nullptr, true, SaveMicFile},
     {".fnt", 'F', &Options::OptionSaveFonts, nullptr, true, SaveFntFile},
     {".scr", 'S', &Options::OptionSaveScreen, nullptr, true, SaveScrFile},
     {".tab", 'F', &Options::OptionSaveFonts, LineTableDue, true, SaveTabFile},
     {".col", 'C', &Options::OptionSaveColours, nullptr, false, SaveColFile},
-}};
-static_assert(std::all_of(kSideFiles.begin(), kSideFiles.end(),
-                          [](const SideFile& file) { return file.Write != nullptr; }),
-              "every row of kSideFiles needs a writer");
+});
 
 namespace {
 
