@@ -62,8 +62,9 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   if (magic == ContainerMagic) {
     file->Close();
     file.reset();
-    std::string plain = UnpackContainer(ws, fs, file_name, temps);
-    file = fs.OpenForReading(plain);
+    TempFile plain = UnpackContainer(ws, fs, file_name, temps);
+    file = fs.ReopenTempFile(plain, false);
+    temps.Release(plain);
   }
 
   uint64_t counter = 0;
@@ -71,8 +72,8 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   std::fill(ws.ScreenPages[0].begin(), ws.ScreenPages[0].end(), 0);
   std::fill(ws.Bitmap.begin(), ws.Bitmap.end(), 0);
 
-  // A short header leaves the rest of these three bytes as they were: zero
-  // on a plain input, whatever the container copy left otherwise.
+  // A short header leaves the rest of these three bytes as they were: zero,
+  // on the plain path and after the container's copy alike.
   ReadCounted(*file, ws.IoBuffer.data(), 3, counter);
   ws.LineWidth = ws.IoBuffer[0] & 0x7F;
   ws.CharacterMode = ws.IoBuffer[1] & 7;
@@ -90,6 +91,9 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   if (mode != 1 && mode != 2 && mode != 4) {
     throw ProjectError("Unsupported character mode " + std::to_string(mode));
   }
+  // The missing bytes of a header cut short would come from the zeros in
+  // the buffer, and a file that short holds no picture anyway.
+  if (counter < 3) throw ProjectError("Incomplete project header");
 
   for (int i = 0; i < kScreenLines; ++i) {
     ReadCounted(*file, ws.ScreenPages[0].data() + ws.RowOffsetTable[i], width, counter);
@@ -117,8 +121,9 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   }
 
   // The skip table lies far behind the colour tables but is needed before
-  // rendering, so it is fetched ahead. When the file ends before it, the
-  // undelivered bytes still hold the header, which never passes the test.
+  // rendering, so it is fetched ahead. When the file ends before it or
+  // inside it, the undelivered bytes still hold the header and zeros, which
+  // never pass the test, so a block cut short is never taken.
   file->Seek(counter + kSkipTableDistance);
   file->Read(ws.IoBuffer.data(), kScreenLines);
   if (std::all_of(ws.IoBuffer.begin(), ws.IoBuffer.begin() + kScreenLines, IsSkipValue)) {
