@@ -410,6 +410,69 @@ TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
   }
 }
 
+// Once given up, a name may belong to someone else: the guard leaves it.
+TEST(TemporaryFilesTest, ANameGivenUpIsNeverRemovedAgain) {
+  MemoryFileSystem fs;
+  TempFile kept;
+  TempFile released;
+  {
+    TempFiles temps(fs);
+    released = temps.Make();
+    kept = temps.Make();
+    temps.Release(released);
+    temps.Release(released);
+    EXPECT_EQ(fs.files.count(released.path), 0u);
+    fs.files[released.path] = {1, 2, 3};  // another process took the name
+  }
+  EXPECT_EQ(fs.files[released.path], (Bytes{1, 2, 3}));
+  EXPECT_EQ(fs.files.count(kept.path), 0u);
+}
+
+// During a load each temporary file is known by name only until it is open
+// again: the stream while it is copied, the project until the reader has it.
+TEST(TemporaryFilesTest, NamesAreGivenUpOnceTheFilesAreOpen) {
+  class Watching : public MemoryFileSystem {
+   public:
+    std::unique_ptr<File> ReopenTempFile(const TempFile& temp, bool for_writing) override {
+      size_t named = 0;
+      for (const auto& [name, bytes] : files) named += name.rfind(temp_directory, 0) == 0;
+      opens.push_back(temp.path + (for_writing ? " w " : " r ") + std::to_string(named));
+      return MemoryFileSystem::ReopenTempFile(temp, for_writing);
+    }
+    std::vector<std::string> opens;
+  };
+  Watching fs;
+  fs.files[kInput] = Compress(BuildProject(BusyContent()));
+  auto ws = std::make_unique<Workspace>();
+  BuildTables(*ws);
+  LoadProject(*ws, fs, kInput);
+  EXPECT_EQ(fs.opens, (std::vector<std::string>{"/mem/tmp/~1 w 2", "/mem/tmp/~1 r 2",
+                                                "/mem/tmp/~2 w 1", "/mem/tmp/~2 r 1"}));
+  EXPECT_EQ(fs.files.size(), 1u);
+}
+
+// A file swapped under a temporary name is refused, not read.
+TEST(TemporaryFilesTest, SwappedTemporaryFileIsRefused) {
+  class Swapping : public MemoryFileSystem {
+   public:
+    std::unique_ptr<File> ReopenTempFile(const TempFile& temp, bool for_writing) override {
+      if (!for_writing && temp.path == "/mem/tmp/~2") inodes[temp.path] = 1;
+      return MemoryFileSystem::ReopenTempFile(temp, for_writing);
+    }
+  };
+  Swapping fs;
+  fs.files[kInput] = Compress(BuildProject(BusyContent()));
+  auto ws = std::make_unique<Workspace>();
+  BuildTables(*ws);
+  try {
+    LoadProject(*ws, fs, kInput);
+    ADD_FAILURE() << "a swapped file was read";
+  } catch (const InOutError& e) {
+    EXPECT_EQ(e.Reason(), "File access denied");
+  }
+  EXPECT_EQ(fs.files.size(), 1u);
+}
+
 // Points $TMPDIR at a scratch directory for the life of the object.
 class TempDirOverride {
  public:
