@@ -12,14 +12,15 @@ namespace {
 constexpr std::array<int, 5> kCaughtSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 // The handler may only look at memory that is never allocated or moved, so
-// the names live in fixed buffers, prepared when the file is made. A slot's
-// flag is set only after its name is complete and cleared before the name
-// is reused.
+// the names live in fixed buffers, prepared when the file is made. A slot
+// is claimed before its name is written and marked ready only after, so
+// neither the handler nor another thread sees half a name.
+enum SlotState : int { kFree, kClaimed, kReady };
 struct Slot {
-  std::atomic<bool> used{false};
+  std::atomic<int> state{kFree};
   char path[kCleanupPathBytes];
 };
-static_assert(std::atomic<bool>::is_always_lock_free, "the handler reads the flags");
+static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the states");
 
 Slot g_slots[kCleanupSlots];
 
@@ -33,7 +34,7 @@ sigset_t CaughtSet() {
 // Only async-signal-safe calls: unlink, sigaction, raise.
 extern "C" void RemoveRegisteredAndReraise(int signal_number) {
   for (Slot& slot : g_slots) {
-    if (slot.used.load()) ::unlink(slot.path);
+    if (slot.state.load() == kReady) ::unlink(slot.path);
   }
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
@@ -68,9 +69,10 @@ bool RegisterCleanupPath(const char* path) noexcept {
   size_t length = std::strlen(path);
   if (length >= kCleanupPathBytes) return false;
   for (Slot& slot : g_slots) {
-    if (slot.used.load()) continue;
+    int expected = kFree;
+    if (!slot.state.compare_exchange_strong(expected, kClaimed)) continue;
     std::memcpy(slot.path, path, length + 1);
-    slot.used.store(true);
+    slot.state.store(kReady);
     return true;
   }
   return false;
@@ -78,8 +80,8 @@ bool RegisterCleanupPath(const char* path) noexcept {
 
 void UnregisterCleanupPath(const char* path) noexcept {
   for (Slot& slot : g_slots) {
-    if (slot.used.load() && std::strcmp(slot.path, path) == 0) {
-      slot.used.store(false);
+    if (slot.state.load() == kReady && std::strcmp(slot.path, path) == 0) {
+      slot.state.store(kFree);
       return;
     }
   }

@@ -11,7 +11,10 @@
 //      do that and call UnregisterCleanupPath() under one
 //      CleanupSignalsHeld, so that a signal never removes a name that was
 //      already given up (another process may have taken it since).
-// Without step 1 the registry is kept but nothing acts on it.
+// Without step 1 the registry is kept but nothing acts on it. Registering
+// and unregistering are safe from several threads; a program with threads
+// should block the caught signals in all but one of them, since a held
+// signal is held only in the thread that holds it.
 #ifndef QDPEXT_PLATFORM_SIGNAL_CLEANUP_H_
 #define QDPEXT_PLATFORM_SIGNAL_CLEANUP_H_
 
