@@ -18,11 +18,12 @@ constexpr std::array<int, 5> kCaughtSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT,
 enum SlotState : int { kFree, kClaimed, kReady };
 struct Slot {
   std::atomic<int> state{kFree};
-  char path[kCleanupPathBytes];
+  char path[kCleanupPathBytes] = {};
 };
 static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the states");
 
-Slot g_slots[kCleanupSlots];
+// Zero at load time: no start-up code touches its pages.
+constinit Slot g_slots[kCleanupSlots];
 
 sigset_t CaughtSet() {
   sigset_t set;
