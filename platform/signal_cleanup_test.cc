@@ -1,6 +1,5 @@
 #include "platform/signal_cleanup.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -66,37 +65,6 @@ TEST(SignalCleanupTest, SignalIgnoredAtStartStaysIgnored) {
   });
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(dir.List(), std::vector<std::string>{"kept"});
-}
-
-// Over the file-size limit a write fails with EFBIG instead of the signal
-// killing the process.
-TEST(SignalCleanupTest, FileSizeLimitGivesAnErrorNotASignal) {
-  ScratchDir dir;
-  int status = StatusOfChild([&] {
-    InstallSignalCleanup();
-    rlimit limit{10, 10};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    int fd = open(dir.File("f").c_str(), O_WRONLY | O_CREAT, 0600);
-    char bytes[20] = {};
-    bool partial = write(fd, bytes, 20) == 10;
-    bool refused = write(fd, bytes, 20) < 0 && errno == EFBIG;
-    _exit(partial && refused ? 0 : 1);
-  });
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-}
-
-TEST(SignalCleanupTest, RegistryRefusesWhatItCannotHold) {
-  EXPECT_FALSE(RegisterCleanupPath(std::string(kCleanupPathBytes, 'x').c_str()));
-  std::vector<std::string> names;
-  for (size_t i = 0; i < kCleanupSlots; ++i) {
-    names.push_back("/nonexistent/slot" + std::to_string(i));
-    EXPECT_TRUE(RegisterCleanupPath(names.back().c_str()));
-  }
-  EXPECT_FALSE(RegisterCleanupPath("/nonexistent/one-too-many"));
-  UnregisterCleanupPath(names[3].c_str());
-  EXPECT_TRUE(RegisterCleanupPath("/nonexistent/one-too-many"));
-  UnregisterCleanupPath("/nonexistent/one-too-many");
-  for (const std::string& name : names) UnregisterCleanupPath(name.c_str());
 }
 
 }  // namespace
