@@ -180,8 +180,8 @@ void MakeProjects() {
   // An empty stream with a 1 KiB window, whose own first bytes would read
   // as an acceptable header; and projects cut inside the header and inside
   // the skip table.
-  AddContainer("z-empty-small-window", {'Q', 'D', 'P', 'Z', 'L', 'I', 'B', 0x28, 0x91, 0x03, 0x00,
-                                        0x00, 0x00, 0x00, 0x01});
+  AddContainer("z-empty-small-window",
+               {'Q', 'D', 'P', 'Z', 'L', 'I', 'B', 0x28, 0x91, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
   AddContainer("z-two-bytes", Compress({40, 0x09}));
   ProjectContent skip_cut;
   skip_cut.mode_byte = 0x09;

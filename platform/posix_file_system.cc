@@ -125,7 +125,8 @@ class Posix : public FileSystem {
     }
     ::close(fd);
     RegisterCleanupPath(name.data());
-    return TempFile{name.data(), static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    return TempFile{name.data(), static_cast<uint64_t>(st.st_dev),
+                    static_cast<uint64_t>(st.st_ino)};
   }
 
   std::unique_ptr<File> ReopenTempFile(const TempFile& temp, bool for_writing) override {

@@ -150,7 +150,10 @@ TEST(PosixFileSystemTest, TempFileIsReopenedOnlyWhenItIsTheFileThatWasMade) {
       std::string saved = old != nullptr ? old : "";
       setenv("TMPDIR", dir.Path().c_str(), 1);
       TempFile temp = fs.MakeTempFile();
-      if (old != nullptr) setenv("TMPDIR", saved.c_str(), 1); else unsetenv("TMPDIR");
+      if (old != nullptr)
+        setenv("TMPDIR", saved.c_str(), 1);
+      else
+        unsetenv("TMPDIR");
       c.swap(temp.path, dir);
       std::string refusal;
       try {

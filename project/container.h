@@ -61,8 +61,7 @@ TempFile MakeTempFileName(FileSystem& fs);
 // has it, so that a short decoded project loads exactly as the same bytes
 // read plain. Throws DecompressionError for a stream that zlib rejects and
 // InOutError for a file that fails.
-TempFile UnpackContainer(Workspace& ws, FileSystem& fs, const std::string& input,
-                         TempFiles& temps);
+TempFile UnpackContainer(Workspace& ws, FileSystem& fs, const std::string& input, TempFiles& temps);
 
 // Decodes the zlib stream in `source` and writes the first
 // kLongestProjectBytes decoded bytes to `destination`, both temporary files

@@ -108,10 +108,12 @@ TEST_F(ContainerTest, CopiesTheStreamInChunksThroughTheIoBuffer) {
     EXPECT_EQ(files[0], Tail(container, 7));
     EXPECT_EQ(files[1], total == 7 ? Bytes{} : payload);
 
-    std::vector<size_t> chunks(total > 7 ? (total - 7 - 1) / kIoBufferBytes + 1 : 0, kIoBufferBytes);
+    std::vector<size_t> chunks(total > 7 ? (total - 7 - 1) / kIoBufferBytes + 1 : 0,
+                               kIoBufferBytes);
     if (!chunks.empty()) chunks.back() = total - 7 - (chunks.size() - 1) * kIoBufferBytes;
     EXPECT_EQ(fs_.write_sizes[temps_->Made()[0].path], chunks);
-    EXPECT_TRUE(std::all_of(ws_->IoBuffer.begin(), ws_->IoBuffer.end(), [](uint8_t v) { return v == 0; }));
+    EXPECT_TRUE(
+        std::all_of(ws_->IoBuffer.begin(), ws_->IoBuffer.end(), [](uint8_t v) { return v == 0; }));
   }
 }
 
@@ -316,8 +318,7 @@ TEST(CompressedProjectTest, ShortDecodedProjectsLoadLikeTheirPlainTwins) {
     const char* error;  // what both loads end with, "" for success
   };
   const Case cases[] = {
-      {"empty, 1 KiB window", {}, kEmptyStreamContainer,
-       "EProjectError: Unsupported line width 0"},
+      {"empty, 1 KiB window", {}, kEmptyStreamContainer, "EProjectError: Unsupported line width 0"},
       {"empty", {}, {}, "EProjectError: Unsupported line width 0"},
       {"one byte", {40}, {}, "EProjectError: Unsupported character mode 0"},
       {"two bytes", {40, 0x09}, {}, "EProjectError: Incomplete project header"},
@@ -333,7 +334,8 @@ TEST(CompressedProjectTest, ShortDecodedProjectsLoadLikeTheirPlainTwins) {
       // would complete any skip table cut short.
       container = Compress(c.plain);
       size_t stream = container.size() - 7;
-      size_t pad = (100 + kIoBufferBytes - stream % kIoBufferBytes) % kIoBufferBytes + kIoBufferBytes;
+      size_t pad =
+          (100 + kIoBufferBytes - stream % kIoBufferBytes) % kIoBufferBytes + kIoBufferBytes;
       container.insert(container.end(), pad, 2);
     }
     MemoryFileSystem fs;

@@ -97,8 +97,8 @@ TEST(FileSizeLimitE2ETest, AWriteOverTheLimitEndsInTheDiskFullReport) {
     ScratchDir dir;
     ScratchDir temp;
     WriteFileBytes(dir.File("pic.qdp"), c.input);
-    ProgramResult r = RunProgram({"pic.qdp", "-smfc"}, dir.Path(), {{"TMPDIR", temp.Path()}},
-                                 ChildSetup{4096});
+    ProgramResult r =
+        RunProgram({"pic.qdp", "-smfc"}, dir.Path(), {{"TMPDIR", temp.Path()}}, ChildSetup{4096});
     EXPECT_EQ(r.signal, 0);
     ExpectReport(r, "EInOutError", "Disk full\\.");
     EXPECT_TRUE(temp.List().empty());

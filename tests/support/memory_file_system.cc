@@ -13,7 +13,10 @@ class MemoryFile : public File {
   // The bytes live in a node of `fs.files`, which keeps its place when
   // other files come and go, and when the file is removed (see Remove).
   MemoryFile(MemoryFileSystem& fs, std::string name, bool writing)
-      : fs_(fs), name_(std::move(name)), bytes_(fs.files[name_]), writing_(writing) {}
+      : fs_(fs),
+        name_(std::move(name)),
+        bytes_(fs.files[name_]),
+        writing_(writing) {}
 
   size_t Read(void* data, size_t size) override {
     const Bytes& bytes = bytes_;
