@@ -38,9 +38,15 @@ void Drain(int out_fd, int err_fd, std::string& out, std::string& err) {
 
 ProgramResult RunProgram(const std::vector<std::string>& args, const std::string& cwd,
                          const std::vector<std::pair<std::string, std::string>>& env) {
+  return RunBinary(ProgramPath(), args, cwd, env);
+}
+
+ProgramResult RunBinary(const std::string& binary, const std::vector<std::string>& args,
+                        const std::string& cwd,
+                        const std::vector<std::pair<std::string, std::string>>& env) {
   int out_pipe[2], err_pipe[2];
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
-  std::string program = ProgramPath();
+  std::string program = binary;
   std::vector<char*> argv;
   argv.push_back(program.data());
   std::vector<std::string> copies(args);

@@ -23,6 +23,11 @@ std::string ProgramPath();
 ProgramResult RunProgram(const std::vector<std::string>& args, const std::string& cwd = "",
                          const std::vector<std::pair<std::string, std::string>>& env = {});
 
+// The same for any binary, such as qdpview.
+ProgramResult RunBinary(const std::string& program, const std::vector<std::string>& args,
+                        const std::string& cwd = "",
+                        const std::vector<std::pair<std::string, std::string>>& env = {});
+
 }  // namespace qdp::testing
 
 #endif  // QDPEXT_TESTS_SUPPORT_RUN_PROGRAM_H_
