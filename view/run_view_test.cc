@@ -170,7 +170,8 @@ TEST(ViewFileTest, SummaryOfEachConversionKind) {
     EXPECT_EQ(FontNumbers(r), Range(1, 30));
     EXPECT_EQ(r.fonts.back().characters, 48);
     ASSERT_EQ(r.warnings.size(), 1u);
-    EXPECT_EQ(r.warnings[0], "font 30 (line 29) is not written to .fnt, which holds fonts 0 to 29 only");
+    EXPECT_EQ(r.warnings[0],
+              "font 30 (line 29) is not written to .fnt, which holds fonts 0 to 29 only");
     EXPECT_EQ(r.round_trip_exact, true);
   }
   {
@@ -248,7 +249,9 @@ TEST(ViewFileTest, TheFontSheetLightsExactlyTheGlyphBitsOfTheFontsInUse) {
   const std::vector<int> fonts = Range(1, 30);
   long set_bits = 0;
   for (int f : fonts) {
-    for (int i = 0; i < kFontBytes; ++i) set_bits += std::popcount(ws->FontBank[f * kFontBytes + i]);
+    for (int i = 0; i < kFontBytes; ++i) {
+      set_bits += std::popcount(ws->FontBank[f * kFontBytes + i]);
+    }
   }
   ASSERT_GT(set_bits, 0);
   for (int scale : {1, 2}) {
