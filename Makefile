@@ -1,12 +1,14 @@
 # A thin convenience layer over CMake; tools/ holds the real steps.
-.PHONY: all demo test test-asan test-clang fuzz clean
+.PHONY: all demo test test-asan test-clang fuzz package format format-check clean
 
+# Parallel jobs: one per core, never unbounded.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # Seconds per fuzz target for `make fuzz`.
 FUZZ_SECONDS ?= 60
 
 all:
-	sh tools/ensure-deps
-	cmake -S . -B build >/dev/null && cmake --build build -j
+	sh tools/ensure-deps demo
+	cmake --preset release >/dev/null && cmake --build --preset release -j $(JOBS)
 
 demo:
 	sh tools/demo
@@ -23,5 +25,16 @@ test-clang:
 fuzz:
 	sh fuzz/run.sh $(FUZZ_SECONDS)
 
+# build/qdpext_VERSION_ARCH.deb
+package: all
+	sh tools/ensure-deps package
+	cd build && cpack -G DEB
+
+format:
+	sh tools/format
+
+format-check:
+	sh tools/format --check
+
 clean:
-	rm -rf build build-asan build-clang build-bench build-fuzz
+	rm -rf build build-dev build-asan build-clang build-ci build-bench build-fuzz

@@ -7,16 +7,6 @@
 set -eu
 cd "$(dirname "$0")/.."
 . bench/build.sh
-if [ ! -x /usr/bin/time ]; then
-  if [ "$(id -u)" -eq 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq && apt-get install -y -qq --no-install-recommends time >/dev/null
-  else
-    echo "GNU time is missing: sudo apt-get install time" >&2
-    exit 1
-  fi
-fi
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/tmp"

@@ -19,11 +19,10 @@ seconds=${1:-60}
 [ $# -gt 0 ] && shift
 targets=${*:-job container}
 
-QDP_WITH_FUZZ=1 sh tools/ensure-deps
+sh tools/ensure-deps fuzz
 build=build-fuzz
-cmake -S . -B "$build" -DQDP_FUZZ=ON -DQDP_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" -j 2 --target job_fuzzer container_fuzzer make_seeds
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j 2 --target job_fuzzer container_fuzzer make_seeds
 "$build/fuzz/make_seeds" "$build/seeds" >/dev/null
 mkdir -p "$build/artifacts" "$build/logs"
 

@@ -141,7 +141,8 @@ int RunView(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
     if (options.json) {
       Print(out, FormatJson(report) + "\n");
     } else if (report.loaded) {
-      Print(out, (first ? "" : "\n") + FormatText(report));
+      if (!first) Print(out, "\n");
+      Print(out, FormatText(report));
       first = false;
     }
     std::fflush(out);

@@ -116,7 +116,10 @@ std::string FormatLineList(const std::vector<int>& lines) {
     while (j + 1 < lines.size() && lines[j + 1] == lines[j] + 1) ++j;
     if (!text.empty()) text += ", ";
     text += std::to_string(lines[i]);
-    if (j > i) text += "-" + std::to_string(lines[j]);
+    if (j > i) {
+      text += '-';
+      text += std::to_string(lines[j]);
+    }
     i = j + 1;
   }
   return text;
