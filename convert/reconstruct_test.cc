@@ -206,11 +206,11 @@ TEST(ReconstructTest, AFailedLineIsNamedWithTheCharactersItNeedsInAFreshFont) {
       {1, 2, 20, 24, 8, 10, 32},  // mode 2 shows no inverse: complements are new
       {1, 1, 18, 19, 13, 7, 19},
       {1, 2, 31, 16, 16, 29, 32},
-      {1, 1, 0, 1, 0, 0, 1},      // a limit of 0 fails at the first cell
+      {1, 1, 0, 1, 0, 0, 1},  // a limit of 0 fails at the first cell
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "mode " << c.mode << " character mode " << c.character_mode
-                                    << " limit " << c.limit);
+                                      << " limit " << c.limit);
     auto ws = Picture(c.mode, 32, c.character_mode);
     ws->CharsPerFontLimit = static_cast<uint8_t>(c.limit);
     for (int line = 0; line < 30; ++line) {
@@ -235,10 +235,9 @@ TEST(ReconstructTest, AFailedLineIsNamedWithTheCharactersItNeedsInAFreshFont) {
       EXPECT_EQ(d.line, c.line);
       EXPECT_EQ(d.needed, c.needed);
       EXPECT_EQ(d.limit, c.limit);
-      EXPECT_EQ(d.Describe(), "line " + std::to_string(c.line) + " needs " +
-                                  std::to_string(c.needed) +
-                                  " new characters but the per-font limit is " +
-                                  std::to_string(c.limit));
+      EXPECT_EQ(d.Describe(),
+                "line " + std::to_string(c.line) + " needs " + std::to_string(c.needed) +
+                    " new characters but the per-font limit is " + std::to_string(c.limit));
     }
   }
 }

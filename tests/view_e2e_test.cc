@@ -41,9 +41,8 @@ TEST(ViewEndToEndTest, ABadFileAmongGoodOnesIsNamedAndTheOthersAreDone) {
   EXPECT_NE(r.out.find("one.qdp\n"), std::string::npos);
   EXPECT_NE(r.out.find("two.qdp\n"), std::string::npos);
   EXPECT_EQ(r.out.find("bad.qdp"), std::string::npos);
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"bad.qdp", "one-fonts.png", "one.png",
-                                                  "one.qdp", "two-fonts.png", "two.png",
-                                                  "two.qdp"}));
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"bad.qdp", "one-fonts.png", "one.png", "one.qdp",
+                                                  "two-fonts.png", "two.png", "two.qdp"}));
   view::GrayImage one = view::ReadPng(dir.File("one.png"));
   ASSERT_TRUE(one.ok);
   EXPECT_EQ(one, view::ReadPng(dir.File("two.png")));
@@ -95,9 +94,12 @@ TEST(ViewEndToEndTest, JsonIsOneObjectPerFileInInputOrder) {
 TEST(ViewEndToEndTest, UsageErrorsExitWithTwo) {
   ScratchDir dir;
   PutFiles(dir);
-  for (std::vector<std::string> args :
-       {std::vector<std::string>{}, {"--scale", "0", "one.qdp"}, {"--scale", "17", "one.qdp"},
-        {"--bogus", "one.qdp"}, {"-o", "nowhere", "one.qdp"}, {"-o"}}) {
+  for (std::vector<std::string> args : {std::vector<std::string>{},
+                                        {"--scale", "0", "one.qdp"},
+                                        {"--scale", "17", "one.qdp"},
+                                        {"--bogus", "one.qdp"},
+                                        {"-o", "nowhere", "one.qdp"},
+                                        {"-o"}}) {
     auto r = RunView(args, dir.Path());
     EXPECT_EQ(r.exit_status, 2) << ::testing::PrintToString(args);
     EXPECT_NE(r.err.find("qdpview: "), std::string::npos);

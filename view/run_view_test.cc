@@ -23,7 +23,7 @@ using testing::ScratchDir;
 
 // Glyph n of the test fonts: a distinct, non-blank pattern.
 std::array<uint8_t, 8> Glyph(int n) {
-  return {static_cast<uint8_t>(n), 0x81, static_cast<uint8_t>(n * 37), 0x3C, 0,
+  return {static_cast<uint8_t>(n),  0x81, static_cast<uint8_t>(n * 37), 0x3C, 0,
           static_cast<uint8_t>(~n), 0x18, static_cast<uint8_t>(n >> 1)};
 }
 
@@ -208,9 +208,9 @@ TEST(ViewFileTest, APackedProjectReportsWhatItsPlainFormDoes) {
 
 TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
   ScratchDir dir;
-  for (auto [name, content] : {std::pair{"kept.qdp", KeptAsStored()},
-                               std::pair{"blocks.qdp", BlocksByLayout()},
-                               std::pair{"wide.qdp", PerCellPastFont29()}}) {
+  for (auto [name, content] :
+       {std::pair{"kept.qdp", KeptAsStored()}, std::pair{"blocks.qdp", BlocksByLayout()},
+        std::pair{"wide.qdp", PerCellPastFont29()}}) {
     SCOPED_TRACE(name);
     std::string path = Put(dir, name, content);
     auto ws = std::make_unique<Workspace>();

@@ -93,10 +93,9 @@ void DescribeRebuild(const Workspace& ws, FileReport& report) {
     use.characters = static_cast<int>(std::count(used.begin(), used.end(), true));
     use.lines = lines_of[font];
     if (font >= kFontsInFontFile) {
-      report.warnings.push_back("font " + std::to_string(font) + " (" +
-                                (use.lines.size() == 1 ? "line " : "lines ") +
-                                FormatLineList(use.lines) +
-                                ") is not written to .fnt, which holds fonts 0 to 29 only");
+      report.warnings.push_back(
+          "font " + std::to_string(font) + " (" + (use.lines.size() == 1 ? "line " : "lines ") +
+          FormatLineList(use.lines) + ") is not written to .fnt, which holds fonts 0 to 29 only");
     }
     report.fonts.push_back(std::move(use));
   }
@@ -146,8 +145,7 @@ std::string FormatText(const FileReport& r) {
   for (const std::string& w : r.warnings) t += "  warning:       " + w + "\n";
   if (r.round_trip_exact.has_value()) {
     t += std::string("  round trip:    ") +
-         (*r.round_trip_exact ? "exact, the rebuilt fonts draw the same picture" : "broken") +
-         "\n";
+         (*r.round_trip_exact ? "exact, the rebuilt fonts draw the same picture" : "broken") + "\n";
   }
   if (r.error) t += "  error:         " + *r.error + "\n";
   if (r.preview) t += "  preview:       " + *r.preview + "\n";

@@ -27,10 +27,10 @@ FileReport Converted() {
   return r;
 }
 
-const char* const kKeys[] = {"file",         "width",         "character_mode", "conversion",
-                             "conversion_source", "fonts_stored", "fonts_used", "fonts",
-                             "lines_in_use", "round_trip_exact", "warnings",  "error",
-                             "preview",      "font_sheet"};
+const char* const kKeys[] = {
+    "file",         "width",      "character_mode", "conversion",   "conversion_source",
+    "fonts_stored", "fonts_used", "fonts",          "lines_in_use", "round_trip_exact",
+    "warnings",     "error",      "preview",        "font_sheet"};
 
 void ExpectExactlyTheKeys(const Json& j) {
   ASSERT_TRUE(j.is_object());
