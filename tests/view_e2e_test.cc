@@ -55,6 +55,22 @@ TEST(ViewEndToEndTest, ABadFileAmongGoodOnesIsNamedAndTheOthersAreDone) {
   EXPECT_EQ(fine.err, "");
 }
 
+TEST(ViewEndToEndTest, NoPictureReplacesAnotherInputOfTheRun) {
+  ScratchDir dir;
+  PutFiles(dir);
+  // A project that happens to be called one.png would be replaced by the
+  // preview of one.qdp before it is read.
+  testing::Bytes project = testing::ReadFileBytes(dir.File("one.qdp"));
+  testing::WriteFileBytes(dir.File("one.png"), project);
+  auto r = RunView({"one.qdp", "one.png", "two.qdp"}, dir.Path());
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err,
+            "qdpview: one.qdp: would write one.png over another input of this run\n"
+            "qdpview: one.png: would write one.png over the input\n");
+  EXPECT_EQ(testing::ReadFileBytes(dir.File("one.png")), project);
+  EXPECT_TRUE(testing::FileExists(dir.File("two.png")));
+}
+
 TEST(ViewEndToEndTest, JsonIsOneObjectPerFileInInputOrder) {
   ScratchDir dir;
   PutFiles(dir);

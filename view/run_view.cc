@@ -43,13 +43,18 @@ std::optional<ConversionFailureDetail> Load(Workspace& ws, FileSystem& fs,
   }
 }
 
-void LookAt(const std::string& input, const ViewOptions& options, FileReport& report) {
+void LookAt(const std::string& input, const ViewOptions& options, const InputFiles* others,
+            FileReport& report) {
   FileSystem& fs = PosixFileSystem();
   const std::string preview = PreviewName(input, ".png", options.output_dir);
   const std::string sheet = PreviewName(input, "-fonts.png", options.output_dir);
   for (const std::string& target : {preview, sheet}) {
     if (target == input || fs.IsSameFile(target, input)) {
       report.error = "would write " + target + " over the input";
+      return;
+    }
+    if (others != nullptr && others->Holds(target)) {
+      report.error = "would write " + target + " over another input of this run";
       return;
     }
   }
@@ -97,11 +102,26 @@ std::string PreviewName(const std::string& input, const char* suffix,
   return dir + base;
 }
 
-FileReport ViewFile(const std::string& input, const ViewOptions& options) {
+InputFiles::InputFiles(const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    names_.insert(name);
+    struct stat st;
+    if (::stat(name.c_str(), &st) == 0) files_.insert({st.st_dev, st.st_ino});
+  }
+}
+
+bool InputFiles::Holds(const std::string& path) const {
+  if (names_.count(path) != 0) return true;
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && files_.count({st.st_dev, st.st_ino}) != 0;
+}
+
+FileReport ViewFile(const std::string& input, const ViewOptions& options,
+                    const InputFiles* others) {
   FileReport report;
   report.file = input;
   try {
-    LookAt(input, options, report);
+    LookAt(input, options, others, report);
   } catch (const RunError& error) {
     report.error = error.Reason();
   } catch (const std::bad_alloc&) {
@@ -134,10 +154,11 @@ int RunView(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
     return kViewUsageError;
   }
 
+  const InputFiles inputs(options.files);
   int status = kViewAllFine;
   bool first = true;
   for (const std::string& file : options.files) {
-    FileReport report = ViewFile(file, options);
+    FileReport report = ViewFile(file, options, &inputs);
     if (options.json) {
       Print(out, FormatJson(report) + "\n");
     } else if (report.loaded) {
