@@ -119,6 +119,9 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
     ws.LineInverseFlags[i] = ws.LineFontTable[i] > 127 ? 255 : 0;
     ws.LineFontTable[i] &= 0x7F;
   }
+  ws.Loaded.StoredFonts = static_cast<uint8_t>(fonts);
+  ws.Loaded.ConversionFromHeader = mode_bits != 0;
+  ws.Loaded.LineFonts = ws.LineFontTable;
 
   // The skip table lies far behind the colour tables but is needed before
   // rendering, so it is fetched ahead. When the file ends before it or

@@ -84,6 +84,14 @@ struct ReconstructScratch {
   std::array<uint32_t, kRowStride> LineHashes;
 };
 
+// What the header and the line font table said before the rebuild changed
+// them. Only reports read it; loading, conversion and export do not.
+struct LoadRecord {
+  uint8_t StoredFonts = 0;            // fonts the file holds, 1 to 128
+  bool ConversionFromHeader = false;  // the header's bits chose the conversion, not the layout
+  std::array<uint8_t, kScreenLines> LineFonts{};  // as loaded, bit 7 removed
+};
+
 struct Workspace {
   // Scalars taken from the header (and changed by reconstruction).
   uint8_t LineWidth = 0;
@@ -112,6 +120,8 @@ struct Workspace {
 
   // The reader's scratch and the container's copy buffer.
   std::array<uint8_t, kIoBufferBytes> IoBuffer{};
+
+  LoadRecord Loaded{};
 
   // Scratch owned by single stages.
   ReconstructScratch Reconstruct{};

@@ -39,10 +39,10 @@ void Drain(int out_fd, int err_fd, std::string& out, std::string& err) {
 
 // In the forked child: standard streams, directory, environment, signals
 // and limits, then the program. Never returns.
-[[noreturn]] void ExecChild(const std::vector<std::string>& args, const std::string& cwd,
-                            const Environment& env, const ChildSetup& setup, int out_fd,
-                            int err_fd) {
-  std::string program = ProgramPath();
+[[noreturn]] void ExecChild(const std::string& binary, const std::vector<std::string>& args,
+                            const std::string& cwd, const Environment& env,
+                            const ChildSetup& setup, int out_fd, int err_fd) {
+  std::string program = binary;
   std::vector<std::string> copies(args);
   std::vector<char*> argv;
   argv.push_back(program.data());
@@ -82,6 +82,11 @@ void Describe(int status, ProgramResult& result) {
 
 ProgramResult RunProgram(const std::vector<std::string>& args, const std::string& cwd,
                          const Environment& env, const ChildSetup& setup) {
+  return RunBinary(ProgramPath(), args, cwd, env, setup);
+}
+
+ProgramResult RunBinary(const std::string& binary, const std::vector<std::string>& args,
+                        const std::string& cwd, const Environment& env, const ChildSetup& setup) {
   int out_pipe[2], err_pipe[2];
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
   pid_t pid = fork();
@@ -89,7 +94,7 @@ ProgramResult RunProgram(const std::vector<std::string>& args, const std::string
   if (pid == 0) {
     close(out_pipe[0]);
     close(err_pipe[0]);
-    ExecChild(args, cwd, env, setup, out_pipe[1], err_pipe[1]);
+    ExecChild(binary, args, cwd, env, setup, out_pipe[1], err_pipe[1]);
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
@@ -108,7 +113,7 @@ pid_t StartProgram(const std::vector<std::string>& args, const std::string& cwd,
   if (null_fd < 0) throw std::runtime_error("cannot open /dev/null");
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) ExecChild(args, cwd, env, ChildSetup{}, null_fd, null_fd);
+  if (pid == 0) ExecChild(ProgramPath(), args, cwd, env, ChildSetup{}, null_fd, null_fd);
   close(null_fd);
   return pid;
 }

@@ -1,5 +1,5 @@
-// Test support: runs the real qdpext binary as a child process and
-// captures its exit status and the exact bytes of its output.
+// Test support: runs the real programs (qdpext, qdpview) as child processes
+// and captures their exit status and the exact bytes of their output.
 #ifndef QDPEXT_TESTS_SUPPORT_RUN_PROGRAM_H_
 #define QDPEXT_TESTS_SUPPORT_RUN_PROGRAM_H_
 
@@ -35,6 +35,11 @@ std::string ProgramPath();
 // the given extra environment variables set.
 ProgramResult RunProgram(const std::vector<std::string>& args, const std::string& cwd = "",
                          const Environment& env = {}, const ChildSetup& setup = {});
+
+// The same for any binary, such as qdpview.
+ProgramResult RunBinary(const std::string& program, const std::vector<std::string>& args,
+                        const std::string& cwd = "", const Environment& env = {},
+                        const ChildSetup& setup = {});
 
 // Starts qdpext without waiting for it; its output is discarded.
 pid_t StartProgram(const std::vector<std::string>& args, const std::string& cwd,
