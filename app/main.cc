@@ -6,9 +6,11 @@
 
 #include "app/run_main.h"
 #include "platform/file_system.h"
+#include "platform/signal_cleanup.h"
 #include "workspace/workspace.h"
 
 int main(int argc, char** argv) {
+  qdp::InstallSignalCleanup();
   // Static: the workspace is too large to want on the stack.
   static qdp::Workspace workspace;
   qdp::BuildTables(workspace);

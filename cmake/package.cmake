@@ -16,6 +16,12 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "rendered 240-line bitmap (.mic) and the colour tables (.col). Depending on the\n"
   "project's conversion mode it first rebuilds the fonts and screen codes from\n"
   "the rendered bitmap.")
+if(TARGET qdpview)
+  string(APPEND CPACK_PACKAGE_DESCRIPTION
+    "\nThe companion program qdpview draws each project as PNG previews (the\n"
+    "picture and a sheet of its fonts), summarises it, and checks that the\n"
+    "rebuilt fonts draw the same picture.")
+endif()
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 

@@ -57,6 +57,9 @@ void RunBlockPass(Workspace& ws) {
   s.BlockIndex.fill(0);
   const int columns = LineCells(ws) / 2;
   std::array<uint8_t, 32> bytes;
+  ConversionFailureDetail overflow;
+  overflow.cause = ConversionFailureDetail::Cause::kTooManyBlocks;
+  overflow.limit = kMaxBlocks;
   for (int r = 0; r < kBlockRows; ++r) {
     for (int b = 0; b < columns; ++b) {
       GatherBlock(ws, r, b, bytes);
@@ -66,6 +69,10 @@ void RunBlockPass(Workspace& ws) {
         k = s.BlockCount++;
         // Past the 63rd distinct block the row is only counted: it fails
         // once complete, and the fonts have no room for it.
+        if (k == kMaxBlocks) {
+          overflow.line = 2 * r;
+          overflow.column = 2 * b;
+        }
         if (k >= kMaxBlocks) continue;
         AddBlock(s, k, hash, bytes);
         StoreBlockChars(ws, k, bytes);
@@ -77,7 +84,7 @@ void RunBlockPass(Workspace& ws) {
       screen[top] = screen[bottom] = static_cast<uint8_t>(2 * k);
       screen[top + 1] = screen[bottom + 1] = static_cast<uint8_t>(2 * k + 1);
     }
-    if (s.BlockCount > kMaxBlocks) throw ConversionFailed();
+    if (s.BlockCount > kMaxBlocks) throw ConversionFailed(overflow);
   }
   // Inverse bits carry over from the working copy of the screen: in
   // character mode 2 they are still the loaded ones.

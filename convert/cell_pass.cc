@@ -1,6 +1,7 @@
 #include "convert/cell_pass.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 
 #include "convert/font_index.h"
@@ -12,11 +13,44 @@ namespace {
 
 bool Sharing(const Workspace& ws) { return ws.Conversion.Kind == ConversionKind::kSharedChars; }
 
+// How many characters coding `line` into an empty font appends: every
+// cell when nothing is shared, else each pattern once, and in a mode that
+// shows inverse cells not a pattern whose complement is already there.
+int NewCharactersInFreshFont(const Workspace& ws, int line) {
+  const int width = LineCells(ws);
+  if (!Sharing(ws)) return width;
+  std::array<uint64_t, kRowStride> font;
+  int fill = 0;
+  for (int x = 0; x < width; ++x) {
+    uint64_t pattern = CellPattern(ws, line, x);
+    auto held = [&](uint64_t p) {
+      return std::find(font.begin(), font.begin() + fill, p) != font.begin() + fill;
+    };
+    if (held(pattern) || (ws.CharacterMode != 2 && held(~pattern))) continue;
+    font[fill++] = pattern;
+  }
+  return fill;
+}
+
+// The failure for `line` once no font number is left: a line that needs
+// more new characters than a font may take can never be coded, and that
+// is the useful thing to tell; otherwise the fonts simply ran out.
+[[noreturn]] void ThrowFontsExhausted(const Workspace& ws, int line) {
+  ConversionFailureDetail detail;
+  detail.line = line;
+  detail.limit = std::min<int>(ws.CharsPerFontLimit, kCharsPerFont);
+  detail.needed = NewCharactersInFreshFont(ws, line);
+  detail.cause = detail.needed > detail.limit
+                     ? ConversionFailureDetail::Cause::kLineNeedsTooManyCharacters
+                     : ConversionFailureDetail::Cause::kFontsExhausted;
+  throw ConversionFailed(detail);
+}
+
 // Moves on to a fresh font. A line that no number of fonts can hold would
 // otherwise go on taking font numbers forever, past the end of the bank.
-void BeginNewFont(Workspace& ws) {
+void BeginNewFont(Workspace& ws, int line) {
   ReconstructScratch& s = ws.Reconstruct;
-  if (s.FillingFont >= kFontCount - 1) throw ConversionFailed();
+  if (s.FillingFont >= kFontCount - 1) ThrowFontsExhausted(ws, line);
   if (Sharing(ws)) LeaveFillingFont(ws);
   ++s.FillingFont;
   s.FontFill = 0;
@@ -109,12 +143,12 @@ void RunCellPass(Workspace& ws) {
         if (i >= s.CellCount) break;
       }
       GatherLine(ws, line);
-      if (ws.LineInverseFlags[line] != 0) BeginNewFont(ws);
+      if (ws.LineInverseFlags[line] != 0) BeginNewFont(ws, line);
     }
     // Tested before the lookup: a full font is left even for a cell it
     // already holds, and the whole line starts over in the new font.
     if (s.FontFill >= limit) {
-      BeginNewFont(ws);
+      BeginNewFont(ws, line);
       i = static_cast<uint32_t>(line * width);
       continue;
     }

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "convert/reconstruct.h"
+#include "convert/render.h"
+#include "convert/round_trip.h"
 #include "convert/test_picture.h"
 #include "platform/error.h"
 
@@ -328,6 +330,55 @@ TEST(EquivalenceTest, MatchesTheLiteralConversionOnRandomPictures) {
       EXPECT_LT(failures, run.pictures) << run.name;
     }
   }
+}
+
+// The same pictures, set up the way loading leaves them (in a mode that
+// shows inverse cells, rendering has cleared the working copy where it
+// drew them; with no conversion, the bitmap is the rendered screen): every
+// rebuild that succeeds draws its bitmap again.
+TEST(EquivalenceTest, EveryConversionThatSucceedsRedrawsItsBitmap) {
+  auto scratch = std::make_unique<Workspace>();
+  const struct {
+    ConversionKind kind;
+    const char* name;
+    int seed;
+  } runs[] = {{ConversionKind::kCharPerCell, "per cell", 2000},
+              {ConversionKind::kSharedChars, "shared", 2001},
+              {ConversionKind::kBlocks16, "blocks", 2003},
+              {ConversionKind::kNone, "none", 2255}};
+  for (const auto& run : runs) {
+    PictureMaker maker(run.seed);
+    int converted = 0;
+    for (int n = 0; n < 150; ++n) {
+      auto ws = maker.Make(run.kind);
+      if (run.kind == ConversionKind::kNone) {
+        RenderScreen(*ws);
+      } else if (ws->CharacterMode != 2) {
+        for (auto& code : ws->ScreenPages[1]) code = code & 0x80 ? 0 : code;
+      }
+      if (Fails([&] { ReconstructCharset(*ws); })) continue;
+      ++converted;
+      RoundTripResult result = CheckRoundTrip(*ws, *scratch);
+      ASSERT_TRUE(result.exact) << run.name << " picture " << n << " line " << result.line
+                                << " column " << result.column;
+    }
+    EXPECT_GT(converted, 0) << run.name;
+  }
+}
+
+TEST(EquivalenceTest, TheRoundTripNamesTheFirstCellThatDiffers) {
+  auto scratch = std::make_unique<Workspace>();
+  PictureMaker maker(77);
+  auto ws = maker.Make(ConversionKind::kSharedChars);
+  for (auto& code : ws->ScreenPages[1]) code &= 0x7F;
+  ReconstructCharset(*ws);
+  ASSERT_TRUE(CheckRoundTrip(*ws, *scratch).exact);
+  ws->Bitmap[(12 * 8 + 5) * 48 + 20] ^= 0x10;  // line 12, column 20
+  ws->Bitmap[(20 * 8 + 0) * 48 + 3] ^= 0x01;   // line 20, column 3
+  RoundTripResult result = CheckRoundTrip(*ws, *scratch);
+  EXPECT_FALSE(result.exact);
+  EXPECT_EQ(result.line, 12);
+  EXPECT_EQ(result.column, 20);
 }
 
 }  // namespace

@@ -199,6 +199,58 @@ TEST(ReconstructTest, LinesThatCanNeverFitFailInsteadOfRunningPastTheBank) {
   }
 }
 
+TEST(ReconstructTest, AFailedLineIsNamedWithTheCharactersItNeedsInAFreshFont) {
+  // Every line but `line` is one pattern repeated. Line `line` holds
+  // `distinct` patterns, then the complements of the first `complements`
+  // of them, then repeats of its first pattern.
+  constexpr ConversionKind kPerCell = ConversionKind::kCharPerCell;
+  constexpr ConversionKind kShared = ConversionKind::kSharedChars;
+  struct Case {
+    ConversionKind kind;
+    int character_mode, limit, distinct, complements, line, needed;
+  } cases[] = {
+      {kPerCell, 1, 20, 3, 0, 0, 32},  // nothing shared: every cell is new
+      {kShared, 1, 20, 24, 8, 10, 24},  // complements are found as inverse cells
+      {kShared, 4, 20, 24, 8, 10, 24},
+      {kShared, 2, 20, 24, 8, 10, 32},  // mode 2 shows no inverse: complements are new
+      {kShared, 1, 18, 19, 13, 7, 19},
+      {kShared, 2, 31, 16, 16, 29, 32},
+      {kShared, 1, 0, 1, 0, 0, 1},  // a limit of 0 fails at the first cell
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "kind " << static_cast<int>(c.kind) << " character mode "
+                                      << c.character_mode << " limit " << c.limit);
+    auto ws = Picture(c.kind, 32, c.character_mode);
+    ws->CharsPerFontLimit = static_cast<uint8_t>(c.limit);
+    for (int line = 0; line < 30; ++line) {
+      for (int x = 0; x < 32; ++x) {
+        uint64_t p = kA;
+        if (line == c.line) {
+          p = NumberedPattern(200);
+          if (x < c.distinct) p = NumberedPattern(200 + x);
+          if (x >= c.distinct && x < c.distinct + c.complements) {
+            p = ~NumberedPattern(200 + x - c.distinct);
+          }
+        }
+        PutCell(*ws, line, x, p);
+      }
+    }
+    try {
+      ReconstructCharset(*ws);
+      ADD_FAILURE() << "converted";
+    } catch (const ConversionFailed& failure) {
+      const ConversionFailureDetail& d = failure.Detail();
+      EXPECT_EQ(d.cause, ConversionFailureDetail::Cause::kLineNeedsTooManyCharacters);
+      EXPECT_EQ(d.line, c.line);
+      EXPECT_EQ(d.needed, c.needed);
+      EXPECT_EQ(d.limit, c.limit);
+      EXPECT_EQ(d.Describe(),
+                "line " + std::to_string(c.line) + " needs " + std::to_string(c.needed) +
+                    " new characters but the per-font limit is " + std::to_string(c.limit));
+    }
+  }
+}
+
 TEST(ReconstructTest, PatternsSharingAChecksumStayApart) {
   auto probe = Picture(ConversionKind::kSharedChars);
   auto delta = testing::ChecksumTwinDelta(*probe, 8, 0);
@@ -243,7 +295,17 @@ TEST(ReconstructTest, BlocksFitUpToSixtyThree) {
     }
     ws->ScreenPages[1][3 * 48 + 5] = 0x80;
     if (distinct == 64) {
-      EXPECT_THROW(ReconstructCharset(*ws), ConversionFailed);
+      // Block number 63, the 64th distinct one, is block (2, 15): lines 4
+      // and 5, columns 30 and 31.
+      try {
+        ReconstructCharset(*ws);
+        ADD_FAILURE() << "64 distinct blocks converted";
+      } catch (const ConversionFailed& failure) {
+        EXPECT_EQ(failure.Detail().cause, ConversionFailureDetail::Cause::kTooManyBlocks);
+        EXPECT_EQ(failure.Detail().line, 4);
+        EXPECT_EQ(failure.Detail().column, 30);
+        EXPECT_STREQ(failure.what(), "Conversion of bitmap into DUZ failed.");
+      }
       continue;
     }
     ReconstructCharset(*ws);

@@ -7,8 +7,6 @@
 namespace qdp {
 namespace {
 
-// Only fonts 0 to 29 go to the .fnt file.
-constexpr int kExportedFonts = 30;
 // A skipped line's .scr record is made of this code.
 constexpr uint8_t kSkippedLineCode = 127;
 
@@ -23,12 +21,12 @@ LinesInUse FindLinesInUse(const Workspace& ws) {
 void SaveFntFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& fs,
                  const std::string& file_name) {
   // A font counts when any line uses it, whether that line is in use or not.
-  std::array<bool, kExportedFonts> used{};
+  std::array<bool, kFontsInFontFile> used{};
   for (uint8_t font : ws.LineFontTable) {
-    if (font < kExportedFonts) used[font] = true;
+    if (font < kFontsInFontFile) used[font] = true;
   }
   std::unique_ptr<File> file = fs.CreateForWriting(file_name);
-  for (int f = 0; f < kExportedFonts; ++f) {
+  for (int f = 0; f < kFontsInFontFile; ++f) {
     if (used[f]) file->Write(&ws.FontBank[f * kFontBytes], kFontBytes);
   }
   file->Close();

@@ -27,6 +27,9 @@ std::string SideFileName(const std::string& input_name, std::string_view extensi
 using LinesInUse = std::array<bool, kScreenLines>;
 LinesInUse FindLinesInUse(const Workspace& ws);
 
+// Font numbers at and above this are left out of the .fnt file.
+inline constexpr int kFontsInFontFile = 30;
+
 // A picture drawn in font 0 alone needs no line table: .tab is due only
 // when some line uses another font, and an existing one is otherwise left
 // as it is.

@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/run_job.h"
+#include "convert/round_trip.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "workspace/workspace.h"
@@ -51,6 +52,18 @@ void CheckFinishedRun(const JobOutcome& outcome) {
   }
 }
 
+// Whatever the picture, a project that converts must draw the same
+// bitmap from its rebuilt fonts, codes and line fonts.
+void ExpectRoundTrip(const Workspace& ws) {
+  alignas(Workspace) static unsigned char storage[sizeof(Workspace)];
+  Workspace* scratch = new (storage) Workspace();
+  RoundTripResult result = qdp::CheckRoundTrip(ws, *scratch);
+  if (!result.exact) {
+    Fail("rebuilt data draws line " + std::to_string(result.line) + ", column " +
+         std::to_string(result.column) + " differently from the bitmap");
+  }
+}
+
 }  // namespace
 
 JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const std::string& prefix,
@@ -72,6 +85,7 @@ JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const st
   try {
     RunJob(options, *workspace, PosixFileSystem());
     outcome.ending = "done";
+    ExpectRoundTrip(*workspace);
   } catch (const ConversionFailed&) {
     outcome.ending = "conversion failed";
   } catch (const RunError& error) {

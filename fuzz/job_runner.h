@@ -1,8 +1,8 @@
 // Runs the whole job in-process on a project file inside the sandbox, with
 // every side file selected, and checks what any run must satisfy whatever
 // its input: it ends in one of the known ways, a finished run leaves five
-// side files of plausible sizes, a failed one leaves none, and no
-// temporary file survives.
+// side files of plausible sizes and rebuilt data that draws its bitmap
+// again, a failed one leaves none, and no temporary file survives.
 #ifndef QDPEXT_FUZZ_JOB_RUNNER_H_
 #define QDPEXT_FUZZ_JOB_RUNNER_H_
 

@@ -8,6 +8,7 @@
 // too.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -178,6 +179,18 @@ void MakeProjects() {
   AddContainer("z-short", Compress(short_project));
   AddContainer("z-full", Compress(full));
   AddContainer("z-empty-stream", Compress({}));
+  // An empty stream with a 1 KiB window, whose own first bytes would read
+  // as an acceptable header; and projects cut inside the header and inside
+  // the skip table.
+  AddContainer("z-empty-small-window",
+               {'Q', 'D', 'P', 'Z', 'L', 'I', 'B', 0x28, 0x91, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
+  AddContainer("z-two-bytes", Compress({40, 0x09}));
+  ProjectContent skip_cut;
+  skip_cut.mode_byte = 0x09;
+  Bytes in_skip_table =
+      Cut(qdp::testing::BuildProject(skip_cut), skip_cut.GetLayout().SkipTable() + 3);
+  std::fill(in_skip_table.end() - 3, in_skip_table.end(), 4);
+  AddContainer("z-cut-in-skip-table", Compress(in_skip_table));
   AddContainer("z-magic-only", {'Q', 'D', 'P', 'Z', 'L', 'I', 'B'});
   Bytes cut = Compress(full);
   AddContainer("z-cut-stream", Cut(cut, cut.size() / 2));

@@ -31,6 +31,15 @@ class File {
   virtual void Close() = 0;
 };
 
+// A temporary file as made by FileSystem::MakeTempFile: its name, and the
+// identity (device and inode) of the file made under it, so that a later
+// open by name can tell whether the name still leads to that very file.
+struct TempFile {
+  std::string path;
+  uint64_t device = 0;
+  uint64_t inode = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -44,9 +53,16 @@ class FileSystem {
   // The system's directory for temporary files: $TMPDIR, else /tmp.
   virtual std::string TempDirectory() = 0;
   // Creates a new, empty file with a unique name beginning with "~" in the
-  // temporary directory and returns its full path.
-  virtual std::string MakeTempFile() = 0;
-  // Removes a file, ignoring failure (used to clean up temporary files).
+  // temporary directory. Until Remove() gives up its name, the file is also
+  // removed when a signal stops the program.
+  virtual TempFile MakeTempFile() = 0;
+  // Opens a file made by MakeTempFile() again by its name, for reading, or
+  // emptied for writing. A symbolic link is not followed, and a name that
+  // no longer leads to the file that was made is refused with InOutError:
+  // in a shared temporary directory someone may have swapped it.
+  virtual std::unique_ptr<File> ReopenTempFile(const TempFile& temp, bool for_writing) = 0;
+  // Removes a temporary file's name, ignoring failure; an open file stays
+  // readable until it is closed.
   virtual void Remove(const std::string& path) noexcept = 0;
 };
 

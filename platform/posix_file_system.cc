@@ -8,6 +8,7 @@
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/signal_cleanup.h"
 
 namespace qdp {
 namespace {
@@ -105,27 +106,71 @@ class Posix : public FileSystem {
     return dir;
   }
 
-  std::string MakeTempFile() override {
+  TempFile MakeTempFile() override {
     std::string pattern = TempDirectory() + "/~qdpXXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
+    // No signal may fall between making the file and registering it.
+    CleanupSignalsHeld held;
     // mkstemp picks a name nobody holds and creates the file in one step,
     // so no other process can take the same name.
     int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) ThrowErrno(errno);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      int error_number = errno;
+      ::close(fd);
+      ::unlink(name.data());
+      ThrowErrno(error_number);
+    }
     ::close(fd);
-    return std::string(name.data());
+    RegisterCleanupPath(name.data());
+    return TempFile{name.data(), static_cast<uint64_t>(st.st_dev),
+                    static_cast<uint64_t>(st.st_ino)};
   }
 
-  void Remove(const std::string& path) noexcept override { ::unlink(path.c_str()); }
+  std::unique_ptr<File> ReopenTempFile(const TempFile& temp, bool for_writing) override {
+    // Non-blocking, so that a fifo put in the file's place cannot stall the
+    // open before it is refused; it makes no difference to a regular file.
+    int flags = (for_writing ? O_WRONLY : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK;
+    int fd = OpenDescriptor(temp.path, flags);
+    if (fd < 0) ThrowErrno(errno == ELOOP ? EACCES : errno);  // ELOOP: a symbolic link
+    auto file = std::make_unique<PosixFile>(fd);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) ThrowErrno(errno);
+    if (static_cast<uint64_t>(st.st_dev) != temp.device ||
+        static_cast<uint64_t>(st.st_ino) != temp.inode) {
+      ThrowErrno(EACCES);
+    }
+    if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) ThrowErrno(errno);
+    if (for_writing && ::ftruncate(fd, 0) != 0) ThrowErrno(errno);
+    return file;
+  }
+
+  void Remove(const std::string& path) noexcept override {
+    // Unlinked and forgotten in one step: a signal in between would remove
+    // the name again, and by then it may belong to another process.
+    CleanupSignalsHeld held;
+    ::unlink(path.c_str());
+    UnregisterCleanupPath(path.c_str());
+  }
 
  private:
-  static std::unique_ptr<File> Open(const std::string& path, int flags) {
-    if (path.empty()) ThrowErrno(ENOENT);
+  // A descriptor, or -1 with errno set.
+  static int OpenDescriptor(const std::string& path, int flags) {
+    if (path.empty()) {
+      errno = ENOENT;
+      return -1;
+    }
     int fd;
     do {
       fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
+    return fd;
+  }
+
+  static std::unique_ptr<File> Open(const std::string& path, int flags) {
+    int fd = OpenDescriptor(path, flags);
     if (fd < 0) ThrowErrno(errno);
     return std::make_unique<PosixFile>(fd);
   }

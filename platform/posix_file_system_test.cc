@@ -95,8 +95,8 @@ TEST(PosixFileSystemTest, TempFilesAreNewEmptyAndNamedWithTilde) {
   setenv("TMPDIR", (dir.Path() + "/").c_str(), 1);
   FileSystem& fs = PosixFileSystem();
   EXPECT_EQ(fs.TempDirectory(), dir.Path());
-  std::string first = fs.MakeTempFile();
-  std::string second = fs.MakeTempFile();
+  std::string first = fs.MakeTempFile().path;
+  std::string second = fs.MakeTempFile().path;
   if (old != nullptr) setenv("TMPDIR", saved.c_str(), 1); else unsetenv("TMPDIR");
   EXPECT_NE(first, second);
   for (const std::string& name : {first, second}) {
@@ -105,6 +105,73 @@ TEST(PosixFileSystemTest, TempFilesAreNewEmptyAndNamedWithTilde) {
     fs.Remove(name);
   }
   EXPECT_TRUE(dir.List().empty());
+}
+
+// A temporary file is opened again only when its name still leads to the
+// very file that was made: not through a symbolic link, not to another file
+// put in its place.
+TEST(PosixFileSystemTest, TempFileIsReopenedOnlyWhenItIsTheFileThatWasMade) {
+  ScratchDir dir;
+  FileSystem& fs = PosixFileSystem();
+  struct Case {
+    const char* name;
+    void (*swap)(const std::string& path, const ScratchDir& dir);
+    const char* refusal;  // "" when the file opens
+  };
+  const Case cases[] = {
+      {"untouched", [](const std::string&, const ScratchDir&) {}, ""},
+      {"symbolic link to another file",
+       [](const std::string& path, const ScratchDir& dir) {
+         std::filesystem::remove(path);
+         std::filesystem::create_symlink(dir.File("victim"), path);
+       },
+       "File access denied"},
+      {"symbolic link to itself in disguise",
+       [](const std::string& path, const ScratchDir& dir) {
+         std::filesystem::rename(path, dir.File("moved"));
+         std::filesystem::create_symlink(dir.File("moved"), path);
+       },
+       "File access denied"},
+      {"another regular file",
+       [](const std::string& path, const ScratchDir& dir) {
+         // Made before the old one goes, so it cannot get its inode again.
+         testing::WriteFileBytes(dir.File("other"), Bytes{7});
+         std::filesystem::rename(dir.File("other"), path);
+       },
+       "File access denied"},
+      {"removed", [](const std::string& path, const ScratchDir&) { std::filesystem::remove(path); },
+       "File not found"},
+  };
+  for (bool for_writing : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (for_writing ? ", writing" : ", reading"));
+      testing::WriteFileBytes(dir.File("victim"), Bytes{1, 2, 3});
+      const char* old = std::getenv("TMPDIR");
+      std::string saved = old != nullptr ? old : "";
+      setenv("TMPDIR", dir.Path().c_str(), 1);
+      TempFile temp = fs.MakeTempFile();
+      if (old != nullptr)
+        setenv("TMPDIR", saved.c_str(), 1);
+      else
+        unsetenv("TMPDIR");
+      c.swap(temp.path, dir);
+      std::string refusal;
+      try {
+        std::unique_ptr<File> file = fs.ReopenTempFile(temp, for_writing);
+        if (for_writing) file->Write("ab", 2);
+        file->Close();
+      } catch (const InOutError& e) {
+        refusal = e.Reason();
+      }
+      EXPECT_EQ(refusal, c.refusal);
+      EXPECT_EQ(testing::ReadFileBytes(dir.File("victim")), (Bytes{1, 2, 3}));
+      if (*c.refusal == '\0' && for_writing) {
+        EXPECT_EQ(testing::ReadFileBytes(temp.path), (Bytes{'a', 'b'}));
+      }
+      fs.Remove(temp.path);
+      std::filesystem::remove(dir.File("moved"));
+    }
+  }
 }
 
 }  // namespace

@@ -50,24 +50,41 @@ constexpr size_t kDiscardChunk = 1 << 16;
 }  // namespace
 
 TempFiles::~TempFiles() {
-  for (const std::string& name : names_) fs_.Remove(name);
+  for (const Entry& entry : made_) {
+    if (entry.named) fs_.Remove(entry.file.path);
+  }
 }
 
-std::string TempFiles::Make() {
-  names_.push_back(fs_.MakeTempFile());
-  return names_.back();
+TempFile TempFiles::Make() {
+  made_.push_back(Entry{fs_.MakeTempFile(), true});
+  return made_.back().file;
 }
 
-std::string UnpackContainer(Workspace& ws, FileSystem& fs, const std::string& input,
-                            TempFiles& temps) {
-  std::string stream_name = temps.Make();
-  std::string project_name = temps.Make();
+void TempFiles::Release(const TempFile& temp) {
+  for (Entry& entry : made_) {
+    if (entry.named && entry.file.path == temp.path) {
+      entry.named = false;
+      fs_.Remove(entry.file.path);
+    }
+  }
+}
+
+std::vector<TempFile> TempFiles::Made() const {
+  std::vector<TempFile> files;
+  for (const Entry& entry : made_) files.push_back(entry.file);
+  return files;
+}
+
+TempFile UnpackContainer(Workspace& ws, FileSystem& fs, const std::string& input,
+                         TempFiles& temps) {
+  TempFile stream_file = temps.Make();
+  TempFile project_file = temps.Make();
 
   std::unique_ptr<File> in = fs.OpenForReading(input);
   uint64_t size = in->Size();
   uint64_t position = ContainerMagic.size();
   in->Seek(position);
-  std::unique_ptr<File> stream = fs.CreateForWriting(stream_name);
+  std::unique_ptr<File> stream = fs.ReopenTempFile(stream_file, true);
   while (position < size) {
     size_t want = static_cast<size_t>(std::min<uint64_t>(ws.IoBuffer.size(), size - position));
     size_t got = in->Read(ws.IoBuffer.data(), want);
@@ -76,15 +93,20 @@ std::string UnpackContainer(Workspace& ws, FileSystem& fs, const std::string& in
     stream->Write(ws.IoBuffer.data(), got);
     position += got;
   }
+  // The reader takes what a short project does not supply from this
+  // buffer; the stream's bytes left here would pass for project data.
+  ws.IoBuffer.fill(0);
   in->Close();
   stream->Close();
 
-  InflateFile(fs, stream_name, project_name);
-  return project_name;
+  InflateFile(temps, stream_file, project_file);
+  return project_file;
 }
 
-void InflateFile(FileSystem& fs, const std::string& source, const std::string& destination) {
-  std::unique_ptr<File> in = fs.OpenForReading(source);
+void InflateFile(TempFiles& temps, const TempFile& source, const TempFile& destination) {
+  FileSystem& fs = temps.Fs();
+  std::unique_ptr<File> in = fs.ReopenTempFile(source, false);
+  temps.Release(source);
   Inflater inflater;
   z_stream& zs = inflater.zs;
 
@@ -120,7 +142,7 @@ void InflateFile(FileSystem& fs, const std::string& source, const std::string& d
   }
   in->Close();
 
-  std::unique_ptr<File> out = fs.CreateForWriting(destination);
+  std::unique_ptr<File> out = fs.ReopenTempFile(destination, true);
   if (kept_size > 0) out->Write(kept.get(), kept_size);
   out->Close();
 }

@@ -65,14 +65,16 @@ class ContainerTest : public ::testing::Test {
     BuildTables(*ws_);
   }
 
-  // Unpacks `container` with the temporary files still present afterwards,
-  // so the test can look at them. Returns the names of both.
-  std::vector<std::string> Unpack(const Bytes& container) {
+  // Unpacks `container` and returns what its two temporary files hold: the
+  // copied stream (whose name is already gone) and the decoded project.
+  std::vector<Bytes> Unpack(const Bytes& container) {
     fs_.files[kInput] = container;
     temps_ = std::make_unique<TempFiles>(fs_);
-    std::string project = UnpackContainer(*ws_, fs_, kInput, *temps_);
-    EXPECT_EQ(project, temps_->Names().at(1));
-    return temps_->Names();
+    TempFile project = UnpackContainer(*ws_, fs_, kInput, *temps_);
+    std::vector<TempFile> made = temps_->Made();
+    EXPECT_EQ(project.path, made.at(1).path);
+    EXPECT_EQ(fs_.files.count(made[0].path), 0u) << "the stream outlived its decoding by name";
+    return {fs_.RemovedFile(made[0].path), fs_.files[project.path]};
   }
 
   // The reason of the DecompressionError that unpacking raises, or "".
@@ -90,39 +92,29 @@ class ContainerTest : public ::testing::Test {
   std::unique_ptr<TempFiles> temps_;
 };
 
-// Containers of 15391 and 15392 bytes bracket one full chunk of the copy:
-// what the copy leaves in the I/O buffer shows how it was cut.
+// Containers of 15391 and 15392 bytes bracket one full chunk of the copy.
+// Whatever the copy moved, the I/O buffer is left as zero as it was.
 TEST_F(ContainerTest, CopiesTheStreamInChunksThroughTheIoBuffer) {
   Bytes payload = RandomBytes(3000, 1);
-  for (size_t total : {size_t{15391}, size_t{15392}, size_t{40000}}) {
+  for (size_t total : {size_t{7}, size_t{15391}, size_t{15392}, size_t{40000}}) {
     SCOPED_TRACE(total);
     SetUp();
+    fs_.write_sizes.clear();
     Bytes container = Compress(payload, 0);
+    if (total == 7) container.resize(7);
     Bytes trailing = RandomBytes(total - container.size(), 2);
     container.insert(container.end(), trailing.begin(), trailing.end());
-    std::vector<std::string> names = Unpack(container);
-    EXPECT_EQ(fs_.files[names[0]], Tail(container, 7));
-    EXPECT_EQ(fs_.files[names[1]], payload);
+    std::vector<Bytes> files = Unpack(container);
+    EXPECT_EQ(files[0], Tail(container, 7));
+    EXPECT_EQ(files[1], total == 7 ? Bytes{} : payload);
 
-    size_t stream = total - 7;
-    size_t last = stream % kIoBufferBytes == 0 ? kIoBufferBytes : stream % kIoBufferBytes;
-    size_t last_start = total - last;
-    EXPECT_TRUE(std::equal(ws_->IoBuffer.begin(), ws_->IoBuffer.begin() + last,
-                           container.begin() + last_start));
-    if (last < kIoBufferBytes) {
-      // The rest still holds the chunk before it.
-      size_t previous = last_start - kIoBufferBytes;
-      EXPECT_TRUE(std::equal(ws_->IoBuffer.begin() + last, ws_->IoBuffer.end(),
-                             container.begin() + previous + last));
-    }
+    std::vector<size_t> chunks(total > 7 ? (total - 7 - 1) / kIoBufferBytes + 1 : 0,
+                               kIoBufferBytes);
+    if (!chunks.empty()) chunks.back() = total - 7 - (chunks.size() - 1) * kIoBufferBytes;
+    EXPECT_EQ(fs_.write_sizes[temps_->Made()[0].path], chunks);
+    EXPECT_TRUE(
+        std::all_of(ws_->IoBuffer.begin(), ws_->IoBuffer.end(), [](uint8_t v) { return v == 0; }));
   }
-}
-
-TEST_F(ContainerTest, BareMagicGivesTwoEmptyFilesAndAnUntouchedBuffer) {
-  std::vector<std::string> names = Unpack({'Q', 'D', 'P', 'Z', 'L', 'I', 'B'});
-  EXPECT_TRUE(fs_.files[names[0]].empty());
-  EXPECT_TRUE(fs_.files[names[1]].empty());
-  EXPECT_TRUE(std::all_of(ws_->IoBuffer.begin(), ws_->IoBuffer.end(), [](uint8_t v) { return v == 0; }));
 }
 
 TEST_F(ContainerTest, StreamOutcomes) {
@@ -148,7 +140,7 @@ TEST_F(ContainerTest, StreamOutcomes) {
     SCOPED_TRACE(c.name);
     SetUp();
     EXPECT_EQ(UnpackError(c.container), c.error);
-    const Bytes& decoded = fs_.files[temps_->Names().at(1)];
+    const Bytes& decoded = fs_.files[temps_->Made().at(1).path];
     if (*c.error != '\0') {
       EXPECT_TRUE(decoded.empty()) << "written before the stream was checked";
     } else if (c.container.size() == truncated.size()) {
@@ -164,9 +156,9 @@ TEST_F(ContainerTest, StreamOutcomes) {
 TEST_F(ContainerTest, KeepsNoMoreThanTheLongestProjectButChecksItAll) {
   Bytes plain = RandomBytes(kLongestProjectBytes + 300000, 3);
   Bytes container = Compress(plain);
-  std::vector<std::string> names = Unpack(container);
-  ASSERT_EQ(fs_.files[names[1]].size(), kLongestProjectBytes);
-  EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + kLongestProjectBytes, fs_.files[names[1]].begin()));
+  Bytes decoded = Unpack(container)[1];
+  ASSERT_EQ(decoded.size(), kLongestProjectBytes);
+  EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + kLongestProjectBytes, decoded.begin()));
 
   SetUp();
   // The Adler-32 covers the bytes that are not kept.
@@ -227,15 +219,15 @@ TEST(ContainerCopyTest, ReadFailureIsAnErrorAndAnEmptyReadEndsTheCopy) {
     TempFiles temps(fs);
     UnpackContainer(*ws, fs, kInput, temps);
     // One chunk was copied; the stream stops there and decodes as far as it goes.
-    EXPECT_EQ(fs.files[temps.Names()[0]].size(), kIoBufferBytes);
-    const Bytes& decoded = fs.files[temps.Names()[1]];
+    EXPECT_EQ(fs.RemovedFile(temps.Made()[0].path).size(), kIoBufferBytes);
+    const Bytes& decoded = fs.files[temps.Made()[1].path];
     EXPECT_GT(decoded.size(), 0u);
     EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), plain.begin()));
   }
 }
 
-// Everything the load leaves for the later stages; the I/O buffer is the
-// reader's own scratch and may differ.
+// Everything the load leaves for the later stages, down to the reader's
+// scratch buffer.
 void ExpectSameLoad(const Workspace& a, const Workspace& b) {
   EXPECT_EQ(a.LineWidth, b.LineWidth);
   EXPECT_EQ(a.CharacterMode, b.CharacterMode);
@@ -250,6 +242,7 @@ void ExpectSameLoad(const Workspace& a, const Workspace& b) {
   EXPECT_TRUE(a.LineSkipTable == b.LineSkipTable);
   EXPECT_TRUE(a.Bitmap == b.Bitmap);
   EXPECT_TRUE(a.ColourTables == b.ColourTables);
+  EXPECT_TRUE(a.IoBuffer == b.IoBuffer);
 }
 
 TEST(CompressedProjectTest, LoadsExactlyLikeItsPlainTwin) {
@@ -286,31 +279,77 @@ TEST(CompressedProjectTest, DecodedContentIsReadAsAPlainProject) {
   }
 }
 
-// A short decoded project leaves the copy's last chunk in the I/O buffer,
-// and the look-ahead for the skip table sees it where the file ends: here
-// the trailing bytes of the container complete a valid skip table that the
-// same project read plain does not have.
-TEST(CompressedProjectTest, ShortDecodedProjectSeesWhatTheCopyLeft) {
+// The first bytes of this stream (an empty one, made with a 1 KiB window)
+// read as width 40, mode 1; the copy used to leave them in the buffer that
+// the reader takes a missing header from, and the load went on.
+const Bytes kEmptyStreamContainer = {0x51, 0x44, 0x50, 0x5a, 0x4c, 0x49, 0x42, 0x28,
+                                     0x91, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01};
+
+// "" when the load succeeds, else the error's kind and reason.
+std::string LoadOutcome(Workspace& ws, MemoryFileSystem& fs, const std::string& name) {
+  try {
+    LoadProject(ws, fs, name);
+  } catch (const RunError& e) {
+    return e.Kind() + ": " + e.Reason();
+  }
+  return "";
+}
+
+// Projects too short for the reader's header or look-ahead load from a
+// container exactly as they do plain, whatever the stream's own bytes or
+// bytes after it would make of the parts the file does not supply.
+TEST(CompressedProjectTest, ShortDecodedProjectsLoadLikeTheirPlainTwins) {
   ProjectContent content;
   content.mode_byte = 0x09;
-  Bytes plain = BuildProject(content);
-  plain.resize(content.GetLayout().SkipTable() + 3);  // the skip table holds three bytes
-  std::fill(plain.end() - 3, plain.end(), 4);
-  Bytes container = Compress(plain);
-  size_t stream = container.size() - 7;
-  size_t pad = (100 + kIoBufferBytes - stream % kIoBufferBytes) % kIoBufferBytes + kIoBufferBytes;
-  container.insert(container.end(), pad, 2);  // the last chunk: 100 bytes of 2
-
-  for (bool packed : {false, true}) {
-    SCOPED_TRACE(packed ? "packed" : "plain");
-    MemoryFileSystem fs;
-    fs.files[kInput] = packed ? container : plain;
-    auto ws = std::make_unique<Workspace>();
-    BuildTables(*ws);
-    LoadProject(*ws, fs, kInput);
-    for (int i = 0; i < 30; ++i) {
-      EXPECT_EQ(ws->LineSkipTable[i], !packed ? 0 : i < 3 ? 4 : 2) << i;
+  const size_t skip_table = content.GetLayout().SkipTable();
+  Bytes skip_start = BuildProject(content);
+  skip_start.resize(skip_table);
+  Bytes skip_three = BuildProject(content);
+  skip_three.resize(skip_table + 3);
+  std::fill(skip_three.end() - 3, skip_three.end(), 4);
+  Bytes skip_most = BuildProject(content);
+  skip_most.resize(skip_table + 29);
+  std::fill(skip_most.end() - 29, skip_most.end(), 255);
+  struct Case {
+    const char* name;
+    Bytes plain;
+    Bytes container;    // empty: the plain bytes compressed, then bytes of 2
+    const char* error;  // what both loads end with, "" for success
+  };
+  const Case cases[] = {
+      {"empty, 1 KiB window", {}, kEmptyStreamContainer, "EProjectError: Unsupported line width 0"},
+      {"empty", {}, {}, "EProjectError: Unsupported line width 0"},
+      {"one byte", {40}, {}, "EProjectError: Unsupported character mode 0"},
+      {"two bytes", {40, 0x09}, {}, "EProjectError: Incomplete project header"},
+      {"ends where the skip table begins", skip_start, {}, ""},
+      {"ends after 3 bytes of the skip table", skip_three, {}, ""},
+      {"ends one byte short of the skip table's end", skip_most, {}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes container = c.container;
+    if (container.empty()) {
+      // Trailing bytes make the copy's last chunk 100 values of 2, which
+      // would complete any skip table cut short.
+      container = Compress(c.plain);
+      size_t stream = container.size() - 7;
+      size_t pad =
+          (100 + kIoBufferBytes - stream % kIoBufferBytes) % kIoBufferBytes + kIoBufferBytes;
+      container.insert(container.end(), pad, 2);
     }
+    MemoryFileSystem fs;
+    fs.files["/p/plain.qdp"] = c.plain;
+    fs.files["/p/packed.qdp"] = container;
+    auto plain = std::make_unique<Workspace>();
+    auto packed = std::make_unique<Workspace>();
+    BuildTables(*plain);
+    BuildTables(*packed);
+    EXPECT_EQ(LoadOutcome(*plain, fs, "/p/plain.qdp"), c.error);
+    EXPECT_EQ(LoadOutcome(*packed, fs, "/p/packed.qdp"), c.error);
+    ExpectSameLoad(*plain, *packed);
+    EXPECT_TRUE(std::all_of(packed->LineSkipTable.begin(), packed->LineSkipTable.end(),
+                            [](uint8_t v) { return v == 0; }));
+    EXPECT_EQ(fs.files.size(), 2u) << "a temporary file was left behind";
   }
 }
 
@@ -372,6 +411,69 @@ TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
   }
 }
 
+// Once given up, a name may belong to someone else: the guard leaves it.
+TEST(TemporaryFilesTest, ANameGivenUpIsNeverRemovedAgain) {
+  MemoryFileSystem fs;
+  TempFile kept;
+  TempFile released;
+  {
+    TempFiles temps(fs);
+    released = temps.Make();
+    kept = temps.Make();
+    temps.Release(released);
+    temps.Release(released);
+    EXPECT_EQ(fs.files.count(released.path), 0u);
+    fs.files[released.path] = {1, 2, 3};  // another process took the name
+  }
+  EXPECT_EQ(fs.files[released.path], (Bytes{1, 2, 3}));
+  EXPECT_EQ(fs.files.count(kept.path), 0u);
+}
+
+// During a load each temporary file is known by name only until it is open
+// again: the stream while it is copied, the project until the reader has it.
+TEST(TemporaryFilesTest, NamesAreGivenUpOnceTheFilesAreOpen) {
+  class Watching : public MemoryFileSystem {
+   public:
+    std::unique_ptr<File> ReopenTempFile(const TempFile& temp, bool for_writing) override {
+      size_t named = 0;
+      for (const auto& [name, bytes] : files) named += name.rfind(temp_directory, 0) == 0;
+      opens.push_back(temp.path + (for_writing ? " w " : " r ") + std::to_string(named));
+      return MemoryFileSystem::ReopenTempFile(temp, for_writing);
+    }
+    std::vector<std::string> opens;
+  };
+  Watching fs;
+  fs.files[kInput] = Compress(BuildProject(BusyContent()));
+  auto ws = std::make_unique<Workspace>();
+  BuildTables(*ws);
+  LoadProject(*ws, fs, kInput);
+  EXPECT_EQ(fs.opens, (std::vector<std::string>{"/mem/tmp/~1 w 2", "/mem/tmp/~1 r 2",
+                                                "/mem/tmp/~2 w 1", "/mem/tmp/~2 r 1"}));
+  EXPECT_EQ(fs.files.size(), 1u);
+}
+
+// A file swapped under a temporary name is refused, not read.
+TEST(TemporaryFilesTest, SwappedTemporaryFileIsRefused) {
+  class Swapping : public MemoryFileSystem {
+   public:
+    std::unique_ptr<File> ReopenTempFile(const TempFile& temp, bool for_writing) override {
+      if (!for_writing && temp.path == "/mem/tmp/~2") inodes[temp.path] = 1;
+      return MemoryFileSystem::ReopenTempFile(temp, for_writing);
+    }
+  };
+  Swapping fs;
+  fs.files[kInput] = Compress(BuildProject(BusyContent()));
+  auto ws = std::make_unique<Workspace>();
+  BuildTables(*ws);
+  try {
+    LoadProject(*ws, fs, kInput);
+    ADD_FAILURE() << "a swapped file was read";
+  } catch (const InOutError& e) {
+    EXPECT_EQ(e.Reason(), "File access denied");
+  }
+  EXPECT_EQ(fs.files.size(), 1u);
+}
+
 // Points $TMPDIR at a scratch directory for the life of the object.
 class TempDirOverride {
  public:
@@ -426,7 +528,8 @@ int RunInChild(const std::function<int()>& body, long& peak_kib) {
     int status = 100;
     try {
       status = body();
-    } catch (...) {
+    } catch (const std::exception& e) {
+      std::cerr << e.what() << "\n";
       status = 101;
     }
     _exit(status);
@@ -463,7 +566,6 @@ TEST(BoundedDecodingTest, GigabyteStreamLoadsInBoundedMemory) {
   ScratchDir work;
   std::string input = work.File("big.qdp");
   std::string stream = work.File("big.z");
-  std::string decoded = work.File("big.out");
   {
     Bytes container = testing::CompressedZeros(uint64_t{1} << 30, plain);
     testing::WriteFileBytes(input, container);
@@ -474,8 +576,12 @@ TEST(BoundedDecodingTest, GigabyteStreamLoadsInBoundedMemory) {
   long inflate_peak = 0;
   int status = RunInChild(
       [&] {
-        InflateFile(PosixFileSystem(), stream, decoded);
-        return testing::ReadFileBytes(decoded) == plain ? 0 : 1;
+        TempFiles temps(PosixFileSystem());
+        TempFile source = temps.Make();
+        TempFile destination = temps.Make();
+        testing::WriteFileBytes(source.path, testing::ReadFileBytes(stream));
+        InflateFile(temps, source, destination);
+        return testing::ReadFileBytes(destination.path) == plain ? 0 : 1;
       },
       inflate_peak);
   EXPECT_EQ(status, 0) << "the kept part is not the project";

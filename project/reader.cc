@@ -35,8 +35,9 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   if (magic == ContainerMagic) {
     file->Close();
     file.reset();
-    std::string plain = UnpackContainer(ws, fs, file_name, temps);
-    file = fs.OpenForReading(plain);
+    TempFile plain = UnpackContainer(ws, fs, file_name, temps);
+    file = fs.ReopenTempFile(plain, false);
+    temps.Release(plain);
   }
 
   uint64_t counter = 0;
@@ -44,8 +45,8 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   std::fill(ws.ScreenPages[0].begin(), ws.ScreenPages[0].end(), 0);
   std::fill(ws.Bitmap.begin(), ws.Bitmap.end(), 0);
 
-  // A short header leaves the rest of these three bytes as they were: zero
-  // on a plain input, whatever the container copy left otherwise.
+  // A short header leaves the rest of these three bytes as they were: zero,
+  // on the plain path and after the container's copy alike.
   ReadCounted(*file, ws.IoBuffer.data(), kHeaderBytes, counter);
   ws.LineWidth = ws.IoBuffer[0] & kWidthMask;
   ws.CharacterMode = ws.IoBuffer[1] & kCharacterModeMask;
@@ -63,6 +64,9 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   if (mode != 1 && mode != 2 && mode != 4) {
     throw ProjectError("Unsupported character mode " + std::to_string(mode));
   }
+  // The missing bytes of a header cut short would come from the zeros in
+  // the buffer, and a file that short holds no picture anyway.
+  if (counter < kHeaderBytes) throw ProjectError("Incomplete project header");
 
   for (int i = 0; i < kScreenLines; ++i) {
     ReadCounted(*file, ws.ScreenPages[0].data() + ws.RowOffsetTable[i], width, counter);
@@ -80,10 +84,12 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
     ws.LineInverseFlags[i] = (ws.LineFontTable[i] & kNewFontBit) != 0;
     ws.LineFontTable[i] &= kFontNumberMask;
   }
+  ws.Loaded.LineFonts = ws.LineFontTable;
 
   // The skip table lies far behind the colour tables but is needed before
-  // rendering, so it is fetched ahead. When the file ends before it, the
-  // undelivered bytes still hold the header, which never passes the test.
+  // rendering, so it is fetched ahead. When the file ends before it or
+  // inside it, the undelivered bytes still hold the header and zeros, which
+  // never pass the test, so a block cut short is never taken.
   file->Seek(counter + kSkipTableFromColours);
   file->Read(ws.IoBuffer.data(), kSkipTableBytes);
   if (std::all_of(ws.IoBuffer.begin(), ws.IoBuffer.begin() + kSkipTableBytes, IsSkipTableValue)) {

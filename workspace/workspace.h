@@ -106,6 +106,13 @@ struct ReconstructScratch {
   std::array<uint32_t, kRowStride> LineHashes;
 };
 
+// What the line font table said before the rebuild changed it (the
+// header's own values stay in LastDeclaredFont and Conversion). Only
+// reports read it; loading, conversion and export do not.
+struct LoadRecord {
+  std::array<uint8_t, kScreenLines> LineFonts{};  // as loaded, bit 7 removed
+};
+
 struct Workspace {
   // Scalars taken from the header.
   uint8_t LineWidth = 0;
@@ -136,6 +143,8 @@ struct Workspace {
 
   // The reader's scratch and the container's copy buffer.
   std::array<uint8_t, kIoBufferBytes> IoBuffer{};
+
+  LoadRecord Loaded{};
 
   // Scratch of the charset reconstruction.
   ReconstructScratch Reconstruct{};

@@ -10,11 +10,16 @@ namespace {
 
 class MemoryFile : public File {
  public:
+  // The bytes live in a node of `fs.files`, which keeps its place when
+  // other files come and go, and when the file is removed (see Remove).
   MemoryFile(MemoryFileSystem& fs, std::string name, bool writing)
-      : fs_(fs), name_(std::move(name)), writing_(writing) {}
+      : fs_(fs),
+        name_(std::move(name)),
+        bytes_(fs.files[name_]),
+        writing_(writing) {}
 
   size_t Read(void* data, size_t size) override {
-    const Bytes& bytes = fs_.files[name_];
+    const Bytes& bytes = bytes_;
     if (position_ >= bytes.size()) return 0;
     size_t n = std::min<size_t>(size, bytes.size() - position_);
     std::memcpy(data, bytes.data() + position_, n);
@@ -23,7 +28,8 @@ class MemoryFile : public File {
   }
 
   void Write(const void* data, size_t size) override {
-    Bytes& bytes = fs_.files[name_];
+    Bytes& bytes = bytes_;
+    fs_.write_sizes[name_].push_back(size);
     auto failure = fs_.fail_write.find(name_);
     if (failure != fs_.fail_write.end() && bytes.size() + size > fs_.write_limit) {
       size_t room = fs_.write_limit > bytes.size() ? fs_.write_limit - bytes.size() : 0;
@@ -37,7 +43,7 @@ class MemoryFile : public File {
   }
 
   void Seek(uint64_t offset) override { position_ = offset; }
-  uint64_t Size() override { return fs_.files[name_].size(); }
+  uint64_t Size() override { return bytes_.size(); }
 
   void Close() override {
     if (closed_) return;
@@ -49,6 +55,7 @@ class MemoryFile : public File {
  private:
   MemoryFileSystem& fs_;
   std::string name_;
+  Bytes& bytes_;
   bool writing_;
   uint64_t position_ = 0;
   bool closed_ = false;
@@ -82,10 +89,35 @@ bool MemoryFileSystem::IsSameFile(const std::string& a, const std::string& b) {
   return a == b && files.count(a) != 0;
 }
 
-std::string MemoryFileSystem::MakeTempFile() {
+TempFile MemoryFileSystem::MakeTempFile() {
   std::string name = temp_directory + "/~" + std::to_string(++temp_counter);
   files[name].clear();
-  return name;
+  uint64_t inode = 1000 + static_cast<uint64_t>(temp_counter);
+  inodes[name] = inode;
+  return TempFile{name, 1, inode};
+}
+
+std::unique_ptr<File> MemoryFileSystem::ReopenTempFile(const TempFile& temp, bool for_writing) {
+  if (files.count(temp.path) == 0) throw InOutError("File not found");
+  auto inode = inodes.find(temp.path);
+  if (temp.device != 1 || inode == inodes.end() || inode->second != temp.inode) {
+    throw InOutError("File access denied");
+  }
+  return for_writing ? CreateForWriting(temp.path) : OpenForReading(temp.path);
+}
+
+void MemoryFileSystem::Remove(const std::string& path) noexcept {
+  if (files.count(path) == 0) return;
+  removed.push_back(files.extract(path));
+  inodes.erase(path);
+}
+
+const Bytes& MemoryFileSystem::RemovedFile(const std::string& path) const {
+  for (auto node = removed.rbegin(); node != removed.rend(); ++node) {
+    if (node->key() == path) return node->mapped();
+  }
+  static const Bytes kNone;
+  return kNone;
 }
 
 }  // namespace qdp::testing

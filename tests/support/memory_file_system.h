@@ -22,6 +22,14 @@ class MemoryFileSystem : public FileSystem {
   std::set<std::string> directories;
   // Names in the order they were created for writing.
   std::vector<std::string> created;
+  // The size of every write, by file name.
+  std::map<std::string, std::vector<size_t>> write_sizes;
+  // Removed files, latest last: a file stays readable while it is open,
+  // and tests can still look at what it held.
+  std::vector<std::map<std::string, Bytes>::node_type> removed;
+  // Identity of every file made by MakeTempFile; a test may change one to
+  // act as someone who swapped the file.
+  std::map<std::string, uint64_t> inodes;
 
   // Failures to inject: the named file's create, write or close fails with
   // the given reason. A write fails once `write_limit` bytes are in the file.
@@ -39,8 +47,11 @@ class MemoryFileSystem : public FileSystem {
   bool IsExistingFile(const std::string& path) override;
   bool IsSameFile(const std::string& a, const std::string& b) override;
   std::string TempDirectory() override { return temp_directory; }
-  std::string MakeTempFile() override;
-  void Remove(const std::string& path) noexcept override { files.erase(path); }
+  TempFile MakeTempFile() override;
+  std::unique_ptr<File> ReopenTempFile(const TempFile& temp, bool for_writing) override;
+  void Remove(const std::string& path) noexcept override;
+  // What a removed file held when it was removed (the last one of that name).
+  const Bytes& RemovedFile(const std::string& path) const;
 };
 
 }  // namespace qdp::testing

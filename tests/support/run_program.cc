@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -34,34 +37,64 @@ void Drain(int out_fd, int err_fd, std::string& out, std::string& err) {
   }
 }
 
-}  // namespace
-
-ProgramResult RunProgram(const std::vector<std::string>& args, const std::string& cwd,
-                         const std::vector<std::pair<std::string, std::string>>& env) {
-  int out_pipe[2], err_pipe[2];
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
-  std::string program = ProgramPath();
+// In the forked child: standard streams, directory, environment, signals
+// and limits, then the program. Never returns.
+[[noreturn]] void ExecChild(const std::string& binary, const std::vector<std::string>& args,
+                            const std::string& cwd, const Environment& env,
+                            const ChildSetup& setup, int out_fd, int err_fd) {
+  std::string program = binary;
+  std::vector<std::string> copies(args);
   std::vector<char*> argv;
   argv.push_back(program.data());
-  std::vector<std::string> copies(args);
   for (std::string& arg : copies) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
+  dup2(out_fd, 1);
+  dup2(err_fd, 2);
+  if (out_fd > 2) close(out_fd);
+  if (err_fd > 2 && err_fd != out_fd) close(err_fd);
+  int null_fd = open("/dev/null", O_RDONLY);
+  if (null_fd >= 0) dup2(null_fd, 0);
+  if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(127);
+  for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ}) {
+    signal(signal_number, SIG_DFL);
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  rlimit no_core{0, 0};
+  setrlimit(RLIMIT_CORE, &no_core);
+  if (setup.file_size_limit != 0) {
+    rlimit size{setup.file_size_limit, setup.file_size_limit};
+    setrlimit(RLIMIT_FSIZE, &size);
+  }
+  execv(program.c_str(), argv.data());
+  _exit(127);
+}
+
+void Describe(int status, ProgramResult& result) {
+  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+}
+
+}  // namespace
+
+ProgramResult RunProgram(const std::vector<std::string>& args, const std::string& cwd,
+                         const Environment& env, const ChildSetup& setup) {
+  return RunBinary(ProgramPath(), args, cwd, env, setup);
+}
+
+ProgramResult RunBinary(const std::string& binary, const std::vector<std::string>& args,
+                        const std::string& cwd, const Environment& env, const ChildSetup& setup) {
+  int out_pipe[2], err_pipe[2];
+  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    dup2(out_pipe[1], 1);
-    dup2(err_pipe[1], 2);
     close(out_pipe[0]);
-    close(out_pipe[1]);
     close(err_pipe[0]);
-    close(err_pipe[1]);
-    int null_fd = open("/dev/null", O_RDONLY);
-    if (null_fd >= 0) dup2(null_fd, 0);
-    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(127);
-    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-    execv(program.c_str(), argv.data());
-    _exit(127);
+    ExecChild(binary, args, cwd, env, setup, out_pipe[1], err_pipe[1]);
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
@@ -70,7 +103,35 @@ ProgramResult RunProgram(const std::vector<std::string>& args, const std::string
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
   }
-  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  Describe(status, result);
+  return result;
+}
+
+pid_t StartProgram(const std::vector<std::string>& args, const std::string& cwd,
+                   const Environment& env) {
+  int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null_fd < 0) throw std::runtime_error("cannot open /dev/null");
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) ExecChild(ProgramPath(), args, cwd, env, ChildSetup{}, null_fd, null_fd);
+  close(null_fd);
+  return pid;
+}
+
+ProgramResult WaitForProgram(pid_t pid, int seconds) {
+  ProgramResult result;
+  int status = 0;
+  for (int waited_ms = 0;; waited_ms += 10) {
+    if (waitpid(pid, &status, WNOHANG) == pid) break;
+    if (waited_ms >= seconds * 1000) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      break;
+    }
+    timespec pause{0, 10'000'000};
+    nanosleep(&pause, nullptr);
+  }
+  Describe(status, result);
   return result;
 }
 

@@ -1,8 +1,11 @@
-// Test support: runs the real qdpext binary as a child process and
-// captures its exit status and the exact bytes of its output.
+// Test support: runs the real programs (qdpext, qdpview) as child processes
+// and captures their exit status and the exact bytes of their output.
 #ifndef QDPEXT_TESTS_SUPPORT_RUN_PROGRAM_H_
 #define QDPEXT_TESTS_SUPPORT_RUN_PROGRAM_H_
 
+#include <sys/types.h>
+
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,8 +14,18 @@ namespace qdp::testing {
 
 struct ProgramResult {
   int exit_status = -1;  // -1 when the child did not exit normally
+  int signal = 0;        // the signal that ended the child, else 0
   std::string out;
   std::string err;
+};
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+// Every child starts with the default action for the signals the program
+// handles (whatever the test runner ignores), none of them blocked, and no
+// core dumps. `file_size_limit` (bytes, 0 for none) is its RLIMIT_FSIZE.
+struct ChildSetup {
+  uint64_t file_size_limit = 0;
 };
 
 // Path of the qdpext binary under test.
@@ -21,7 +34,19 @@ std::string ProgramPath();
 // Runs qdpext with `args` in directory `cwd` (empty: the current one), with
 // the given extra environment variables set.
 ProgramResult RunProgram(const std::vector<std::string>& args, const std::string& cwd = "",
-                         const std::vector<std::pair<std::string, std::string>>& env = {});
+                         const Environment& env = {}, const ChildSetup& setup = {});
+
+// The same for any binary, such as qdpview.
+ProgramResult RunBinary(const std::string& program, const std::vector<std::string>& args,
+                        const std::string& cwd = "", const Environment& env = {},
+                        const ChildSetup& setup = {});
+
+// Starts qdpext without waiting for it; its output is discarded.
+pid_t StartProgram(const std::vector<std::string>& args, const std::string& cwd,
+                   const Environment& env);
+// Waits up to `seconds` for a started child and returns how it ended; a
+// child still running then is killed and reported as ended by SIGKILL.
+ProgramResult WaitForProgram(pid_t pid, int seconds);
 
 }  // namespace qdp::testing
 

@@ -1,0 +1,84 @@
+#include "view/command_line.h"
+
+#include <charconv>
+
+#include "view/png_writer.h"
+
+namespace qdp::view {
+
+const char kViewUsage[] =
+    "usage: qdpview [-o DIR] [--scale N] [--json] FILE...\n"
+    "       qdpview --help | --version\n"
+    "Writes STEM.png (the picture) and STEM-fonts.png (the fonts in use) for each\n"
+    "project FILE, into DIR or beside FILE, and prints a summary of each.\n"
+    "  -o, --output DIR  write the pictures into DIR\n"
+    "  --scale N         draw every pixel as N x N (1 to 16, default 1)\n"
+    "  --json            one JSON object per file instead of the text summary\n";
+
+namespace {
+
+std::optional<int> ParseScale(const std::string& text) {
+  int value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (value < 1 || value > kMaxScale) return std::nullopt;
+  return value;
+}
+
+ParsedCommandLine Refuse(std::string reason) { return {std::nullopt, std::move(reason)}; }
+
+}  // namespace
+
+ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
+  ViewOptions options;
+  bool only_files = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (only_files || arg.empty() || arg[0] != '-' || arg == "-") {
+      options.files.push_back(arg);
+      continue;
+    }
+    // An option that takes a value, as "--name VALUE" or "--name=VALUE".
+    auto value_of = [&](const std::string& name, std::string& value) {
+      if (arg == name) {
+        if (i + 1 >= args.size()) return false;
+        value = args[++i];
+        return true;
+      }
+      value = arg.substr(name.size() + 1);
+      return true;
+    };
+    auto is = [&](const char* name) {
+      std::string n = name;
+      return arg == n || (n.size() > 2 && arg.rfind(n + "=", 0) == 0);
+    };
+    std::string value;
+    if (arg == "--") {
+      only_files = true;
+    } else if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "--json") {
+      options.json = true;
+    } else if (is("-o") || is("--output")) {
+      if (!value_of(arg[1] == '-' ? "--output" : "-o", value) || value.empty()) {
+        return Refuse("-o needs a directory");
+      }
+      options.output_dir = value;
+    } else if (is("--scale")) {
+      std::optional<int> scale;
+      if (value_of("--scale", value)) scale = ParseScale(value);
+      if (!scale) return Refuse("--scale needs a whole number from 1 to 16");
+      options.scale = *scale;
+    } else {
+      return Refuse("unknown option " + arg);
+    }
+  }
+  if (!options.help && !options.version && options.files.empty()) {
+    return Refuse("no project file given");
+  }
+  return {options, ""};
+}
+
+}  // namespace qdp::view

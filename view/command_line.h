@@ -1,0 +1,33 @@
+// Reads qdpview's command line: options, then one or more project files.
+#ifndef QDPEXT_VIEW_COMMAND_LINE_H_
+#define QDPEXT_VIEW_COMMAND_LINE_H_
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qdp::view {
+
+struct ViewOptions {
+  std::optional<std::string> output_dir;  // -o DIR; else beside each input
+  int scale = 1;                          // --scale N, 1 to 16
+  bool json = false;                      // --json
+  bool help = false;                      // --help: nothing else is done
+  bool version = false;                   // --version: nothing else is done
+  std::vector<std::string> files;
+};
+
+// The usage text, each line ended by "\n".
+extern const char kViewUsage[];
+
+// The options the arguments (without the program name) give, or the
+// reason they are not usable.
+struct ParsedCommandLine {
+  std::optional<ViewOptions> options;
+  std::string error;
+};
+ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args);
+
+}  // namespace qdp::view
+
+#endif  // QDPEXT_VIEW_COMMAND_LINE_H_

@@ -1,0 +1,64 @@
+#include "view/png_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/error.h"
+#include "tests/support/project_builder.h"
+#include "view/png_reader.h"
+
+namespace qdp::view {
+namespace {
+
+using testing::ScratchDir;
+
+// 13 x 5 pixels (not a whole number of bytes a row): pixel (x, y) is light
+// where (x * 7 + y * 3) % 5 < 2.
+bool Light(int x, int y) { return (x * 7 + y * 3) % 5 < 2; }
+
+BitImage Pattern() {
+  BitImage image;
+  image.width = 13;
+  image.height = 5;
+  image.fill_row = [](int y, uint8_t* row) {
+    for (int x = 0; x < 13; ++x) {
+      if (Light(x, y)) row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    }
+  };
+  return image;
+}
+
+TEST(PngWriterTest, EveryPixelBecomesAScaleByScaleSquare) {
+  ScratchDir dir;
+  for (int scale : {1, 3, 16}) {
+    SCOPED_TRACE(scale);
+    std::string path = dir.File("p.png");
+    WritePng(path, Pattern(), scale);
+    GrayImage read = ReadPng(path);
+    ASSERT_TRUE(read.ok);
+    ASSERT_EQ(read.width, 13 * scale);
+    ASSERT_EQ(read.height, 5 * scale);
+    for (int y = 0; y < read.height; ++y) {
+      for (int x = 0; x < read.width; ++x) {
+        ASSERT_EQ(read.At(x, y), Light(x / scale, y / scale) ? 255 : 0) << x << "," << y;
+      }
+    }
+    // Renamed into place: no temporary file is left beside it.
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"p.png"});
+  }
+}
+
+TEST(PngWriterTest, AFailedWriteLeavesNothingBehindAndTheOldFileAlone) {
+  ScratchDir dir;
+  EXPECT_THROW(WritePng(dir.File("missing/p.png"), Pattern(), 1), InOutError);
+  // A directory in the target's place: the rename fails after the file
+  // was written, and the temporary file goes again.
+  std::string blocked = dir.File("blocked.png");
+  std::filesystem::create_directory(blocked);
+  EXPECT_THROW(WritePng(blocked, Pattern(), 2), InOutError);
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"blocked.png"});
+}
+
+}  // namespace
+}  // namespace qdp::view

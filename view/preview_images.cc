@@ -1,0 +1,57 @@
+#include "view/preview_images.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qdp::view {
+namespace {
+
+// Puts the 8 pixels of `bits` into `row` from pixel `x` on.
+void PutByte(uint8_t* row, int x, uint8_t bits) {
+  int shift = x & 7;
+  row[x >> 3] |= static_cast<uint8_t>(bits >> shift);
+  if (shift != 0) row[(x >> 3) + 1] |= static_cast<uint8_t>(bits << (8 - shift));
+}
+
+}  // namespace
+
+BitImage PictureImage(const Workspace& ws) {
+  BitImage image;
+  const int width = LineCells(ws);
+  image.width = width * 8;
+  image.height = kBitmapLines;
+  // A bitmap row is already 8 pixels a byte, leftmost in bit 7.
+  image.fill_row = [&ws, width](int y, uint8_t* row) {
+    std::memcpy(row, &ws.Bitmap[ws.RowOffsetTable[y]], static_cast<size_t>(width));
+  };
+  return image;
+}
+
+BitImage FontSheetImage(const Workspace& ws, const std::vector<int>& fonts) {
+  BitImage image;
+  const int count = static_cast<int>(fonts.size());
+  const int columns = std::min(count, kFontsPerRow);
+  const int rows = (count + kFontsPerRow - 1) / kFontsPerRow;
+  image.width = std::max(0, columns * (kFontWidth + kFontGap) - kFontGap);
+  image.height = std::max(0, rows * (kFontHeight + kFontGap) - kFontGap);
+  image.fill_row = [&ws, &fonts, count](int y, uint8_t* row) {
+    const int band = y / (kFontHeight + kFontGap);
+    const int in_band = y % (kFontHeight + kFontGap);
+    const int char_row = in_band / kGlyphPitch;
+    const int scanline = in_band % kGlyphPitch;
+    if (in_band >= kFontHeight || scanline == 8) return;  // a gap
+    for (int column = 0; column < kFontsPerRow; ++column) {
+      const int index = band * kFontsPerRow + column;
+      if (index >= count) break;
+      const int left = column * (kFontWidth + kFontGap);
+      for (int c = 0; c < 16; ++c) {
+        const int ch = char_row * 16 + c;
+        PutByte(row, left + c * kGlyphPitch,
+                ws.FontBank[fonts[index] * kFontBytes + ch * kCharBytes + scanline]);
+      }
+    }
+  };
+  return image;
+}
+
+}  // namespace qdp::view

@@ -1,0 +1,329 @@
+#include "view/run_view.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "app/run_main.h"
+#include "platform/file_system.h"
+#include "project/reader.h"
+#include "tests/support/project_builder.h"
+#include "view/png_reader.h"
+#include "view/preview_images.h"
+
+namespace qdp::view {
+namespace {
+
+using testing::Bytes;
+using testing::ProjectContent;
+using testing::ScratchDir;
+
+// Glyph n of the test fonts: a distinct, non-blank pattern.
+std::array<uint8_t, 8> Glyph(int n) {
+  return {static_cast<uint8_t>(n),  0x81, static_cast<uint8_t>(n * 37), 0x3C, 0,
+          static_cast<uint8_t>(~n), 0x18, static_cast<uint8_t>(n >> 1)};
+}
+
+void FillFonts(ProjectContent& p) {
+  for (int f = 0; f < p.FontCount(); ++f) {
+    for (int c = 0; c < 128; ++c) p.SetGlyph(f, c, Glyph(f * 128 + c + 1));
+  }
+}
+
+// No conversion (header bit 0x08), three fonts stored; line 29 names font
+// 7, lines 3 and 4 are not in use, one cell is inverse.
+ProjectContent KeptAsStored() {
+  ProjectContent p;
+  p.mode_byte = 0x08 | 1;
+  p.fonts_byte = 2;
+  FillFonts(p);
+  for (int line = 0; line < 30; ++line) {
+    p.line_fonts[line] = static_cast<uint8_t>(line < 10 ? 0 : line < 20 ? 1 : line < 29 ? 2 : 7);
+    for (int x = 0; x < 40; ++x) {
+      p.SetCell(line, x, static_cast<uint8_t>(line < 10 ? x % 5 : line < 20 ? x % 7 : 3));
+    }
+  }
+  p.SetCell(0, 9, 0x84);
+  p.skip_table[3] = p.skip_table[4] = 255;
+  return p;
+}
+
+// Width 40 with 10 fonts: the layout asks for one character per cell.
+ProjectContent PerCellByLayout() {
+  ProjectContent p;
+  p.fonts_byte = 9;
+  FillFonts(p);
+  for (int line = 0; line < 30; ++line) {
+    for (int x = 0; x < 40; ++x) p.SetCell(line, x, static_cast<uint8_t>((line + x) % 100));
+  }
+  return p;
+}
+
+// One character per cell from the header, 48 cells a line and a limit of
+// 48, line 0 flagged to begin a new font: line i ends in font i + 1, so
+// line 29 uses font 30, which no .fnt holds.
+ProjectContent PerCellPastFont29() {
+  ProjectContent p;
+  p.width_byte = 48;
+  p.mode_byte = 0x80 | 1;
+  p.chars_per_font = 48;
+  FillFonts(p);
+  p.line_fonts[0] = 0x80;
+  for (int line = 0; line < 30; ++line) {
+    for (int x = 0; x < 48; ++x) p.SetCell(line, x, static_cast<uint8_t>(x));
+  }
+  return p;
+}
+
+// Lines alternating fonts 0 and 1: the layout asks for blocks.
+ProjectContent BlocksByLayout() {
+  ProjectContent p;
+  p.width_byte = 32;
+  p.fonts_byte = 1;
+  FillFonts(p);
+  for (int line = 0; line < 30; ++line) {
+    p.line_fonts[line] = static_cast<uint8_t>(line & 1);
+    for (int x = 0; x < 32; ++x) p.SetCell(line, x, static_cast<uint8_t>((x / 2) % 6));
+  }
+  return p;
+}
+
+std::string Put(const ScratchDir& dir, const std::string& name, const Bytes& bytes) {
+  testing::WriteFileBytes(dir.File(name), bytes);
+  return dir.File(name);
+}
+
+std::string Put(const ScratchDir& dir, const std::string& name, const ProjectContent& p) {
+  return Put(dir, name, testing::BuildProject(p));
+}
+
+// The workspace qdpext would leave for this file.
+std::unique_ptr<Workspace> Loaded(const std::string& path) {
+  auto ws = std::make_unique<Workspace>();
+  BuildTables(*ws);
+  LoadProject(*ws, PosixFileSystem(), path);
+  return ws;
+}
+
+FileReport View(const std::string& path, int scale = 1) {
+  ViewOptions options;
+  options.scale = scale;
+  return ViewFile(path, options);
+}
+
+std::vector<int> Range(int first, int last, int step = 1) {
+  std::vector<int> v;
+  for (int i = first; i <= last; i += step) v.push_back(i);
+  return v;
+}
+
+TEST(ViewFileTest, SummaryOfEachConversionKind) {
+  ScratchDir dir;
+  {
+    SCOPED_TRACE("kept as stored");
+    FileReport r = View(Put(dir, "kept.qdp", KeptAsStored()));
+    EXPECT_FALSE(r.error) << *r.error;
+    EXPECT_EQ(r.width, 40);
+    EXPECT_EQ(r.character_mode, 1);
+    EXPECT_EQ(r.conversion, ConversionKind::kNone);
+    EXPECT_TRUE(r.conversion_from_header);
+    EXPECT_EQ(r.fonts_stored, 3);
+    EXPECT_EQ(FontNumbers(r), (std::vector<int>{0, 1, 2, 7}));
+    ASSERT_EQ(r.fonts.size(), 4u);
+    EXPECT_EQ(r.fonts[0].characters, 5);  // the inverse cell is character 4 again
+    EXPECT_EQ(r.fonts[0].lines, Range(0, 9));
+    EXPECT_EQ(r.fonts[1].characters, 7);
+    EXPECT_EQ(r.fonts[2].characters, 1);
+    EXPECT_EQ(r.fonts[3].lines, std::vector<int>{29});
+    std::vector<int> in_use = Range(0, 29);
+    in_use.erase(in_use.begin() + 3, in_use.begin() + 5);
+    EXPECT_EQ(r.lines_in_use, in_use);
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_NE(r.warnings[0].find("line 29 name font 7 but the file stores 3 fonts"),
+              std::string::npos)
+        << r.warnings[0];
+    EXPECT_EQ(r.round_trip_exact, true);
+  }
+  {
+    SCOPED_TRACE("one character per cell, chosen by the layout");
+    FileReport r = View(Put(dir, "cells.qdp", PerCellByLayout()));
+    EXPECT_EQ(r.conversion, ConversionKind::kCharPerCell);
+    EXPECT_FALSE(r.conversion_from_header);
+    EXPECT_EQ(r.fonts_stored, 10);
+    ASSERT_EQ(r.fonts.size(), 10u);
+    for (int f = 0; f < 10; ++f) {
+      EXPECT_EQ(r.fonts[f].number, f);
+      EXPECT_EQ(r.fonts[f].characters, 120);
+      EXPECT_EQ(r.fonts[f].lines, Range(3 * f, 3 * f + 2));
+    }
+    EXPECT_TRUE(r.warnings.empty());
+    EXPECT_EQ(r.round_trip_exact, true);
+  }
+  {
+    SCOPED_TRACE("fonts past 29");
+    FileReport r = View(Put(dir, "wide.qdp", PerCellPastFont29()));
+    EXPECT_EQ(r.conversion, ConversionKind::kCharPerCell);
+    EXPECT_TRUE(r.conversion_from_header);
+    EXPECT_EQ(FontNumbers(r), Range(1, 30));
+    EXPECT_EQ(r.fonts.back().characters, 48);
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_EQ(r.warnings[0],
+              "font 30 (line 29) is not written to .fnt, which holds fonts 0 to 29 only");
+    EXPECT_EQ(r.round_trip_exact, true);
+  }
+  {
+    SCOPED_TRACE("blocks, chosen by the layout");
+    FileReport r = View(Put(dir, "blocks.qdp", BlocksByLayout()));
+    EXPECT_EQ(r.conversion, ConversionKind::kBlocks16);
+    EXPECT_FALSE(r.conversion_from_header);
+    ASSERT_EQ(r.fonts.size(), 2u);
+    // Six distinct blocks: characters 0 to 11 in both fonts.
+    EXPECT_EQ(r.fonts[0].characters, 12);
+    EXPECT_EQ(r.fonts[0].lines, Range(0, 28, 2));
+    EXPECT_EQ(r.fonts[1].lines, Range(1, 29, 2));
+    EXPECT_EQ(r.round_trip_exact, true);
+  }
+}
+
+TEST(ViewFileTest, APackedProjectReportsWhatItsPlainFormDoes) {
+  ScratchDir dir;
+  ProjectContent p = KeptAsStored();
+  p.mode_byte = 0x40 | 1;
+  Bytes plain = testing::BuildProject(p);
+  FileReport a = View(Put(dir, "plain.qdp", plain));
+  FileReport b = View(Put(dir, "packed.qdp", testing::Compress(plain)));
+  EXPECT_FALSE(b.error);
+  EXPECT_EQ(b.conversion, ConversionKind::kSharedChars);
+  EXPECT_EQ(b.fonts_stored, 3);
+  b.file = a.file;
+  b.preview = a.preview;
+  b.font_sheet = a.font_sheet;
+  EXPECT_EQ(FormatJson(b), FormatJson(a));
+  EXPECT_EQ(ReadPng(dir.File("plain.png")), ReadPng(dir.File("packed.png")));
+  EXPECT_EQ(ReadPng(dir.File("plain-fonts.png")), ReadPng(dir.File("packed-fonts.png")));
+}
+
+TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
+  ScratchDir dir;
+  for (auto [name, content] :
+       {std::pair{"kept.qdp", KeptAsStored()}, std::pair{"blocks.qdp", BlocksByLayout()},
+        std::pair{"wide.qdp", PerCellPastFont29()}}) {
+    SCOPED_TRACE(name);
+    std::string path = Put(dir, name, content);
+    auto ws = std::make_unique<Workspace>();
+    BuildTables(*ws);
+    ASSERT_EQ(RunMain({"qdpext", path, "-m"}, *ws, PosixFileSystem(), stdout, stderr), 0);
+    Bytes mic = testing::ReadFileBytes(path.substr(0, path.size() - 4) + ".mic");
+    const int width = content.Width();
+    ASSERT_EQ(mic.size(), 240u * width);
+
+    ASSERT_FALSE(View(path, 1).error);
+    GrayImage one = ReadPng(path.substr(0, path.size() - 4) + ".png");
+    ASSERT_TRUE(one.ok);
+    ASSERT_EQ(one.width, width * 8);
+    ASSERT_EQ(one.height, 240);
+    for (int y = 0; y < 240; ++y) {
+      for (int x = 0; x < width * 8; ++x) {
+        bool set = mic[y * width + x / 8] & (0x80 >> (x % 8));
+        ASSERT_EQ(one.At(x, y), set ? 255 : 0) << x << "," << y;
+      }
+    }
+
+    ASSERT_FALSE(View(path, 3).error);
+    GrayImage three = ReadPng(path.substr(0, path.size() - 4) + ".png");
+    ASSERT_EQ(three.width, width * 24);
+    ASSERT_EQ(three.height, 720);
+    for (int y = 0; y < three.height; ++y) {
+      for (int x = 0; x < three.width; ++x) ASSERT_EQ(three.At(x, y), one.At(x / 3, y / 3));
+    }
+  }
+}
+
+TEST(ViewFileTest, TheFontSheetLightsExactlyTheGlyphBitsOfTheFontsInUse) {
+  ScratchDir dir;
+  std::string path = Put(dir, "wide.qdp", PerCellPastFont29());
+  auto ws = Loaded(path);
+  const std::vector<int> fonts = Range(1, 30);
+  long set_bits = 0;
+  for (int f : fonts) {
+    for (int i = 0; i < kFontBytes; ++i) {
+      set_bits += std::popcount(ws->FontBank[f * kFontBytes + i]);
+    }
+  }
+  ASSERT_GT(set_bits, 0);
+  for (int scale : {1, 2}) {
+    SCOPED_TRACE(scale);
+    FileReport r = View(path, scale);
+    ASSERT_EQ(r.font_sheet, dir.File("wide-fonts.png"));
+    GrayImage sheet = ReadPng(*r.font_sheet);
+    ASSERT_TRUE(sheet.ok);
+    long light = std::count(sheet.pixels.begin(), sheet.pixels.end(), 255);
+    EXPECT_EQ(light, set_bits * scale * scale);
+    // Character c of the i-th font: column c mod 16, row c div 16 of that
+    // font's grid, fonts four to a row.
+    for (int i = 0; i < static_cast<int>(fonts.size()); ++i) {
+      int left = (i % kFontsPerRow) * (kFontWidth + kFontGap);
+      int top = (i / kFontsPerRow) * (kFontHeight + kFontGap);
+      for (int c = 0; c < 128; ++c) {
+        for (int k = 0; k < 64; ++k) {
+          int x = left + (c % 16) * kGlyphPitch + k % 8;
+          int y = top + (c / 16) * kGlyphPitch + k / 8;
+          bool set = ws->FontBank[fonts[i] * kFontBytes + c * 8 + k / 8] & (0x80 >> (k % 8));
+          ASSERT_EQ(sheet.At(x * scale, y * scale), set ? 255 : 0) << i << "/" << c << "/" << k;
+        }
+      }
+    }
+  }
+}
+
+TEST(ViewFileTest, AFailedConversionSaysWhereAndStillShowsThePicture) {
+  ScratchDir dir;
+  ProjectContent p = PerCellByLayout();
+  p.mode_byte = 0x80 | 1;
+  p.chars_per_font = 20;
+  FileReport r = View(Put(dir, "tight.qdp", p));
+  ASSERT_TRUE(r.error);
+  EXPECT_EQ(*r.error,
+            "conversion failed: line 0 needs 40 new characters but the per-font limit is 20");
+  EXPECT_TRUE(r.loaded);
+  EXPECT_FALSE(r.round_trip_exact.has_value());
+  EXPECT_TRUE(r.fonts.empty());
+  EXPECT_EQ(r.preview, dir.File("tight.png"));
+  EXPECT_TRUE(ReadPng(dir.File("tight.png")).ok);
+  EXPECT_FALSE(r.font_sheet);
+  EXPECT_FALSE(testing::FileExists(dir.File("tight-fonts.png")));
+}
+
+TEST(ViewFileTest, NeverWritesOverItsInput) {
+  ScratchDir dir;
+  Bytes project = testing::BuildProject(KeptAsStored());
+  // Same name: a project called pic.png.
+  std::string named = Put(dir, "pic.png", project);
+  // Same file: the font sheet's name is a hard link to the input.
+  std::string linked = Put(dir, "other.qdp", project);
+  std::filesystem::create_hard_link(linked, dir.File("other-fonts.png"));
+  for (const std::string& input : {named, linked}) {
+    FileReport r = View(input);
+    ASSERT_TRUE(r.error) << input;
+    EXPECT_NE(r.error->find("over the input"), std::string::npos);
+    EXPECT_EQ(testing::ReadFileBytes(input), project);
+  }
+  EXPECT_FALSE(testing::FileExists(dir.File("other.png")));
+}
+
+TEST(ViewFileTest, WritesIntoTheOutputDirectoryUnderTheInputsStem) {
+  ScratchDir in, out;
+  ViewOptions options;
+  options.output_dir = out.Path();
+  FileReport r = ViewFile(Put(in, "a.b.qdp", KeptAsStored()), options);
+  EXPECT_EQ(r.preview, out.File("a.b.png"));
+  EXPECT_EQ(r.font_sheet, out.File("a.b-fonts.png"));
+  EXPECT_EQ(out.List(), (std::vector<std::string>{"a.b-fonts.png", "a.b.png"}));
+  EXPECT_EQ(in.List(), std::vector<std::string>{"a.b.qdp"});
+}
+
+}  // namespace
+}  // namespace qdp::view

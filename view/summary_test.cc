@@ -1,0 +1,121 @@
+#include "view/summary.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+namespace qdp::view {
+namespace {
+
+using Json = nlohmann::json;
+
+FileReport Converted() {
+  FileReport r;
+  r.file = "dir/pic.qdp";
+  r.loaded = true;
+  r.width = 48;
+  r.character_mode = 2;
+  r.conversion = ConversionKind::kBlocks16;
+  r.fonts_stored = 2;
+  r.lines_in_use = {0, 1, 2, 5};
+  r.converted = true;
+  r.fonts = {{0, 12, {0, 2}}, {1, 12, {1, 3}}};
+  r.round_trip_exact = true;
+  r.warnings = {"a warning"};
+  r.preview = "dir/pic.png";
+  r.font_sheet = "dir/pic-fonts.png";
+  return r;
+}
+
+const char* const kKeys[] = {
+    "file",         "width",      "character_mode", "conversion",   "conversion_source",
+    "fonts_stored", "fonts_used", "fonts",          "lines_in_use", "round_trip_exact",
+    "warnings",     "error",      "preview",        "font_sheet"};
+
+void ExpectExactlyTheKeys(const Json& j) {
+  ASSERT_TRUE(j.is_object());
+  std::vector<std::string> keys;
+  for (auto it = j.begin(); it != j.end(); ++it) keys.push_back(it.key());
+  // nlohmann::json sorts keys when parsing; compare as sets here and
+  // check the written order on the text itself.
+  EXPECT_EQ(keys.size(), std::size(kKeys));
+  for (const char* key : kKeys) EXPECT_TRUE(j.contains(key)) << key;
+}
+
+TEST(SummaryTest, JsonOfAConvertedFileHasEveryKeyWithItsType) {
+  std::string text = FormatJson(Converted());
+  EXPECT_EQ(text.find('\n'), std::string::npos);
+  size_t last = 0;
+  for (const char* key : kKeys) {
+    size_t at = text.find(std::string("\"") + key + "\":");
+    ASSERT_NE(at, std::string::npos) << key;
+    EXPECT_GT(at, last) << key << " out of order";
+    last = at;
+  }
+  Json j = Json::parse(text);
+  ExpectExactlyTheKeys(j);
+  EXPECT_EQ(j["file"], "dir/pic.qdp");
+  EXPECT_EQ(j["width"], 48);
+  EXPECT_EQ(j["character_mode"], 2);
+  EXPECT_EQ(j["conversion"], "blocks");
+  EXPECT_EQ(j["conversion_source"], "layout");
+  EXPECT_EQ(j["fonts_stored"], 2);
+  EXPECT_EQ(j["fonts_used"], Json::parse("[0, 1]"));
+  EXPECT_EQ(j["fonts"], Json::parse(R"([{"number": 0, "characters": 12, "lines": [0, 2]},
+                                        {"number": 1, "characters": 12, "lines": [1, 3]}])"));
+  EXPECT_EQ(j["lines_in_use"], Json::parse("[0, 1, 2, 5]"));
+  EXPECT_EQ(j["round_trip_exact"], true);
+  EXPECT_EQ(j["warnings"], Json::parse(R"(["a warning"])"));
+  EXPECT_TRUE(j["error"].is_null());
+  EXPECT_EQ(j["preview"], "dir/pic.png");
+  EXPECT_EQ(j["font_sheet"], "dir/pic-fonts.png");
+}
+
+TEST(SummaryTest, JsonOfAFailedFileKeepsEveryKey) {
+  FileReport rejected;
+  rejected.file = "bad\xff.qdp";  // not UTF-8
+  rejected.error = "Unsupported line width 7";
+  Json j = Json::parse(FormatJson(rejected));
+  ExpectExactlyTheKeys(j);
+  for (const char* key : {"width", "character_mode", "conversion", "conversion_source",
+                          "fonts_stored", "round_trip_exact", "preview", "font_sheet"}) {
+    EXPECT_TRUE(j[key].is_null()) << key;
+  }
+  for (const char* key : {"fonts_used", "fonts", "lines_in_use", "warnings"}) {
+    EXPECT_EQ(j[key], Json::array()) << key;
+  }
+  EXPECT_EQ(j["error"], "Unsupported line width 7");
+  EXPECT_EQ(j["file"], "bad\xEF\xBF\xBD.qdp");
+
+  FileReport failed = Converted();
+  failed.converted = false;
+  failed.fonts.clear();
+  failed.round_trip_exact.reset();
+  failed.font_sheet.reset();
+  failed.error = "conversion failed: ...";
+  j = Json::parse(FormatJson(failed));
+  EXPECT_TRUE(j["round_trip_exact"].is_null());
+  EXPECT_TRUE(j["font_sheet"].is_null());
+  EXPECT_EQ(j["conversion"], "blocks");
+}
+
+TEST(SummaryTest, TextNamesEveryFact) {
+  std::string text = FormatText(Converted());
+  for (const char* part :
+       {"dir/pic.qdp\n", "48 x 30 cells, 384 x 240 pixels, character mode 2",
+        "16 x 16 blocks on two alternating fonts (chosen by the layout)",
+        "2 stored, 2 in use after the rebuild", "font 0: 12 characters, lines 0, 2",
+        "lines in use:  0-2, 5", "warning:       a warning", "round trip:    exact",
+        "preview:       dir/pic.png", "font sheet:    dir/pic-fonts.png"}) {
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
+}
+
+TEST(SummaryTest, LineListsFoldRuns) {
+  EXPECT_EQ(FormatLineList({}), "none");
+  EXPECT_EQ(FormatLineList({4}), "4");
+  EXPECT_EQ(FormatLineList({0, 1, 2, 4, 6, 7, 29}), "0-2, 4, 6-7, 29");
+}
+
+}  // namespace
+}  // namespace qdp::view
