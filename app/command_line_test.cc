@@ -35,8 +35,8 @@ TEST(CommandLineTest, Grammar) {
   const Case cases[] = {
       {{}, false},
       {{""}, false},
-      {{"pic.qdp"}, false},                           // no option
-      {{"-c", "pic.qdp"}, false},                     // colours alone is no job
+      {{"pic.qdp"}, false},        // no option
+      {{"-c", "pic.qdp"}, false},  // colours alone is no job
       {{"-c", "-m", "pic.qdp"}, true, "--MC", "pic.qdp"},
       {{"-S", "pic.qdp"}, true, "S---", "pic.qdp"},
       {{"-s", "pic.qdp"}, true, "S---", "pic.qdp"},
@@ -45,23 +45,23 @@ TEST(CommandLineTest, Grammar) {
       {{"-smfc", "pic.qdp"}, true, "SFMC", "pic.qdp"},
       {{"/sf", "pic.qdp"}, true, "SF--", "pic.qdp"},
       {{"-s", "-f", "pic.qdp"}, true, "SF--", "pic.qdp"},
-      {{"pic.qdp", "-m"}, true, "--M-", "pic.qdp"},   // order is free
+      {{"pic.qdp", "-m"}, true, "--M-", "pic.qdp"},  // order is free
       {{"-m", "pic.qdp", "-f"}, true, "-FM-", "pic.qdp"},
-      {{"-sx", "pic.qdp"}, false},                    // refused at the X
-      {{"-s-f", "pic.qdp"}, false},                   // a second dash is no letter
+      {{"-sx", "pic.qdp"}, false},   // refused at the X
+      {{"-s-f", "pic.qdp"}, false},  // a second dash is no letter
       {{"-s1", "pic.qdp"}, false},
-      {{"-s\xE9", "pic.qdp"}, false},                 // non-ASCII is not folded
+      {{"-s\xE9", "pic.qdp"}, false},  // non-ASCII is not folded
       {{"--", "pic.qdp"}, false},
-      {{"-", "-m", "pic.qdp"}, true, "--M-", "pic.qdp"},  // a lone dash is skipped
-      {{"-m", "pic.qdp", "/"}, true, "--M-", "pic.qdp"},  // and so is a lone slash
-      {{"-m", "pic.qdp", ""}, true, "--M-", "pic.qdp"},   // an empty argument is none
+      {{"-", "-m", "pic.qdp"}, true, "--M-", "pic.qdp"},            // a lone dash is skipped
+      {{"-m", "pic.qdp", "/"}, true, "--M-", "pic.qdp"},            // and so is a lone slash
+      {{"-m", "pic.qdp", ""}, true, "--M-", "pic.qdp"},             // an empty argument is none
       {{"-m", "missing.qdp", "pic.qdp"}, true, "--M-", "pic.qdp"},  // the last file wins
       {{"-m", "pic.qdp", "missing.qdp"}, false},
       {{"-m", "pic.qdp", "other.qdp"}, true, "--M-", "other.qdp"},
-      {{"-m"}, false},                                // no file
-      {{"-m", "dir"}, false},                         // a directory is no file
+      {{"-m"}, false},                                                 // no file
+      {{"-m", "dir"}, false},                                          // a directory is no file
       {{"-m", "/abs/dir/pic.qdp"}, true, "--M-", "/abs/dir/pic.qdp"},  // absolute path
-      {{"-m", "/x"}, false},                          // "/x" is option letters
+      {{"-m", "/x"}, false},                                           // "/x" is option letters
       {{"-m", "/abs/dir/missing.qdp"}, false},
   };
   for (const Case& c : cases) {

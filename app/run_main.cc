@@ -46,8 +46,8 @@ uint32_t ErrorAddress(const ThrowSite& site) {
   return (file_code & 0xFFFF0000u) | (static_cast<uint32_t>(site.Line) & 0xFFFFu);
 }
 
-std::string FormatErrorReport(const std::string& kind, const std::string& module,
-                              uint32_t address, const std::string& reason) {
+std::string FormatErrorReport(const std::string& kind, const std::string& module, uint32_t address,
+                              const std::string& reason) {
   char hex[9];
   std::snprintf(hex, sizeof hex, "%08X", address);
   std::string text = "Exception " + kind + " in module " + module + " at " + hex + ".\r\n";

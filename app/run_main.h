@@ -29,8 +29,8 @@ enum ExitStatus : int {
 uint32_t ErrorAddress(const ThrowSite& site);
 
 // The three CR LF lines of the error report.
-std::string FormatErrorReport(const std::string& kind, const std::string& module,
-                              uint32_t address, const std::string& reason);
+std::string FormatErrorReport(const std::string& kind, const std::string& module, uint32_t address,
+                              const std::string& reason);
 
 // Runs the program with `argv` (argv[0] the program's own name) and returns
 // the exit status. The workspace must have its tables built.

@@ -16,7 +16,8 @@ TEST(ErrorReportTest, AppendsAFullStopOnlyWhenMissing) {
             "Exception EInOutError in module qdpext at 12AB0042.\r\nDisk full.\r\n\r\n");
   EXPECT_EQ(FormatErrorReport("EZDecompressionError", "qdpext", 0xF, "data error."),
             "Exception EZDecompressionError in module qdpext at 0000000F.\r\ndata error.\r\n\r\n");
-  EXPECT_EQ(FormatErrorReport("E", "m", 0, ""), "Exception E in module m at 00000000.\r\n.\r\n\r\n");
+  EXPECT_EQ(FormatErrorReport("E", "m", 0, ""),
+            "Exception E in module m at 00000000.\r\n.\r\n\r\n");
 }
 
 TEST(ErrorReportTest, AddressEndsWithTheLineAndDependsOnTheFile) {

@@ -77,8 +77,7 @@ void WriteHugeContainer(const std::string& path, const Bytes& project, uint64_t 
   while (flush != Z_FINISH) {
     const Bytes& source = fed < project.size() ? project : zeros;
     size_t offset = fed < project.size() ? static_cast<size_t>(fed) : 0;
-    size_t take = static_cast<size_t>(
-        std::min<uint64_t>(source.size() - offset, total - fed));
+    size_t take = static_cast<size_t>(std::min<uint64_t>(source.size() - offset, total - fed));
     fed += take;
     flush = fed == total ? Z_FINISH : Z_NO_FLUSH;
     zs.next_in = const_cast<Bytef*>(source.data() + offset);

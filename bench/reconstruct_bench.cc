@@ -63,7 +63,8 @@ void BM_SharedCharsWithLineReuse(benchmark::State& state) {
       uint64_t pattern = rng();
       std::array<uint8_t, 8> rows;
       if (line < 5 && x > 0 && rng() % 4 == 0) {
-        for (int k = 0; k < 8; ++k) rows[k] = static_cast<uint8_t>(~ws->Bitmap[(line * 8 + k) * kRowStride + x - 1]);
+        for (int k = 0; k < 8; ++k)
+          rows[k] = static_cast<uint8_t>(~ws->Bitmap[(line * 8 + k) * kRowStride + x - 1]);
         std::memcpy(&pattern, rows.data(), 8);
       } else if (line >= 10) {
         for (int k = 0; k < 8; ++k) rows[k] = ws->Bitmap[(source * 8 + k) * kRowStride + x];
@@ -75,7 +76,8 @@ void BM_SharedCharsWithLineReuse(benchmark::State& state) {
   Convert(state, *ws);
   int reused = 0;
   for (int line = 1; line < kScreenLines; ++line) {
-    uint8_t highest = *std::max_element(ws->LineFontTable.begin(), ws->LineFontTable.begin() + line);
+    uint8_t highest =
+        *std::max_element(ws->LineFontTable.begin(), ws->LineFontTable.begin() + line);
     reused += ws->LineFontTable[line] < highest;
   }
   state.counters["fonts"] = ws->HighestFontInUse + 1;

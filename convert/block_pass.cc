@@ -94,7 +94,8 @@ void RunBlockPass(Workspace& ws) {
       if (ws.ScreenPages[1][row + x] & 0x80) ws.ScreenPages[0][row + x] |= 0x80;
     }
   }
-  for (int line = 0; line < kScreenLines; ++line) ws.LineFontTable[line] = static_cast<uint8_t>(line & 1);
+  for (int line = 0; line < kScreenLines; ++line)
+    ws.LineFontTable[line] = static_cast<uint8_t>(line & 1);
 }
 
 }  // namespace qdp

@@ -82,13 +82,12 @@ bool ReuseEarlierFont(Workspace& ws, int line) {
     candidates[1] &= holding[1];
     if ((candidates[0] | candidates[1]) == 0) return false;
   }
-  int font = candidates[0] != 0 ? std::countr_zero(candidates[0])
-                                : 64 + std::countr_zero(candidates[1]);
+  int font =
+      candidates[0] != 0 ? std::countr_zero(candidates[0]) : 64 + std::countr_zero(candidates[1]);
   int row = ws.RowOffsetTable[line];
   for (int x = 0; x < LineCells(ws); ++x) {
     int ch = SlotInLeftFont(ws, font, s.LinePatterns[x], s.LineHashes[x]);
-    ws.ScreenPages[0][row + x] =
-        static_cast<uint8_t>(ch | (ws.ScreenPages[1][row + x] & 0x80));
+    ws.ScreenPages[0][row + x] = static_cast<uint8_t>(ch | (ws.ScreenPages[1][row + x] & 0x80));
   }
   ws.LineFontTable[line] = static_cast<uint8_t>(font);
   return true;

@@ -25,7 +25,9 @@ using testing::MakeWorkspace;
 using testing::PutCell;
 
 // Checksum taken independently of the program's table.
-uint32_t Sum(const uint8_t* bytes, int count) { return ~static_cast<uint32_t>(crc32(0, bytes, count)); }
+uint32_t Sum(const uint8_t* bytes, int count) {
+  return ~static_cast<uint32_t>(crc32(0, bytes, count));
+}
 
 struct Literal {
   Workspace& ws;
@@ -269,11 +271,13 @@ struct PictureMaker {
     int flag_percent = Below(3) * 8;
     for (auto& flag : ws->LineInverseFlags) flag = Chance(flag_percent);
     for (int line = 0; line < 30; ++line) {
-      for (int x = 0; x < ws->LineWidth; ++x) ws->ScreenPages[1][line * 48 + x] = Chance(20) ? 0x80 | Below(128) : Below(128);
+      for (int x = 0; x < ws->LineWidth; ++x)
+        ws->ScreenPages[1][line * 48 + x] = Chance(20) ? 0x80 | Below(128) : Below(128);
     }
     // What a loaded project leaves behind, which modes that rebuild must
     // wipe and no conversion must keep.
-    for (int n = 0; n < 4096; ++n) ws->FontBank[Below(kFontBankBytes)] = static_cast<uint8_t>(rng());
+    for (int n = 0; n < 4096; ++n)
+      ws->FontBank[Below(kFontBankBytes)] = static_cast<uint8_t>(rng());
     ws->ScreenPages[0] = ws->ScreenPages[1];
     for (auto& font : ws->LineFontTable) font = static_cast<uint8_t>(Below(6));
     if (kind == ConversionKind::kBlocks16) {
@@ -304,8 +308,8 @@ TEST(EquivalenceTest, MatchesTheLiteralConversionOnRandomPictures) {
       auto literal = std::make_unique<Workspace>(*fast);
       bool fast_failed = Fails([&] { ReconstructCharset(*fast); });
       bool literal_failed = Fails([&] { Literal{*literal}.Run(); });
-      std::string where = std::string(run.name) + " picture " + std::to_string(n) +
-                          " width " + std::to_string(fast->LineWidth) + " limit " +
+      std::string where = std::string(run.name) + " picture " + std::to_string(n) + " width " +
+                          std::to_string(fast->LineWidth) + " limit " +
                           std::to_string(fast->CharsPerFontLimit);
       ASSERT_EQ(fast_failed, literal_failed) << where;
       if (fast_failed) {
@@ -318,7 +322,8 @@ TEST(EquivalenceTest, MatchesTheLiteralConversionOnRandomPictures) {
       ASSERT_TRUE(fast->FontBank == literal->FontBank) << where;
       for (int line = 1; line < 30; ++line) {
         auto before = fast->LineFontTable.begin() + line;
-        reused_lines += fast->LineFontTable[line] < *std::max_element(fast->LineFontTable.begin(), before);
+        reused_lines +=
+            fast->LineFontTable[line] < *std::max_element(fast->LineFontTable.begin(), before);
       }
     }
     if (run.kind == ConversionKind::kSharedChars) {

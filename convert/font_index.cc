@@ -11,8 +11,9 @@ constexpr int kCharMask = ReconstructScratch::kCharIndexSlots - 1;
 constexpr int kPatternMask = ReconstructScratch::kPatternSlots - 1;
 
 // Probes a character index of `font` for `pattern`; -1 when absent.
-int Probe(const Workspace& ws, const std::array<uint8_t, ReconstructScratch::kCharIndexSlots>& index,
-          int font, uint64_t pattern, uint32_t hash) {
+int Probe(const Workspace& ws,
+          const std::array<uint8_t, ReconstructScratch::kCharIndexSlots>& index, int font,
+          uint64_t pattern, uint32_t hash) {
   for (uint32_t slot = hash & kCharMask;; slot = (slot + 1) & kCharMask) {
     int entry = index[slot];
     if (entry == 0) return -1;
@@ -60,7 +61,8 @@ void LeaveFillingFont(Workspace& ws) {
       continue;
     }
     uint32_t slot = s.CharHashes[ch] & kPatternMask;
-    while (s.PatternKeys[slot] != 0 && s.PatternKeys[slot] != pattern) slot = (slot + 1) & kPatternMask;
+    while (s.PatternKeys[slot] != 0 && s.PatternKeys[slot] != pattern)
+      slot = (slot + 1) & kPatternMask;
     if (s.PatternKeys[slot] == 0) {
       s.PatternKeys[slot] = pattern;
       s.PatternFonts[slot] = FontMask{};

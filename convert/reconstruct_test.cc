@@ -209,7 +209,7 @@ TEST(ReconstructTest, AFailedLineIsNamedWithTheCharactersItNeedsInAFreshFont) {
     ConversionKind kind;
     int character_mode, limit, distinct, complements, line, needed;
   } cases[] = {
-      {kPerCell, 1, 20, 3, 0, 0, 32},  // nothing shared: every cell is new
+      {kPerCell, 1, 20, 3, 0, 0, 32},   // nothing shared: every cell is new
       {kShared, 1, 20, 24, 8, 10, 24},  // complements are found as inverse cells
       {kShared, 4, 20, 24, 8, 10, 24},
       {kShared, 2, 20, 24, 8, 10, 32},  // mode 2 shows no inverse: complements are new

@@ -1,6 +1,5 @@
 #include "convert/render.h"
 
-
 namespace qdp {
 
 void RenderScreen(Workspace& ws) {

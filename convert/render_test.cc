@@ -27,7 +27,7 @@ TEST(RenderTest, InverseCellsFollowTheCharacterMode) {
     bool inverted;
     uint8_t page1_after;
   } cases[] = {
-      {1, 0x85, true, 0x00}, {4, 0x85, true, 0x00}, {2, 0x85, false, 0x85},
+      {1, 0x85, true, 0x00},  {4, 0x85, true, 0x00},  {2, 0x85, false, 0x85},
       {1, 0x05, false, 0x05}, {2, 0x05, false, 0x05}, {4, 0x05, false, 0x05},
   };
   for (const Case& c : cases) {

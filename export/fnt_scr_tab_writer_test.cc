@@ -131,12 +131,8 @@ TEST(FntScrTabTest, EachOptionSelectsOnlyItsFiles) {
     std::vector<std::string> files;
   };
   const Case cases[] = {
-      {"", {}},
-      {"s", {"p.scr"}},
-      {"f", {"p.fnt", "p.tab"}},
-      {"m", {"p.mic"}},
-      {"c", {"p.col"}},
-      {"sfmc", {"p.mic", "p.fnt", "p.scr", "p.tab", "p.col"}},
+      {"", {}},         {"s", {"p.scr"}}, {"f", {"p.fnt", "p.tab"}},
+      {"m", {"p.mic"}}, {"c", {"p.col"}}, {"sfmc", {"p.mic", "p.fnt", "p.scr", "p.tab", "p.col"}},
   };
   for (const Case& c : cases) {
     auto ws = MakeWorkspace(40);
@@ -186,7 +182,9 @@ TEST(FntScrTabTest, TheFirstFailureStopsTheExport) {
     ws->LineFontTable[3] = 1;
     ws->HighestFontInUse = 1;
     MemoryFileSystem fs;
-    auto& failures = c.step == kCreate ? fs.fail_create : c.step == kWrite ? fs.fail_write : fs.fail_close;
+    auto& failures = c.step == kCreate  ? fs.fail_create
+                     : c.step == kWrite ? fs.fail_write
+                                        : fs.fail_close;
     failures[c.file] = "Disk full";
     fs.write_limit = 10;
     try {

@@ -89,7 +89,9 @@ TEST(MicColFailureTest, EveryFailingStepRaisesTheFileErrorWithItsReason) {
       SCOPED_TRACE(std::string(file) + " step " + std::to_string(step));
       auto ws = MakeWorkspace(40);
       MemoryFileSystem fs;
-      auto& failures = step == kCreate ? fs.fail_create : step == kWrite ? fs.fail_write : fs.fail_close;
+      auto& failures = step == kCreate  ? fs.fail_create
+                       : step == kWrite ? fs.fail_write
+                                        : fs.fail_close;
       failures[file] = "I/O error 5";
       try {
         if (std::string(file) == "pic.mic") {

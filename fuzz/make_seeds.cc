@@ -29,7 +29,7 @@ struct Seed {
   const char* name;
   int width;
   int fonts;
-  uint8_t mode_byte;     // character mode and conversion bits
+  uint8_t mode_byte;  // character mode and conversion bits
   Picture picture;
   int distinct;          // distinct glyphs or blocks the picture uses
   bool alternate_fonts;  // lines use fonts 0, 1, 0, 1, ...
@@ -71,8 +71,8 @@ void Add(const std::string& name, const Bytes& bytes) { g_job.emplace_back(name,
 
 // A container's stream alone, as a container seed.
 void AddContainer(const std::string& name, const Bytes& container) {
-  g_container.emplace_back(name, Bytes(container.begin() + qdp::testing::kMagicLength,
-                                       container.end()));
+  g_container.emplace_back(name,
+                           Bytes(container.begin() + qdp::testing::kMagicLength, container.end()));
 }
 
 ProjectContent Draw(const Seed& seed, std::mt19937& rng) {

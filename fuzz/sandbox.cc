@@ -60,8 +60,9 @@ void Sandbox::WriteFile(const std::string& path, const void* prefix, size_t pref
                         const uint8_t* data, size_t size) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) Fail("cannot create " + path);
-  bool ok = (prefix_size == 0 || ::write(fd, prefix, prefix_size) == static_cast<ssize_t>(prefix_size)) &&
-            (size == 0 || ::write(fd, data, size) == static_cast<ssize_t>(size));
+  bool ok =
+      (prefix_size == 0 || ::write(fd, prefix, prefix_size) == static_cast<ssize_t>(prefix_size)) &&
+      (size == 0 || ::write(fd, data, size) == static_cast<ssize_t>(size));
   if (::close(fd) != 0 || !ok) Fail("cannot write " + path);
 }
 

@@ -1,7 +1,7 @@
 // A private working directory for fuzz targets: one per process, made on
-// first use and removed at a normal exit (a crash leaves it for study). Inputs are written into it as project
-// files, the side files land beside them, and TMPDIR points at a folder of
-// its own so that any temporary file the program leaves behind is noticed.
+// first use and removed at a normal exit (a crash leaves it for study). Inputs are written into it
+// as project files, the side files land beside them, and TMPDIR points at a folder of its own so
+// that any temporary file the program leaves behind is noticed.
 #ifndef QDPEXT_FUZZ_SANDBOX_H_
 #define QDPEXT_FUZZ_SANDBOX_H_
 

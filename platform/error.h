@@ -92,9 +92,7 @@ class ConversionFailed : public std::exception {
  public:
   ConversionFailed() = default;
   explicit ConversionFailed(const ConversionFailureDetail& detail) : detail_(detail) {}
-  const char* what() const noexcept override {
-    return "Conversion of bitmap into DUZ failed.";
-  }
+  const char* what() const noexcept override { return "Conversion of bitmap into DUZ failed."; }
   const ConversionFailureDetail& Detail() const { return detail_; }
 
  private:

@@ -8,7 +8,10 @@ namespace qdp {
 namespace {
 
 TEST(ReasonForErrnoTest, MapsSystemErrorsToTheirReasons) {
-  struct Case { int error; const char* reason; };
+  struct Case {
+    int error;
+    const char* reason;
+  };
   const Case cases[] = {
       {ENOENT, "File not found"},      {ENAMETOOLONG, "Invalid filename"},
       {ENOTDIR, "Invalid filename"},   {EMFILE, "Too many open files"},

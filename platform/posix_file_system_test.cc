@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "platform/error.h"
@@ -97,7 +97,10 @@ TEST(PosixFileSystemTest, TempFilesAreNewEmptyAndNamedWithTilde) {
   EXPECT_EQ(fs.TempDirectory(), dir.Path());
   std::string first = fs.MakeTempFile().path;
   std::string second = fs.MakeTempFile().path;
-  if (old != nullptr) setenv("TMPDIR", saved.c_str(), 1); else unsetenv("TMPDIR");
+  if (old != nullptr)
+    setenv("TMPDIR", saved.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
   EXPECT_NE(first, second);
   for (const std::string& name : {first, second}) {
     EXPECT_EQ(name.rfind(dir.Path() + "/~", 0), 0u) << name;

@@ -20,8 +20,8 @@
 namespace qdp {
 namespace {
 
-using testing::Bytes;
 using testing::BuildProject;
+using testing::Bytes;
 using testing::Compress;
 using testing::MemoryFileSystem;
 using testing::ProjectContent;
@@ -134,7 +134,8 @@ TEST_F(ContainerTest, StreamOutcomes) {
       {"bad header", testing::WithChangedByte(valid, 7), "data error"},
       {"bad deflate data", testing::WithChangedByte(valid, valid.size() / 3), "data error"},
       {"bad checksum", testing::WithChangedByte(valid, valid.size() - 1), "data error"},
-      {"preset dictionary", testing::CompressWithDictionary(plain, Bytes(64, 'd')), "need dictionary"},
+      {"preset dictionary", testing::CompressWithDictionary(plain, Bytes(64, 'd')),
+       "need dictionary"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -365,7 +366,8 @@ TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
     unblockable.SetGlyph(0, c, {uint8_t(c), uint8_t(c ^ 0x55), 1, 2, 3, 4, 5, uint8_t(c + 1)});
   }
   for (int line = 0; line < 30; ++line) {
-    for (int x = 0; x < 40; ++x) unblockable.SetCell(line, x, static_cast<uint8_t>((line * 40 + x) % 128));
+    for (int x = 0; x < 40; ++x)
+      unblockable.SetCell(line, x, static_cast<uint8_t>((line * 40 + x) % 128));
   }
   struct Case {
     const char* name;
@@ -377,18 +379,17 @@ TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
       {"success", valid, nullptr, ""},
       {"data error", corrupt, nullptr, kDecompressionError},
       {"rejected decoded header", rejected, nullptr, kProjectError},
-      {"first temporary file cannot be created",
-       valid, [](MemoryFileSystem& fs) { fs.fail_create["/mem/tmp/~1"] = "Disk full"; }, kInOutError},
-      {"second temporary file cannot be written",
-       valid,
+      {"first temporary file cannot be created", valid,
+       [](MemoryFileSystem& fs) { fs.fail_create["/mem/tmp/~1"] = "Disk full"; }, kInOutError},
+      {"second temporary file cannot be written", valid,
        [](MemoryFileSystem& fs) {
          fs.fail_write["/mem/tmp/~2"] = "Disk full";
          fs.write_limit = 1000;
        },
        kInOutError},
       {"conversion fails", Compress(BuildProject(unblockable)), nullptr, "conversion failed"},
-      {"second temporary file cannot be closed",
-       valid, [](MemoryFileSystem& fs) { fs.fail_close["/mem/tmp/~2"] = "I/O error 5"; }, kInOutError},
+      {"second temporary file cannot be closed", valid,
+       [](MemoryFileSystem& fs) { fs.fail_close["/mem/tmp/~2"] = "I/O error 5"; }, kInOutError},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

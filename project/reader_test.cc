@@ -15,8 +15,8 @@
 namespace qdp {
 namespace {
 
-using testing::Bytes;
 using testing::BuildProject;
+using testing::Bytes;
 using testing::ProjectContent;
 
 constexpr char kInput[] = "/p/pic.qdp";
@@ -142,7 +142,8 @@ TEST_F(ReaderTest, FontCountComesFromTheLowSevenBitsOfTheThirdByte) {
     content.fonts_byte = fonts_byte;
     int fonts = content.FontCount();
     content.fonts.assign(static_cast<size_t>(fonts) * 1024, 0);
-    for (size_t i = 0; i < content.fonts.size(); ++i) content.fonts[i] = static_cast<uint8_t>(i % 251 + 1);
+    for (size_t i = 0; i < content.fonts.size(); ++i)
+      content.fonts[i] = static_cast<uint8_t>(i % 251 + 1);
     for (int i = 0; i < 30; ++i) content.line_fonts[i] = static_cast<uint8_t>(i % 3);
     content.chars_per_font = 33;
     Load(BuildProject(content));
@@ -223,8 +224,10 @@ TEST_F(ReaderTest, SkipTableIsTakenOnlyWhenEveryValueIsValid) {
   with0[17] = 0;
   with3 = mixed;
   with3[29] = 3;
-  const Case cases[] = {
-      {"mixed", mixed, true}, {"all 255", all255, true}, {"a 0", with0, false}, {"a 3", with3, false}};
+  const Case cases[] = {{"mixed", mixed, true},
+                        {"all 255", all255, true},
+                        {"a 0", with0, false},
+                        {"a 3", with3, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetUp();
@@ -246,8 +249,8 @@ TEST_F(ReaderTest, CharsPerFontLimitIsCappedAndDefaultsTo127) {
     bool cut_before;
     int limit;
   };
-  for (const Case& c : {Case{200, false, 127}, Case{50, false, 50}, Case{127, false, 127},
-                        Case{50, true, 127}}) {
+  for (const Case& c :
+       {Case{200, false, 127}, Case{50, false, 50}, Case{127, false, 127}, Case{50, true, 127}}) {
     SCOPED_TRACE(static_cast<int>(c.stored));
     SetUp();
     ProjectContent content;

@@ -68,7 +68,8 @@ SideFiles ExpectedSideFiles(const ProjectContent& content, const std::string& op
     }
     if (extension == ".scr") {
       for (int line = 0; line < 30; ++line) {
-        for (int x = 0; x < width; ++x) file.push_back(included(line) ? ScreenCode(content, line, x) : 127);
+        for (int x = 0; x < width; ++x)
+          file.push_back(included(line) ? ScreenCode(content, line, x) : 127);
       }
       return file;
     }
@@ -81,7 +82,8 @@ SideFiles ExpectedSideFiles(const ProjectContent& content, const std::string& op
     }
     if (extension == ".col") {
       for (int t = 0; t < 5; ++t) {
-        file.insert(file.end(), content.colours.begin() + t * 256, content.colours.begin() + t * 256 + 240);
+        file.insert(file.end(), content.colours.begin() + t * 256,
+                    content.colours.begin() + t * 256 + 240);
         file.insert(file.end(), 16, 0);
       }
       return file;
@@ -93,7 +95,8 @@ SideFiles ExpectedSideFiles(const ProjectContent& content, const std::string& op
   for (const SideFile& side_file : kSideFiles) {
     char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(side_file.Letter)));
     if (options.find(letter) == std::string::npos) continue;
-    if (std::optional<Bytes> bytes = expected(side_file.Extension)) files[side_file.Extension] = *bytes;
+    if (std::optional<Bytes> bytes = expected(side_file.Extension))
+      files[side_file.Extension] = *bytes;
   }
   return files;
 }
@@ -101,7 +104,8 @@ SideFiles ExpectedSideFiles(const ProjectContent& content, const std::string& op
 SideFiles ReadSideFiles(const std::string& base) {
   SideFiles files;
   for (const SideFile& file : kSideFiles) {
-    if (FileExists(base + file.Extension)) files[file.Extension] = ReadFileBytes(base + file.Extension);
+    if (FileExists(base + file.Extension))
+      files[file.Extension] = ReadFileBytes(base + file.Extension);
   }
   return files;
 }

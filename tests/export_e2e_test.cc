@@ -32,7 +32,8 @@ ProjectContent RichProject(uint8_t width = 40) {
   }
   for (int line = 0; line < 30; ++line) {
     for (int x = 0; x < content.Width(); ++x) {
-      content.SetCell(line, x, static_cast<uint8_t>((line * 7 + x) % 128 | (x % 5 == 0 ? 0x80 : 0)));
+      content.SetCell(line, x,
+                      static_cast<uint8_t>((line * 7 + x) % 128 | (x % 5 == 0 ? 0x80 : 0)));
     }
     content.line_fonts[line] = line % 3 == 0 ? 3 : 0;
     content.skip_table[line] = std::array<uint8_t, 4>{1, 2, 4, 1}[line % 4];
@@ -41,7 +42,8 @@ ProjectContent RichProject(uint8_t width = 40) {
   content.line_fonts[10] = 5;
   content.skip_table[10] = 255;
   content.skip_table[17] = 255;
-  for (size_t i = 0; i < content.colours.size(); ++i) content.colours[i] = static_cast<uint8_t>(i * 7 + 1);
+  for (size_t i = 0; i < content.colours.size(); ++i)
+    content.colours[i] = static_cast<uint8_t>(i * 7 + 1);
   return content;
 }
 
@@ -54,7 +56,8 @@ std::vector<std::string> Names(const std::string& stem, const SideFiles& files) 
 
 // Runs `args` on pic.qdp holding `project` and checks that exactly
 // `expected` was written, silently, with status 0.
-void ExpectRun(const Bytes& project, const std::vector<std::string>& args, const SideFiles& expected,
+void ExpectRun(const Bytes& project, const std::vector<std::string>& args,
+               const SideFiles& expected,
                const std::vector<std::pair<std::string, Bytes>>& existing = {}) {
   ScratchDir dir;
   WriteFileBytes(dir.File("pic.qdp"), project);
@@ -74,17 +77,18 @@ void ExpectRun(const Bytes& project, const std::vector<std::string>& args, const
 TEST(ExportE2ETest, EveryOptionCombinationWritesExactlyTheSelectedFiles) {
   const ProjectContent content = RichProject();
   const Bytes project = BuildProject(content);
-  for (const char* options : {"s", "f", "m", "sf", "sm", "fm", "sfm", "sc", "fc", "mc", "sfc", "smc",
-                              "fmc", "smfc"}) {
+  for (const char* options :
+       {"s", "f", "m", "sf", "sm", "fm", "sfm", "sc", "fc", "mc", "sfc", "smc", "fmc", "smfc"}) {
     SCOPED_TRACE(options);
-    ExpectRun(project, {"pic.qdp", std::string("-") + options}, ExpectedSideFiles(content, options));
+    ExpectRun(project, {"pic.qdp", std::string("-") + options},
+              ExpectedSideFiles(content, options));
   }
   // The sizes a reader of the files relies on, for this width-40 project.
   SideFiles all = ExpectedSideFiles(content, "smfc");
   EXPECT_EQ(all[".mic"].size(), 9600u);
   EXPECT_EQ(all[".fnt"].size(), 3072u);  // fonts 0, 3 and 5
   EXPECT_EQ(all[".scr"].size(), 1200u);
-  EXPECT_EQ(all[".tab"].size(), 28u);    // two lines not in use
+  EXPECT_EQ(all[".tab"].size(), 28u);  // two lines not in use
   EXPECT_EQ(all[".col"].size(), 1280u);
 }
 
@@ -149,7 +153,8 @@ TEST(ExportE2ETest, LongerExistingSideFilesAreTruncated) {
   for (const char* name : {"pic.mic", "pic.fnt", "pic.scr", "pic.tab", "pic.col"}) {
     existing.emplace_back(name, Bytes(40000, 0xAB));
   }
-  ExpectRun(BuildProject(content), {"-smfc", "pic.qdp"}, ExpectedSideFiles(content, "smfc"), existing);
+  ExpectRun(BuildProject(content), {"-smfc", "pic.qdp"}, ExpectedSideFiles(content, "smfc"),
+            existing);
 }
 
 TEST(ExportE2ETest, AnExistingLineTableStaysWhenEveryLineUsesFontZero) {
@@ -172,7 +177,8 @@ ProjectContent GlyphGrid(uint8_t width, uint8_t conversion) {
     content.SetGlyph(0, c, rows);
   }
   for (int line = 0; line < 30; ++line) {
-    for (int x = 0; x < width; ++x) content.SetCell(line, x, static_cast<uint8_t>((line * width + x) % 128));
+    for (int x = 0; x < width; ++x)
+      content.SetCell(line, x, static_cast<uint8_t>((line * width + x) % 128));
   }
   return content;
 }
@@ -182,7 +188,9 @@ TEST(ExportE2ETest, OneCharacterPerCellFillsFontsThreeLinesAtATime) {
   // in it, finds it full after 31 cells and starts over in the next font.
   ProjectContent content = GlyphGrid(32, 0x80);
   const Bytes mic = ExpectedBitmap(content);
-  auto cell = [&](int line, int x, int k) { return mic[static_cast<size_t>((line * 8 + k) * 32 + x)]; };
+  auto cell = [&](int line, int x, int k) {
+    return mic[static_cast<size_t>((line * 8 + k) * 32 + x)];
+  };
   SideFiles expected;
   expected[".mic"] = mic;
   Bytes& fnt = expected[".fnt"];
@@ -200,7 +208,8 @@ TEST(ExportE2ETest, OneCharacterPerCellFillsFontsThreeLinesAtATime) {
     }
   }
   for (int line = 0; line < 30; ++line) {
-    for (int x = 0; x < 32; ++x) expected[".scr"].push_back(static_cast<uint8_t>((line % 3) * 32 + x));
+    for (int x = 0; x < 32; ++x)
+      expected[".scr"].push_back(static_cast<uint8_t>((line % 3) * 32 + x));
     expected[".tab"].push_back(static_cast<uint8_t>(line / 3));
   }
   ExpectRun(BuildProject(content), {"-smf", "pic.qdp"}, expected);
@@ -250,7 +259,8 @@ TEST(ExportE2ETest, ACompressedProjectGivesTheSameFilesAsItsPlainTwin) {
   ProjectContent content = GlyphGrid(48, 0x40);
   for (int line = 0; line < 30; ++line) {
     for (int x = 0; x < 48; ++x) {
-      content.SetCell(line, x, static_cast<uint8_t>(((line * 48 + x) % 128) | (x % 7 == 0 ? 0x80 : 0)));
+      content.SetCell(line, x,
+                      static_cast<uint8_t>(((line * 48 + x) % 128) | (x % 7 == 0 ? 0x80 : 0)));
     }
   }
   const Bytes plain = BuildProject(content);

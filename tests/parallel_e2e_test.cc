@@ -40,7 +40,8 @@ Bytes MakeContainer(int index) {
     }
   }
   for (int line = 0; line < 30; ++line) {
-    for (int x = 0; x < content.Width(); ++x) content.SetCell(line, x, static_cast<uint8_t>(code(rng)));
+    for (int x = 0; x < content.Width(); ++x)
+      content.SetCell(line, x, static_cast<uint8_t>(code(rng)));
     content.line_fonts[static_cast<size_t>(line)] =
         blocks ? static_cast<uint8_t>(line & 1) : static_cast<uint8_t>(line % content.FontCount());
   }
@@ -62,7 +63,8 @@ RunRecord Collect(const std::string& dir, ProgramResult result) {
     record.names.push_back(entry.path().filename().string());
   }
   std::sort(record.names.begin(), record.names.end());
-  for (const std::string& name : record.names) record.contents.push_back(ReadFileBytes(dir + "/" + name));
+  for (const std::string& name : record.names)
+    record.contents.push_back(ReadFileBytes(dir + "/" + name));
   return record;
 }
 
@@ -71,7 +73,9 @@ TEST(ParallelE2ETest, ConcurrentRunsSharingTheTempFolderMatchSequentialRuns) {
   const std::string temp = work.File("tmp");
   std::filesystem::create_directory(temp);
   const std::vector<std::pair<std::string, std::string>> env = {{"TMPDIR", temp}};
-  auto folder = [&](const char* kind, int index) { return work.File(kind + std::to_string(index)); };
+  auto folder = [&](const char* kind, int index) {
+    return work.File(kind + std::to_string(index));
+  };
   for (int i = 0; i < kRuns; ++i) {
     Bytes container = MakeContainer(i);
     for (const char* kind : {"seq", "par"}) {

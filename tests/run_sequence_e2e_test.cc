@@ -86,7 +86,8 @@ TEST(RunSequenceE2ETest, AFileThatCannotBeCreatedEndsTheRunThere) {
     ScratchDir dir;
     WriteFileBytes(dir.File("pic.qdp"), BuildProject(SimpleProject()));
     std::filesystem::create_directory(dir.File(c.blocked));
-    ExpectReport(RunProgram({"-smfc", "pic.qdp"}, dir.Path()), "EInOutError", "File access denied\\.");
+    ExpectReport(RunProgram({"-smfc", "pic.qdp"}, dir.Path()), "EInOutError",
+                 "File access denied\\.");
     std::vector<std::string> expected = c.written;
     expected.push_back("pic.qdp");
     expected.push_back(c.blocked);
@@ -116,11 +117,9 @@ TEST(RunSequenceE2ETest, ARunNeverWritesASideFileOverItsInput) {
     const char* clash;
   };
   const Case cases[] = {
-      {"pic.mic", "-m", nullptr, "pic.mic"},
-      {"pic.scr", "-sc", nullptr, "pic.scr"},
+      {"pic.mic", "-m", nullptr, "pic.mic"},    {"pic.scr", "-sc", nullptr, "pic.scr"},
       {"pic.COL", "-mc", nullptr, nullptr},  // names differ in case: no clash
-      {"pic.qdp", "-mc", "pic.col", "pic.col"},
-      {"pic.tab", "-f", nullptr, "pic.tab"},
+      {"pic.qdp", "-mc", "pic.col", "pic.col"}, {"pic.tab", "-f", nullptr, "pic.tab"},
   };
   const Bytes project = BuildProject(SimpleProject());
   for (const Case& c : cases) {

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "workspace/workspace.h"
 #include "view/png_writer.h"
+#include "workspace/workspace.h"
 
 namespace qdp::view {
 

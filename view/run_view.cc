@@ -11,9 +11,9 @@
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "project/reader.h"
-#include "workspace/workspace.h"
 #include "view/png_writer.h"
 #include "view/preview_images.h"
+#include "workspace/workspace.h"
 
 #ifndef QDPVIEW_VERSION
 #define QDPVIEW_VERSION "unknown"

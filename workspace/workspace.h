@@ -14,20 +14,20 @@
 namespace qdp {
 
 // Geometry shared by every buffer.
-inline constexpr int kScreenLines = 30;       // character lines of a screen
-inline constexpr int kRowStride = 48;         // bytes per stored row, whatever the width
-inline constexpr int kBitmapLines = 240;      // pixel lines of the bitmap
-inline constexpr int kFontCount = 128;        // fonts a bank can hold
-inline constexpr int kCharsPerFont = 128;     // characters per font
-inline constexpr int kCharBytes = 8;          // one byte per pixel row
-inline constexpr int kFontBytes = kCharsPerFont * kCharBytes;  // 1024
-inline constexpr int kFontBankBytes = kFontCount * kFontBytes; // 131072
-inline constexpr int kScreenPageBytes = 1921;  // 40 rows of 48 and one more byte
-inline constexpr int kBitmapBytes = 11521;     // 240 rows of 48 and one more byte
+inline constexpr int kScreenLines = 30;    // character lines of a screen
+inline constexpr int kRowStride = 48;      // bytes per stored row, whatever the width
+inline constexpr int kBitmapLines = 240;   // pixel lines of the bitmap
+inline constexpr int kFontCount = 128;     // fonts a bank can hold
+inline constexpr int kCharsPerFont = 128;  // characters per font
+inline constexpr int kCharBytes = 8;       // one byte per pixel row
+inline constexpr int kFontBytes = kCharsPerFont * kCharBytes;   // 1024
+inline constexpr int kFontBankBytes = kFontCount * kFontBytes;  // 131072
+inline constexpr int kScreenPageBytes = 1921;                   // 40 rows of 48 and one more byte
+inline constexpr int kBitmapBytes = 11521;                      // 240 rows of 48 and one more byte
 inline constexpr int kColourTableCount = 5;
 inline constexpr int kColourTableBytes = 256;
 inline constexpr int kIoBufferBytes = 15384;
-inline constexpr int kMaxBlocks = 63;          // distinct 16x16 blocks two fonts can hold
+inline constexpr int kMaxBlocks = 63;  // distinct 16x16 blocks two fonts can hold
 
 // A distinct 16 x 16 block met by the block conversion: the hash that
 // indexes it and its 32 bytes, the left byte column top to bottom, then the

@@ -50,11 +50,17 @@ TEST(WorkspaceTest, BuffersHaveTheirFixedSizes) {
 TEST(WorkspaceTest, BuildTablesFillsRowOffsetsAndCrcTable) {
   auto ws = std::make_unique<Workspace>();
   BuildTables(*ws);
-  struct Case { int index; uint16_t offset; };
+  struct Case {
+    int index;
+    uint16_t offset;
+  };
   for (Case c : {Case{0, 0}, Case{1, 48}, Case{29, 1392}, Case{239, 11472}, Case{255, 12240}}) {
     EXPECT_EQ(ws->RowOffsetTable[c.index], c.offset) << "entry " << c.index;
   }
-  struct CrcCase { int index; uint32_t value; };
+  struct CrcCase {
+    int index;
+    uint32_t value;
+  };
   for (CrcCase c : {CrcCase{0, 0}, CrcCase{1, 0x77073096u}, CrcCase{128, 0xEDB88320u},
                     CrcCase{255, 0x2D02EF8Du}}) {
     EXPECT_EQ(ws->Crc32Table[c.index], c.value) << "entry " << c.index;

@@ -81,9 +81,7 @@ std::unique_ptr<File> MemoryFileSystem::CreateForWriting(const std::string& path
   return std::make_unique<MemoryFile>(*this, path, true);
 }
 
-bool MemoryFileSystem::IsExistingFile(const std::string& path) {
-  return files.count(path) != 0;
-}
+bool MemoryFileSystem::IsExistingFile(const std::string& path) { return files.count(path) != 0; }
 
 bool MemoryFileSystem::IsSameFile(const std::string& a, const std::string& b) {
   return a == b && files.count(a) != 0;

@@ -21,7 +21,8 @@ void ProjectContent::SetCell(int line, int column, uint8_t code) {
 
 void ProjectContent::SetGlyph(int font, int character, const std::array<uint8_t, 8>& rows) {
   size_t at = static_cast<size_t>(font) * 1024 + static_cast<size_t>(character) * 8;
-  if (fonts.size() < at + 8) fonts.resize(std::max(at + 8, static_cast<size_t>(FontCount()) * 1024), 0);
+  if (fonts.size() < at + 8)
+    fonts.resize(std::max(at + 8, static_cast<size_t>(FontCount()) * 1024), 0);
   std::copy(rows.begin(), rows.end(), fonts.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
@@ -37,8 +38,10 @@ Bytes BuildProject(const ProjectContent& content, size_t surplus) {
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(at + size),
               out.begin() + static_cast<std::ptrdiff_t>(at + limit), 0);
   };
-  put(layout.Screen(), content.screen.data(), content.screen.size(), layout.Fonts() - layout.Screen());
-  put(layout.Fonts(), content.fonts.data(), content.fonts.size(), layout.LineFonts() - layout.Fonts());
+  put(layout.Screen(), content.screen.data(), content.screen.size(),
+      layout.Fonts() - layout.Screen());
+  put(layout.Fonts(), content.fonts.data(), content.fonts.size(),
+      layout.LineFonts() - layout.Fonts());
   put(layout.LineFonts(), content.line_fonts.data(), 30, kLineFontTableBytes);
   put(layout.ColourTables(), content.colours.data(), content.colours.size(), kColourTablesBytes);
   put(layout.SkipTable(), content.skip_table.data(), 30, kSkipTableBytes);
@@ -54,7 +57,8 @@ Bytes Deflate(const Bytes& plain, int level, const Bytes* dictionary) {
   z_stream zs{};
   if (deflateInit(&zs, level) != Z_OK) throw std::runtime_error("deflateInit");
   if (dictionary != nullptr &&
-      deflateSetDictionary(&zs, dictionary->data(), static_cast<uInt>(dictionary->size())) != Z_OK) {
+      deflateSetDictionary(&zs, dictionary->data(), static_cast<uInt>(dictionary->size())) !=
+          Z_OK) {
     throw std::runtime_error("deflateSetDictionary");
   }
   Bytes out(std::begin(kMagic), std::end(kMagic));
@@ -133,7 +137,8 @@ Bytes ReadFileBytes(const std::string& path) {
 
 void WriteFileBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 

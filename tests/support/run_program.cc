@@ -40,8 +40,8 @@ void Drain(int out_fd, int err_fd, std::string& out, std::string& err) {
 // In the forked child: standard streams, directory, environment, signals
 // and limits, then the program. Never returns.
 [[noreturn]] void ExecChild(const std::string& binary, const std::vector<std::string>& args,
-                            const std::string& cwd, const Environment& env,
-                            const ChildSetup& setup, int out_fd, int err_fd) {
+                            const std::string& cwd, const Environment& env, const ChildSetup& setup,
+                            int out_fd, int err_fd) {
   std::string program = binary;
   std::vector<std::string> copies(args);
   std::vector<char*> argv;
