@@ -2,6 +2,9 @@
 // the exit statuses, and the JSON lines.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
+
 #include <nlohmann/json.hpp>
 
 #include "tests/support/project_builder.h"
@@ -105,6 +108,32 @@ TEST(ViewEndToEndTest, JsonIsOneObjectPerFileInInputOrder) {
   EXPECT_EQ(lines[1]["error"], "Unsupported line width 36");
   EXPECT_TRUE(lines[1]["preview"].is_null());
   EXPECT_EQ(view::ReadPng(dir.File("one.png")).width, 640);
+}
+
+// A preview that the file-size limit cuts short: the failure is the one
+// line that names the file, and neither the preview nor its temporary
+// name is left.
+TEST(ViewEndToEndTest, AWriteFailureIsOneLineAndLeavesNoPreview) {
+  ScratchDir dir;
+  testing::ProjectContent noise;
+  uint32_t state = 12345;
+  for (int ch = 0; ch < 128; ++ch) {
+    std::array<uint8_t, 8> rows;
+    for (uint8_t& row : rows) {
+      state = state * 1103515245u + 12345u;
+      row = static_cast<uint8_t>(state >> 24);
+    }
+    noise.SetGlyph(0, ch, rows);
+  }
+  for (int line = 0; line < 30; ++line) {
+    for (int x = 0; x < 40; ++x) noise.SetCell(line, x, static_cast<uint8_t>((line * 7 + x) % 128));
+  }
+  testing::WriteFileBytes(dir.File("pic.qdp"), testing::BuildProject(noise));
+  auto r = testing::RunBinary(QDPVIEW_BINARY, {"--scale", "16", "pic.qdp"}, dir.Path(), {},
+                              testing::ChildSetup{1024});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, "qdpview: pic.qdp: Disk full\n");
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"pic.qdp"});
 }
 
 TEST(ViewEndToEndTest, UsageErrorsExitWithTwo) {

@@ -27,12 +27,19 @@ void ScaleRow(const uint8_t* row, int width, int scale, uint8_t* out) {
   }
 }
 
+// libpng's own handlers print to standard error; qdpview reports every
+// failure in its one line per file, so these only return control (the
+// error) or stay silent (a warning).
+[[noreturn]] void QuietError(png_structp png, png_const_charp /*message*/) { png_longjmp(png, 1); }
+void QuietWarning(png_structp /*png*/, png_const_charp /*message*/) {}
+
 // The encoding proper. libpng reports errors by longjmp back into this
 // function, so nothing here may need destruction: the buffers belong to
 // the caller, and the return value says whether libpng gave up.
 bool Encode(std::FILE* file, const BitImage& image, int scale, std::vector<uint8_t>& source,
             std::vector<uint8_t>& scaled) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, QuietWarning);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr || setjmp(png_jmpbuf(png))) {
