@@ -86,7 +86,11 @@ void WritePng(const std::string& path, const BitImage& image, int scale) {
   // It is registered for removal as it is made, so that a signal never
   // leaves it behind, and given up in the same step as it is renamed or
   // removed, so that a signal never removes a name that is no longer ours.
-  std::string temp = path + ".tmpXXXXXX";
+  // Its name is short whatever the target's, so that a target named as
+  // long as a directory entry allows still gets one.
+  const size_t slash = path.find_last_of('/');
+  std::string temp =
+      (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "~qdpviewXXXXXX";
   int fd = -1;
   {
     CleanupSignalsHeld held;

@@ -49,6 +49,16 @@ TEST(PngWriterTest, EveryPixelBecomesAScaleByScaleSquare) {
   }
 }
 
+// A target whose name is as long as a directory entry allows must still
+// be written: the temporary name may not be longer than the target's.
+TEST(PngWriterTest, ATargetWithTheLongestNameIsWritten) {
+  ScratchDir dir;
+  const std::string name = std::string(255 - 4, 'p') + ".png";
+  WritePng(dir.File(name), Pattern(), 1);
+  EXPECT_TRUE(ReadPng(dir.File(name)).ok);
+  EXPECT_EQ(dir.List(), std::vector<std::string>{name});
+}
+
 TEST(PngWriterTest, AFailedWriteLeavesNothingBehindAndTheOldFileAlone) {
   ScratchDir dir;
   EXPECT_THROW(WritePng(dir.File("missing/p.png"), Pattern(), 1), InOutError);
