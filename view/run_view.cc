@@ -132,7 +132,10 @@ FileReport ViewFile(const std::string& input, const ViewOptions& options,
   return report;
 }
 
-int RunView(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err) {
+namespace {
+
+// Everything RunView does but the final check of the output.
+int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err) {
   std::vector<std::string> args;
   if (!argv.empty()) args.assign(argv.begin() + 1, argv.end());
   ParsedCommandLine parsed = ParseViewCommandLine(args);
@@ -172,6 +175,20 @@ int RunView(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
       std::fflush(err);
       status = kViewSomeFileFailed;
     }
+  }
+  return status;
+}
+
+}  // namespace
+
+int RunView(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err) {
+  const int status = ViewAll(argv, out, err);
+  // Output that could not be written fails the run: a script reading the
+  // summary must not take a lost one for a good one. The error mark stays
+  // set from the first failed write, whatever came after it.
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    Print(err, "qdpview: cannot write to standard output\n");
+    return status == kViewAllFine ? kViewSomeFileFailed : status;
   }
   return status;
 }

@@ -325,5 +325,28 @@ TEST(ViewFileTest, WritesIntoTheOutputDirectoryUnderTheInputsStem) {
   EXPECT_EQ(in.List(), std::vector<std::string>{"a.b.qdp"});
 }
 
+// A summary that cannot be written is a failure like any other: a script
+// reading it must not take a lost summary for a good one.
+TEST(RunViewTest, ASummaryThatCannotBeWrittenFailsTheRun) {
+  ScratchDir dir;
+  const std::string input = Put(dir, "pic.qdp", KeptAsStored());
+  for (const char* mode : {"--json", "--version"}) {
+    SCOPED_TRACE(mode);
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    std::FILE* err = std::tmpfile();
+    ASSERT_NE(err, nullptr);
+    std::vector<std::string> args = {"qdpview", mode};
+    if (std::string(mode) == "--json") args.push_back(input);
+    EXPECT_EQ(RunView(args, full, err), kViewSomeFileFailed);
+    std::rewind(err);
+    char line[200] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, err), nullptr);
+    EXPECT_STREQ(line, "qdpview: cannot write to standard output\n");
+    std::fclose(err);
+    std::fclose(full);
+  }
+}
+
 }  // namespace
 }  // namespace qdp::view
