@@ -51,8 +51,9 @@ void DescribeLoadedProject(const Workspace& ws, FileReport& report) {
   report.conversion_from_header = ws.Conversion.Source == ConversionSource::kHeaderBits;
   report.fonts_stored = ws.LastDeclaredFont + 1;
   report.lines_in_use.clear();
+  const LinesInUse in_use = FindLinesInUse(ws);
   for (int line = 0; line < kScreenLines; ++line) {
-    if (ws.LineSkipTable[line] != 0) report.lines_in_use.push_back(line);
+    if (in_use[line]) report.lines_in_use.push_back(line);
   }
   // A line naming a font the file does not hold is drawn from an empty
   // one: usually a mistake in the project.
