@@ -28,20 +28,6 @@ bool IsOptionArgument(const std::string& arg) {
   return arg[0] == '/' && arg.find('/', 1) == std::string::npos;
 }
 
-// Sets the flag for one option letter; false for a letter that is none.
-bool ApplyLetter(char letter, Options& options) {
-  // Only a to z are folded: other bytes (digits, non-ASCII) stay as they are
-  // and are refused below.
-  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
-  bool known = false;
-  for (const SideFile& file : kSideFiles) {
-    if (file.Letter != letter) continue;
-    options.*file.SelectedBy = true;
-    known = true;
-  }
-  return known;
-}
-
 // Some side file that is worth a run on its own is selected.
 bool IsJob(const Options& options) {
   for (const SideFile& file : kSideFiles) {
@@ -51,6 +37,19 @@ bool IsJob(const Options& options) {
 }
 
 }  // namespace
+
+bool ApplyOptionLetter(char letter, Options& options) {
+  // Only a to z are folded: other bytes (digits, non-ASCII) stay as they are
+  // and match no letter.
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+  bool known = false;
+  for (const SideFile& file : kSideFiles) {
+    if (file.Letter != letter) continue;
+    options.*file.SelectedBy = true;
+    known = true;
+  }
+  return known;
+}
 
 std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, FileSystem& fs) {
   Options options;
@@ -66,7 +65,7 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, Fi
     // A lone "-" or "/" sets nothing; the letters are taken in turn so that
     // a bad one refuses the job at that point.
     for (size_t i = 1; i < arg.size(); ++i) {
-      if (!ApplyLetter(arg[i], options)) return std::nullopt;
+      if (!ApplyOptionLetter(arg[i], options)) return std::nullopt;
     }
   }
   if (!any_argument) return std::nullopt;

@@ -26,6 +26,10 @@ extern const char kUsageText[];
 // Writes the usage text to `out`.
 void PrintUsage(std::FILE* out);
 
+// Sets the flag that option letter `letter` (either case) stands for;
+// false for a letter that is none.
+bool ApplyOptionLetter(char letter, Options& options);
+
 // Returns the job the arguments (without the program name) describe, or
 // nothing when they are incomplete or wrong and the usage text is due.
 std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, FileSystem& fs);

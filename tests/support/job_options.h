@@ -3,24 +3,16 @@
 #ifndef QDPEXT_TESTS_SUPPORT_JOB_OPTIONS_H_
 #define QDPEXT_TESTS_SUPPORT_JOB_OPTIONS_H_
 
-#include <cctype>
 #include <string>
 
 #include "app/command_line.h"
-#include "app/run_job.h"
 
 namespace qdp::testing {
 
 inline Options JobOptions(const std::string& letters, const std::string& input) {
   Options options;
   options.InputFileName = input;
-  for (char letter : letters) {
-    for (const SideFile& file : kSideFiles) {
-      if (file.Letter == std::toupper(static_cast<unsigned char>(letter))) {
-        options.*file.SelectedBy = true;
-      }
-    }
-  }
+  for (char letter : letters) ApplyOptionLetter(letter, options);
   return options;
 }
 
