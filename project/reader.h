@@ -15,7 +15,9 @@ namespace qdp {
 // Throws InOutError when the file cannot be opened, ProjectError when its
 // header is rejected, DecompressionError for a corrupt compressed stream and
 // ConversionFailed when the charset cannot be rebuilt. A file with an
-// accepted header that ends early is loaded as far as it goes.
+// accepted header that ends early is loaded as far as it goes: whatever it
+// does not supply keeps the zero a fresh workspace holds, so `ws` must be
+// fresh apart from BuildTables.
 void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 }  // namespace qdp
