@@ -6,14 +6,13 @@
 
 #include "app/run_main.h"
 #include "platform/file_system.h"
-#include "platform/signal_cleanup.h"
+#include "platform/process.h"
 #include "workspace/workspace.h"
 
 int main(int argc, char** argv) {
-  qdp::InstallSignalCleanup();
+  std::vector<std::string> args = qdp::StartProcess(argc, argv);
   // Static: the workspace is too large to want on the stack.
   static qdp::Workspace workspace;
   qdp::BuildTables(workspace);
-  std::vector<std::string> args(argv, argv + argc);
-  return qdp::RunMain(args, workspace, qdp::PosixFileSystem(), stdout, stderr);
+  return qdp::RunMain(args, workspace, qdp::RealFileSystem(), stdout, stderr);
 }

@@ -50,7 +50,9 @@ std::string ReasonForErrno(int error_number) {
     case EISDIR:  // a directory stands where a file is to be written
       return "File access denied";
     case ENOSPC:
+#ifdef EDQUOT  // no disk quotas in the Windows C runtime
     case EDQUOT:
+#endif
     case EFBIG:
       return "Disk full";
     default:

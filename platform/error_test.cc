@@ -13,13 +13,21 @@ TEST(ReasonForErrnoTest, MapsSystemErrorsToTheirReasons) {
     const char* reason;
   };
   const Case cases[] = {
-      {ENOENT, "File not found"},      {ENAMETOOLONG, "Invalid filename"},
-      {ENOTDIR, "Invalid filename"},   {EMFILE, "Too many open files"},
-      {ENFILE, "Too many open files"}, {EACCES, "File access denied"},
-      {EPERM, "File access denied"},   {EROFS, "File access denied"},
-      {EISDIR, "File access denied"},  {ENOSPC, "Disk full"},
-      {EDQUOT, "Disk full"},           {EIO, "I/O error 5"},
+      {ENOENT, "File not found"},
+      {ENAMETOOLONG, "Invalid filename"},
+      {ENOTDIR, "Invalid filename"},
+      {EMFILE, "Too many open files"},
+      {ENFILE, "Too many open files"},
+      {EACCES, "File access denied"},
+      {EPERM, "File access denied"},
+      {EROFS, "File access denied"},
+      {EISDIR, "File access denied"},
+      {ENOSPC, "Disk full"},
+      {EIO, "I/O error 5"},
       {EBADF, "I/O error 9"},
+#ifdef EDQUOT  // not in the Windows C runtime
+      {EDQUOT, "Disk full"},
+#endif
   };
   for (const Case& c : cases) EXPECT_EQ(ReasonForErrno(c.error), c.reason) << c.error;
 }

@@ -68,6 +68,8 @@ class FileSystem {
 
 // The process's real file system.
 FileSystem& PosixFileSystem();
+// The operating system's file system, POSIX or Windows.
+FileSystem& RealFileSystem();
 
 }  // namespace qdp
 

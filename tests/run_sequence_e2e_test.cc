@@ -29,8 +29,8 @@ ProjectContent SimpleProject() {
 void ExpectReport(const ProgramResult& r, const std::string& kind, const std::string& reason) {
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.out, "");
-  const std::regex report("Exception " + kind + " in module qdpext at [0-9A-F]{8}\\.\r\n" + reason +
-                          "\r\n\r\n");
+  const std::regex report("Exception " + kind + " in module " + ProgramModuleName() +
+                          " at [0-9A-F]{8}\\.\r\n" + reason + "\r\n\r\n");
   EXPECT_TRUE(std::regex_match(r.err, report)) << r.err;
 }
 

@@ -3,10 +3,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace qdp::testing {
@@ -148,13 +150,21 @@ bool FileExists(const std::string& path) {
 }
 
 ScratchDir::ScratchDir() {
-  const char* env = std::getenv("TMPDIR");
-  std::string base = (env != nullptr && *env != '\0') ? env : "/tmp";
-  std::string pattern = base + "/qdptest-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = name.data();
+  // $TMPDIR (else /tmp) on POSIX, GetTempPathW's folder on Windows.
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
+    std::filesystem::path candidate = base / (std::string("qdptest-") + suffix);
+    // Creating the directory is the test for whether the name is free.
+    std::error_code ec;
+    if (std::filesystem::create_directory(candidate, ec)) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a scratch directory in " + base.string());
 }
 
 ScratchDir::~ScratchDir() {

@@ -9,11 +9,24 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 
 namespace qdp::testing {
 
-std::string ProgramPath() { return QDPEXT_BINARY; }
+std::vector<std::string> ProgramCommand() {
+  const char* command = std::getenv("QDP_PROGRAM");
+  if (command == nullptr || *command == '\0') return {QDPEXT_BINARY};
+  std::vector<std::string> words;
+  std::istringstream in(command);
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+std::string ProgramModuleName() {
+  std::string program = ProgramCommand().back();
+  return program.substr(program.find_last_of('/') + 1);
+}
 
 namespace {
 
@@ -39,13 +52,13 @@ void Drain(int out_fd, int err_fd, std::string& out, std::string& err) {
 
 // In the forked child: standard streams, directory, environment, signals
 // and limits, then the program. Never returns.
-[[noreturn]] void ExecChild(const std::string& binary, const std::vector<std::string>& args,
-                            const std::string& cwd, const Environment& env, const ChildSetup& setup,
-                            int out_fd, int err_fd) {
-  std::string program = binary;
-  std::vector<std::string> copies(args);
+[[noreturn]] void ExecChild(const std::vector<std::string>& command,
+                            const std::vector<std::string>& args, const std::string& cwd,
+                            const Environment& env, const ChildSetup& setup, int out_fd,
+                            int err_fd) {
+  std::vector<std::string> copies(command);
+  copies.insert(copies.end(), args.begin(), args.end());
   std::vector<char*> argv;
-  argv.push_back(program.data());
   for (std::string& arg : copies) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
@@ -69,7 +82,7 @@ void Drain(int out_fd, int err_fd, std::string& out, std::string& err) {
     rlimit size{setup.file_size_limit, setup.file_size_limit};
     setrlimit(RLIMIT_FSIZE, &size);
   }
-  execv(program.c_str(), argv.data());
+  execvp(argv[0], argv.data());
   _exit(127);
 }
 
@@ -82,11 +95,17 @@ void Describe(int status, ProgramResult& result) {
 
 ProgramResult RunProgram(const std::vector<std::string>& args, const std::string& cwd,
                          const Environment& env, const ChildSetup& setup) {
-  return RunBinary(ProgramPath(), args, cwd, env, setup);
+  return RunCommand(ProgramCommand(), args, cwd, env, setup);
 }
 
 ProgramResult RunBinary(const std::string& binary, const std::vector<std::string>& args,
                         const std::string& cwd, const Environment& env, const ChildSetup& setup) {
+  return RunCommand({binary}, args, cwd, env, setup);
+}
+
+ProgramResult RunCommand(const std::vector<std::string>& command,
+                         const std::vector<std::string>& args, const std::string& cwd,
+                         const Environment& env, const ChildSetup& setup) {
   int out_pipe[2], err_pipe[2];
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
   pid_t pid = fork();
@@ -94,7 +113,7 @@ ProgramResult RunBinary(const std::string& binary, const std::vector<std::string
   if (pid == 0) {
     close(out_pipe[0]);
     close(err_pipe[0]);
-    ExecChild(binary, args, cwd, env, setup, out_pipe[1], err_pipe[1]);
+    ExecChild(command, args, cwd, env, setup, out_pipe[1], err_pipe[1]);
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
@@ -113,7 +132,7 @@ pid_t StartProgram(const std::vector<std::string>& args, const std::string& cwd,
   if (null_fd < 0) throw std::runtime_error("cannot open /dev/null");
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) ExecChild(ProgramPath(), args, cwd, env, ChildSetup{}, null_fd, null_fd);
+  if (pid == 0) ExecChild(ProgramCommand(), args, cwd, env, ChildSetup{}, null_fd, null_fd);
   close(null_fd);
   return pid;
 }

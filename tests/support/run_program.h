@@ -28,15 +28,27 @@ struct ChildSetup {
   uint64_t file_size_limit = 0;
 };
 
-// Path of the qdpext binary under test.
-std::string ProgramPath();
+// The command that runs qdpext under test: the words of the environment
+// variable QDP_PROGRAM (separated by spaces), so that the same tests can
+// run another build of it, such as qdpext.exe under wine:
+//   QDP_PROGRAM="wine /abs/build-windows/qdpext.exe" e2e_tests
+// Without it, the binary of this build.
+std::vector<std::string> ProgramCommand();
+
+// The module name the program's error report shows: its file name without
+// the folder ("qdpext", or "qdpext.exe" for the Windows build).
+std::string ProgramModuleName();
 
 // Runs qdpext with `args` in directory `cwd` (empty: the current one), with
 // the given extra environment variables set.
 ProgramResult RunProgram(const std::vector<std::string>& args, const std::string& cwd = "",
                          const Environment& env = {}, const ChildSetup& setup = {});
 
-// The same for any binary, such as qdpview.
+// The same for any command (a program and its first arguments), and for
+// any binary, such as qdpview.
+ProgramResult RunCommand(const std::vector<std::string>& command,
+                         const std::vector<std::string>& args, const std::string& cwd = "",
+                         const Environment& env = {}, const ChildSetup& setup = {});
 ProgramResult RunBinary(const std::string& program, const std::vector<std::string>& args,
                         const std::string& cwd = "", const Environment& env = {},
                         const ChildSetup& setup = {});

@@ -1,0 +1,105 @@
+# The Windows build: qdpext.exe cross-built with mingw-w64
+# (cmake/mingw-w64-x86_64.cmake), its tests run under wine, and the zip a
+# Windows user unpacks.
+
+# Nothing but the system's own DLLs may be needed at run time: Windows has
+# no shared copy of libgcc, libstdc++ or winpthread to rely on. The test
+# programs are linked the same way so that wine needs no search path.
+add_link_options(-static)
+
+# --- wine -------------------------------------------------------------
+# Every wine process of this build uses the build's own prefix, made by the
+# first run, so that tests neither depend on nor change the user's ~/.wine.
+# The toolchain file names the wine launcher; the variable is wrapped here
+# so that test discovery at build time and the tests alike get the prefix.
+if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+  set(QDP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 QDP_WINE_LAUNCHER)
+  find_program(QDP_ENV env REQUIRED)
+  find_program(QDP_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine)
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      ${QDP_ENV} WINEPREFIX=${QDP_WINEPREFIX} WINEDEBUG=-all ${QDP_WINE_LAUNCHER})
+endif()
+
+# Adds the CTest fixture "wine" (tests ask for it with FIXTURES_REQUIRED):
+# a wineserver that stays up while the tests run. Each wine process would
+# otherwise start a server of its own, which inherits the process's pipes
+# and keeps them open for seconds after the program ends, so that every
+# test reading a program's output would wait that long.
+function(qdp_add_wine_fixture)
+  if(NOT QDP_WINESERVER)
+    return()
+  endif()
+  set(session ${PROJECT_SOURCE_DIR}/cmake/wine-session.sh)
+  set(env WINEPREFIX=${QDP_WINEPREFIX} WINEDEBUG=-all)
+  add_test(NAME WineServerStart
+           COMMAND ${QDP_ENV} ${env} sh ${session} start ${QDP_WINESERVER} ${QDP_WINE_LAUNCHER}
+                   $<TARGET_FILE:qdpext>)
+  add_test(NAME WineServerStop COMMAND ${QDP_ENV} ${env} sh ${session} stop ${QDP_WINESERVER})
+  set_tests_properties(WineServerStart PROPERTIES FIXTURES_SETUP wine)
+  set_tests_properties(WineServerStop PROPERTIES FIXTURES_CLEANUP wine)
+endfunction()
+
+# --- GoogleTest -------------------------------------------------------
+# Debian ships GoogleTest for the build machine only; its sources are built
+# here with the cross compiler. Sets GTest_FOUND in the caller's scope.
+macro(qdp_googletest_from_source)
+  set(QDP_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the cross build")
+  if(EXISTS ${QDP_GOOGLETEST_SOURCE}/CMakeLists.txt)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    add_subdirectory(${QDP_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    set(GTest_FOUND TRUE)
+  elseif(CMAKE_REQUIRE_FIND_PACKAGE_GTest)
+    message(FATAL_ERROR "GoogleTest sources not found in ${QDP_GOOGLETEST_SOURCE} "
+                        "(install libgtest-dev)")
+  else()
+    set(GTest_FOUND FALSE)
+  endif()
+endmacro()
+
+# Unit tests of POSIX behaviour (signals, descriptors, fork, links) that
+# have no meaning on Windows; each name is matched against the end of the
+# source's path.
+set(QDP_POSIX_ONLY_TEST_SOURCES
+  platform/posix_file_system_test.cc
+  platform/signal_cleanup_test.cc
+  project/container_test.cc
+)
+function(qdp_drop_posix_tests target)
+  get_target_property(sources ${target} SOURCES)
+  foreach(posix_only ${QDP_POSIX_ONLY_TEST_SOURCES})
+    list(FILTER sources EXCLUDE REGEX "(^|/)${posix_only}$")
+  endforeach()
+  set_target_properties(${target} PROPERTIES SOURCES "${sources}")
+endfunction()
+
+# --- the zip ----------------------------------------------------------
+# `cpack -G ZIP` makes qdpext-VERSION-win64.zip: one folder holding
+# qdpext.exe, the README, the licence and the manual as an HTML page (a
+# Windows user has no man).
+function(qdp_windows_package)
+  install(TARGETS qdpext RUNTIME DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/LICENSE)
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+  endif()
+  find_program(QDP_GROFF groff)
+  if(QDP_GROFF)
+    set(html ${CMAKE_BINARY_DIR}/qdpext.html)
+    add_custom_command(OUTPUT ${html}
+                       COMMAND ${QDP_GROFF} -man -Thtml ${PROJECT_SOURCE_DIR}/qdpext.1 > ${html}
+                       DEPENDS ${PROJECT_SOURCE_DIR}/qdpext.1 VERBATIM)
+    add_custom_target(manual_html ALL DEPENDS ${html})
+    install(FILES ${html} DESTINATION .)
+  else()
+    message(STATUS "groff not found: the zip holds no manual page (install groff)")
+  endif()
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME qdpext)
+  set(CPACK_PACKAGE_VENDOR "qdpext developers")
+  set(CPACK_PACKAGE_FILE_NAME qdpext-${PROJECT_VERSION}-win64)
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+endfunction()

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/file_system.h"
+#include "platform/windows_support.h"
+
+namespace qdp {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder in the temporary folder, removed with its contents.
+class Folder {
+ public:
+  Folder() {
+    static int counter = 0;
+    path_ = fs::temp_directory_path() /
+            ("qdpfs-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter));
+    fs::create_directories(path_);
+  }
+  ~Folder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  fs::path Path(const std::string& name) const {
+    return path_ / fs::path(std::u8string(name.begin(), name.end()));
+  }
+  // The UTF-8 name of `name` in the folder.
+  std::string operator/(const std::string& name) const {
+    std::u8string text = Path(name).u8string();
+    return std::string(text.begin(), text.end());
+  }
+
+ private:
+  fs::path path_;
+};
+
+void WriteText(FileSystem& files, const std::string& path, const std::string& text) {
+  std::unique_ptr<File> file = files.CreateForWriting(path);
+  file->Write(text.data(), text.size());
+  file->Close();
+}
+
+std::string ReadText(FileSystem& files, const std::string& path) {
+  std::unique_ptr<File> file = files.OpenForReading(path);
+  std::string text(static_cast<size_t>(file->Size()), '\0');
+  text.resize(file->Read(text.data(), text.size()));
+  return text;
+}
+
+std::string ReasonOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const InOutError& error) {
+    return error.Reason();
+  }
+  return "(no error)";
+}
+
+TEST(WindowsErrorTest, Win32ErrorsGetTheReasonsOfTheirKind) {
+  const std::pair<DWORD, const char*> cases[] = {
+      {ERROR_FILE_NOT_FOUND, "File not found"},
+      {ERROR_PATH_NOT_FOUND, "Invalid filename"},
+      {ERROR_INVALID_NAME, "Invalid filename"},
+      {ERROR_FILENAME_EXCED_RANGE, "Invalid filename"},
+      {ERROR_TOO_MANY_OPEN_FILES, "Too many open files"},
+      {ERROR_ACCESS_DENIED, "File access denied"},
+      {ERROR_DISK_FULL, "Disk full"},
+      {ERROR_HANDLE_DISK_FULL, "Disk full"},
+      {ERROR_SHARING_VIOLATION, "I/O error 32"},
+      {ERROR_LOCK_VIOLATION, "I/O error 33"},
+  };
+  for (const auto& [error, reason] : cases) EXPECT_EQ(ReasonForWindowsError(error), reason);
+}
+
+TEST(WindowsTextTest, NamesConvertBothWaysAndBadUtf8IsRefused) {
+  for (const std::string text : {"", "pic.qdp", "Bild \xC3\x84.qdp", "\xF0\x9F\x8E\xA8"}) {
+    std::optional<std::wstring> wide = Widen(text);
+    ASSERT_TRUE(wide) << text;
+    EXPECT_EQ(Narrow(*wide), text);
+  }
+  EXPECT_EQ(*Widen("\xF0\x9F\x8E\xA8"), L"\U0001F3A8");  // a surrogate pair
+  EXPECT_FALSE(Widen("\xC3"));                           // cut short
+  EXPECT_FALSE(Widen("\xC0\xAF"));                       // overlong "/"
+}
+
+TEST(WindowsFileSystemTest, InputsThatAreNoDiskFilesAreRefused) {
+  FileSystem& files = RealFileSystem();
+  EXPECT_EQ(ReasonOf([&] { files.OpenForReading("NUL"); }), "I/O error 29");
+  const wchar_t* pipe_name = L"\\\\.\\pipe\\qdpext-test-pipe";
+  ScopedHandle pipe(::CreateNamedPipeW(pipe_name, PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 4096,
+                                       4096, 0, nullptr));
+  ASSERT_TRUE(pipe.IsValid());
+  EXPECT_EQ(ReasonOf([&] { files.OpenForReading(Narrow(pipe_name)); }), "I/O error 29");
+}
+
+TEST(WindowsFileSystemTest, OpeningFailuresGiveTheirReasons) {
+  FileSystem& files = RealFileSystem();
+  Folder folder;
+  fs::create_directory(folder.Path("sub"));
+  WriteText(files, folder / "pic.qdp", "project");
+  struct Case {
+    std::string name;
+    bool for_writing;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {folder / "missing.qdp", false, "File not found"},
+      {folder / "nowhere/pic.qdp", false, "Invalid filename"},
+      {folder / "nowhere/pic.mic", true, "Invalid filename"},
+      {folder / "sub", true, "File access denied"},
+      {folder / "sub", false, "File access denied"},
+      {folder / "a\x01name", true, "Invalid filename"},
+      {"bad \xC3 utf-8", false, "Invalid filename"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ReasonOf([&] {
+                if (c.for_writing) {
+                  files.CreateForWriting(c.name);
+                } else {
+                  files.OpenForReading(c.name);
+                }
+              }),
+              c.reason);
+  }
+}
+
+TEST(WindowsFileSystemTest, ASideFileIsEmptiedInPlaceAndNotSharedWhileWritten) {
+  FileSystem& files = RealFileSystem();
+  Folder folder;
+  const std::string name = folder / "pic.mic";
+  WriteText(files, name, std::string(5000, 'x'));
+  std::unique_ptr<File> file = files.CreateForWriting(name);
+  EXPECT_EQ(file->Size(), 0u);
+  EXPECT_EQ(ReasonOf([&] { files.OpenForReading(name); }), "I/O error 32");
+  EXPECT_EQ(ReasonOf([&] { files.CreateForWriting(name); }), "I/O error 32");
+  file->Write("abc", 3);
+  file->Close();
+  EXPECT_EQ(ReadText(files, name), "abc");
+}
+
+TEST(WindowsFileSystemTest, TheInputIsSharedForReadingOnly) {
+  FileSystem& files = RealFileSystem();
+  Folder folder;
+  const std::string name = folder / "pic.qdp";
+  WriteText(files, name, "project");
+  std::unique_ptr<File> input = files.OpenForReading(name);
+  EXPECT_EQ(ReadText(files, name), "project");  // another reader is welcome
+  EXPECT_EQ(ReasonOf([&] { files.CreateForWriting(name); }), "I/O error 32");
+  input->Close();
+}
+
+TEST(WindowsFileSystemTest, NamesInAnyScriptWork) {
+  FileSystem& files = RealFileSystem();
+  Folder folder;
+  const std::string name = folder / "\xD0\xBA\xD0\xB0\xD1\x80\xD1\x82\xD0\xB0 \xE2\x98\x83.qdp";
+  WriteText(files, name, "project");
+  EXPECT_TRUE(files.IsExistingFile(name));
+  EXPECT_EQ(ReadText(files, name), "project");
+}
+
+TEST(WindowsFileSystemTest, ExistenceAndSameness) {
+  FileSystem& files = RealFileSystem();
+  Folder folder;
+  fs::create_directory(folder.Path("sub"));
+  WriteText(files, folder / "pic.qdp", "project");
+  WriteText(files, folder / "other.qdp", "project");
+  EXPECT_TRUE(files.IsExistingFile(folder / "pic.qdp"));
+  EXPECT_FALSE(files.IsExistingFile(folder / "sub"));
+  EXPECT_FALSE(files.IsExistingFile(folder / "missing.qdp"));
+  EXPECT_FALSE(files.IsExistingFile(""));
+  // Names on Windows are case-blind: both lead to one file.
+  EXPECT_TRUE(files.IsSameFile(folder / "pic.qdp", folder / "PIC.QDP"));
+  EXPECT_TRUE(files.IsSameFile(folder / "pic.qdp", folder / "sub/../pic.qdp"));
+  EXPECT_FALSE(files.IsSameFile(folder / "pic.qdp", folder / "other.qdp"));
+  EXPECT_FALSE(files.IsSameFile(folder / "pic.qdp", folder / "missing.qdp"));
+}
+
+}  // namespace
+}  // namespace qdp

@@ -1,0 +1,36 @@
+// Test support for the Windows build: runs a program as a Windows process,
+// with the command line exactly as given, and captures what it prints.
+#ifndef QDPEXT_TESTS_SUPPORT_WINDOWS_PROCESS_H_
+#define QDPEXT_TESTS_SUPPORT_WINDOWS_PROCESS_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qdp::testing {
+
+struct WindowsRun {
+  uint32_t exit_code = 0;
+  std::string out;
+  std::string err;
+};
+
+// Runs `program` with `arguments` (UTF-8, appended to the quoted program
+// name as they stand, so that tests decide the quoting) in `folder`, with
+// the environment variables in `env` set or replaced.
+WindowsRun RunWindowsProgram(const std::filesystem::path& program, const std::string& arguments,
+                             const std::filesystem::path& folder,
+                             const std::vector<std::pair<std::string, std::string>>& env = {});
+
+// The folder of the running program.
+std::filesystem::path ThisProgramFolder();
+
+// The path of a UTF-8 name (std::filesystem reads a plain string in the
+// ANSI code page on Windows).
+std::filesystem::path Utf8Path(const std::string& name);
+
+}  // namespace qdp::testing
+
+#endif  // QDPEXT_TESTS_SUPPORT_WINDOWS_PROCESS_H_

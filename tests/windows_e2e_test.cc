@@ -1,0 +1,247 @@
+// qdpext.exe as a Windows user meets it: started as a Windows process with
+// a command line of their quoting, names in any script, output bytes on
+// the console, files other programs hold open, and the temporary folder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <thread>
+
+#include "app/command_line.h"
+#include "tests/expected_side_files.h"
+#include "tests/support/project_builder.h"
+#include "tests/support/windows_process.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace qdp::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Program() { return ThisProgramFolder() / QDPEXT_FROM_TESTS; }
+
+// A project whose side files follow straight from its description (no
+// rebuild), with a line in font 1 so that every side file is written.
+ProjectContent PlainProject() {
+  ProjectContent content;
+  content.mode_byte = 0x08 | 1;
+  content.fonts_byte = 1;
+  content.SetGlyph(1, 3, {1, 2, 3, 4, 5, 6, 7, 8});
+  content.SetCell(5, 5, 3);
+  content.line_fonts[5] = 1;
+  content.colours.fill(9);
+  return content;
+}
+
+// 128 distinct glyphs across the screen, in the 16 x 16 block conversion:
+// far more than 63 distinct blocks, so the conversion fails.
+ProjectContent UnconvertibleProject() {
+  ProjectContent content;
+  content.mode_byte = 0x10 | 1;
+  for (int c = 0; c < 128; ++c) {
+    content.SetGlyph(0, c, {static_cast<uint8_t>(c), 1, 2, 3, 4, 5, 6, static_cast<uint8_t>(c)});
+  }
+  for (int line = 0; line < 30; ++line) {
+    for (int x = 0; x < 40; ++x)
+      content.SetCell(line, x, static_cast<uint8_t>((line * 40 + x) % 128));
+  }
+  return content;
+}
+
+void Write(const fs::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << path.string();
+}
+
+Bytes Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The entries of `folder` as UTF-8 names, sorted.
+std::vector<std::string> List(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::u8string name = entry.path().filename().u8string();
+    names.emplace_back(name.begin(), name.end());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Report(const std::string& kind, const std::string& reason) {
+  return "Exception " + kind + " in module qdpext\\.exe at [0-9A-F]{8}\\.\r\n" + reason +
+         "\\.\r\n\r\n";
+}
+
+TEST(WindowsConsoleTest, OutputLinesEndInExactlyCrLf) {
+  ScratchDir dir;
+  const fs::path folder = Utf8Path(dir.Path());
+  Write(folder / "pic.qdp", BuildProject(PlainProject()));
+  Write(folder / "bad.qdp", BuildProject(UnconvertibleProject()));
+  struct Case {
+    const char* arguments;
+    uint32_t exit_code;
+    std::string out;  // exact
+    std::string err;  // a regular expression
+  };
+  const Case cases[] = {
+      {"", 2, kUsageText, ""},
+      {"-x pic.qdp", 2, kUsageText, ""},
+      {"-smfc bad.qdp", 3, "Conversion of bitmap into DUZ failed.\r\n", ""},
+      {"-m pic.mic", 2, kUsageText, ""},
+      {"-sm pic.qdp", 0, "", ""},
+      {"-m pic.mic", 1, "", Report("EInOutError", "Side file pic\\.mic is the input file")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    WindowsRun run = RunWindowsProgram(Program(), c.arguments, folder);
+    EXPECT_EQ(run.exit_code, c.exit_code) << run.err;
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_TRUE(std::regex_match(run.err, std::regex(c.err))) << run.err;
+  }
+}
+
+TEST(WindowsNamesTest, ProjectsNamedInAnyScriptOrWithSpacesConvert) {
+  const char* names[] = {
+      "pic.qdp",
+      "my picture.qdp",
+      "Bild \xC3\x84\xC3\x96\xC3\x9C \xC3\x9F.qdp",      // German letters
+      "\xD0\xBA\xD0\xB0\xD1\x80\xD1\x82\xD0\xB0.qdp",    // Cyrillic
+      "\xE5\x9B\xBE \xE2\x98\x83 \xF0\x9F\x8E\xA8.qdp",  // CJK, a snowman, an emoji
+  };
+  const ProjectContent content = PlainProject();
+  const SideFiles expected = ExpectedSideFiles(content, "smfc");
+  for (const std::string name : names) {
+    SCOPED_TRACE(name);
+    ScratchDir dir;
+    const fs::path folder = Utf8Path(dir.Path());
+    Write(folder / Utf8Path(name), BuildProject(content));
+    WindowsRun run = RunWindowsProgram(Program(), "-smfc \"" + name + "\"", folder);
+    EXPECT_EQ(run.exit_code, 0u) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+    const std::string stem = name.substr(0, name.size() - 4);
+    std::vector<std::string> listing = {name};
+    for (const auto& [extension, bytes] : expected) {
+      listing.push_back(stem + extension);
+      EXPECT_EQ(Read(folder / Utf8Path(stem + extension)), bytes) << extension;
+    }
+    std::sort(listing.begin(), listing.end());
+    EXPECT_EQ(List(folder), listing);
+  }
+}
+
+TEST(WindowsNamesTest, AnEmptyQuotedArgumentIsNoArgument) {
+  ScratchDir dir;
+  const fs::path folder = Utf8Path(dir.Path());
+  Write(folder / "pic.qdp", BuildProject(PlainProject()));
+  EXPECT_EQ(RunWindowsProgram(Program(), "\"\"", folder).out, kUsageText);
+  WindowsRun run = RunWindowsProgram(Program(), "\"\" -m \"\" pic.qdp \"\"", folder);
+  EXPECT_EQ(run.exit_code, 0u) << run.out << run.err;
+  EXPECT_EQ(List(folder), (std::vector<std::string>{"pic.mic", "pic.qdp"}));
+}
+
+// Holds `path` open as another program would, for the holder's lifetime.
+class Holder {
+ public:
+  Holder(const fs::path& path, DWORD access, DWORD share)
+      : handle_(::CreateFileW(path.wstring().c_str(), access, share, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~Holder() {
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+  }
+  bool Holds() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+TEST(WindowsSharingTest, FilesOthersHoldOpen) {
+  struct Case {
+    const char* name;
+    const char* held;  // the file another program holds open
+    DWORD access;
+    DWORD share;
+    uint32_t exit_code;
+    std::string err;  // a regular expression
+    std::vector<std::string> listing;
+  };
+  const DWORD read_write = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  const Case cases[] = {
+      {"input read by another program",
+       "pic.qdp",
+       GENERIC_READ,
+       FILE_SHARE_READ,
+       0,
+       "",
+       {"pic.mic", "pic.qdp"}},
+      {"input being written by another program",
+       "pic.qdp",
+       GENERIC_WRITE,
+       read_write,
+       1,
+       Report("EInOutError", "I/O error 32"),
+       {"pic.qdp"}},
+      {"side file read by another program",
+       "pic.mic",
+       GENERIC_READ,
+       read_write,
+       1,
+       Report("EInOutError", "I/O error 32"),
+       {"pic.mic", "pic.qdp"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const fs::path folder = Utf8Path(dir.Path());
+    const Bytes project = BuildProject(PlainProject());
+    Write(folder / "pic.qdp", project);
+    if (!fs::exists(folder / c.held)) Write(folder / c.held, Bytes{1, 2, 3});
+    Holder holder(folder / c.held, c.access, c.share);
+    ASSERT_TRUE(holder.Holds());
+    WindowsRun run = RunWindowsProgram(Program(), "-m pic.qdp", folder);
+    EXPECT_EQ(run.exit_code, c.exit_code) << run.err;
+    EXPECT_TRUE(std::regex_match(run.err, std::regex(c.err))) << run.err;
+    EXPECT_EQ(List(folder), c.listing);
+    EXPECT_EQ(Read(folder / "pic.qdp"), project);
+  }
+}
+
+TEST(WindowsTempFilesTest, NoTemporaryFileIsLeftWhateverTheOutcome) {
+  // A zlib header that does not check out: "incorrect header check".
+  const Bytes corrupt = WithChangedByte(Compress(BuildProject(PlainProject())), kMagicLength + 1);
+  struct Case {
+    const char* name;
+    Bytes container;
+    uint32_t exit_code;
+  };
+  const Case cases[] = {
+      {"converted", Compress(BuildProject(PlainProject())), 0},
+      {"data error", corrupt, 1},
+      {"conversion failed", Compress(BuildProject(UnconvertibleProject())), 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    ScratchDir temp;
+    const fs::path folder = Utf8Path(dir.Path());
+    Write(folder / "pic.qdp", c.container);
+    // GetTempPathW takes %TMP% first.
+    WindowsRun run = RunWindowsProgram(Program(), "-smfc pic.qdp", folder,
+                                       {{"TMP", temp.Path()}, {"TEMP", temp.Path()}});
+    EXPECT_EQ(run.exit_code, c.exit_code) << run.out << run.err;
+    EXPECT_EQ(List(Utf8Path(temp.Path())), std::vector<std::string>{});
+    if (c.exit_code == 1) {
+      EXPECT_NE(run.err.find("EZDecompressionError"), std::string::npos) << run.err;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qdp::testing

@@ -1,0 +1,54 @@
+# The tests of the Windows build (included from tests/CMakeLists.txt). They
+# run under wine, in the build's wine session (the fixture "wine").
+
+# Windows' own behaviour: names, quoting, console bytes, sharing and
+# temporary files, with qdpext.exe run as a Windows process.
+add_executable(windows_tests windows_e2e_test.cc expected_side_files.cc support/windows_process.cc)
+target_link_libraries(windows_tests PRIVATE testsupport GTest::gtest GTest::gtest_main)
+# qdpext.exe as seen from the test program's folder, so that the tests
+# find it wherever the build folder is.
+file(RELATIVE_PATH qdpext_from_tests ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_BINARY_DIR}/qdpext.exe)
+target_compile_definitions(windows_tests PRIVATE QDPEXT_FROM_TESTS="${qdpext_from_tests}")
+add_dependencies(windows_tests qdpext)
+qdp_discover_tests(windows_tests)
+
+if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  return()
+endif()
+
+# A native build supplies what cannot be cross-built: the end-to-end tests
+# (they fork) and the tools that make the inputs of the equivalence check.
+# tools/test windows and CI build it first; without it these two tests are
+# reported as skipped.
+set(QDP_NATIVE_BUILD ${PROJECT_SOURCE_DIR}/build-ci
+    CACHE PATH "Native build (preset ci) whose end-to-end tests and tools check qdpext.exe")
+
+# End-to-end tests that need POSIX (signals, resource limits, symbolic
+# links, /dev/full), as GoogleTest filter patterns; every other one runs
+# against qdpext.exe too.
+set(QDP_POSIX_ONLY_E2E_TESTS
+  InterruptedRunTest.*
+  FileSizeLimitE2ETest.*
+  RunSequenceE2ETest.AFullDiskEndsTheRunWithItsReason
+  RunSequenceE2ETest.ARunNeverWritesASideFileOverItsInput
+)
+list(JOIN QDP_POSIX_ONLY_E2E_TESTS ":" posix_only)
+# The program as a command: the tests split it at spaces.
+list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " wine)
+set(program "${wine} $<TARGET_FILE:qdpext>")
+set(when_built ${CMAKE_CURRENT_SOURCE_DIR}/when_built.sh)
+
+add_test(NAME NativeE2ETestsOnWindowsProgram
+         COMMAND sh ${when_built} ${QDP_NATIVE_BUILD}/tests/e2e_tests
+                 ${QDP_NATIVE_BUILD}/tests/e2e_tests --gtest_filter=-${posix_only})
+set_tests_properties(NativeE2ETestsOnWindowsProgram PROPERTIES
+                     ENVIRONMENT "QDP_PROGRAM=${program}"
+                     FIXTURES_REQUIRED wine SKIP_RETURN_CODE 77 TIMEOUT 900)
+
+add_test(NAME WindowsEquivalence
+         COMMAND sh ${when_built} ${QDP_NATIVE_BUILD}/qdpext
+                 sh ${CMAKE_CURRENT_SOURCE_DIR}/windows_equivalence.sh ${QDP_NATIVE_BUILD}
+                 ${CMAKE_CURRENT_BINARY_DIR}/equivalence ${CMAKE_CROSSCOMPILING_EMULATOR}
+                 $<TARGET_FILE:qdpext>)
+set_tests_properties(WindowsEquivalence PROPERTIES
+                     FIXTURES_REQUIRED wine SKIP_RETURN_CODE 77 TIMEOUT 900)
