@@ -1,8 +1,6 @@
 // qdpext: extracts fonts, screen codes, line fonts, bitmap and colour
 // tables from a picture project file.
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "app/run_main.h"
 #include "platform/file_system.h"
@@ -10,7 +8,7 @@
 #include "workspace/workspace.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args = qdp::StartProcess(argc, argv);
+  const auto args = qdp::StartProgram(argc, argv);
   // Static: the workspace is too large to want on the stack.
   static qdp::Workspace workspace;
   qdp::BuildTables(workspace);

@@ -17,8 +17,10 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
   list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 QDP_WINE_LAUNCHER)
   find_program(QDP_ENV env REQUIRED)
   find_program(QDP_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine)
-  set(CMAKE_CROSSCOMPILING_EMULATOR
-      ${QDP_ENV} WINEPREFIX=${QDP_WINEPREFIX} WINEDEBUG=-all ${QDP_WINE_LAUNCHER})
+  # Wine looks for its server in a folder below $TMPDIR: a test that sets
+  # its own TMPDIR would start a server of its own on every run.
+  set(QDP_WINE_ENV -u TMPDIR WINEPREFIX=${QDP_WINEPREFIX} WINEDEBUG=-all)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${QDP_ENV} ${QDP_WINE_ENV} ${QDP_WINE_LAUNCHER})
 endif()
 
 # Adds the CTest fixture "wine" (tests ask for it with FIXTURES_REQUIRED):
@@ -31,11 +33,10 @@ function(qdp_add_wine_fixture)
     return()
   endif()
   set(session ${PROJECT_SOURCE_DIR}/cmake/wine-session.sh)
-  set(env WINEPREFIX=${QDP_WINEPREFIX} WINEDEBUG=-all)
   add_test(NAME WineServerStart
-           COMMAND ${QDP_ENV} ${env} sh ${session} start ${QDP_WINESERVER} ${QDP_WINE_LAUNCHER}
+           COMMAND ${QDP_ENV} ${QDP_WINE_ENV} sh ${session} start ${QDP_WINESERVER} ${QDP_WINE_LAUNCHER}
                    $<TARGET_FILE:qdpext>)
-  add_test(NAME WineServerStop COMMAND ${QDP_ENV} ${env} sh ${session} stop ${QDP_WINESERVER})
+  add_test(NAME WineServerStop COMMAND ${QDP_ENV} ${QDP_WINE_ENV} sh ${session} stop ${QDP_WINESERVER})
   set_tests_properties(WineServerStart PROPERTIES FIXTURES_SETUP wine)
   set_tests_properties(WineServerStop PROPERTIES FIXTURES_CLEANUP wine)
 endfunction()

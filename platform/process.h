@@ -1,5 +1,6 @@
-// What a program of this project does with its process before anything
-// else: the operating system's part of start-up.
+// What a program needs from the operating system before it starts work:
+// its arguments as UTF-8 text and the handling of interrupts and console
+// output that every program of this project shares.
 #ifndef QDPEXT_PLATFORM_PROCESS_H_
 #define QDPEXT_PLATFORM_PROCESS_H_
 
@@ -8,14 +9,15 @@
 
 namespace qdp {
 
-// Prepares the process for a run and returns its arguments in UTF-8, the
-// first being the program's own name as the error report shows it.
-//   POSIX: installs the signal clean-up (platform/signal_cleanup.h) and
-//     returns argv as it is.
+// Prepares the process (interrupts, file-size limits, console modes) and
+// returns its arguments, the program's own path first. Call it once, first
+// thing in main().
+//   POSIX: installs the signal clean-up and returns argv as it is.
 //   Windows: puts standard output and standard error in binary mode, so
-//     that CR LF is written as it is; splits the wide command line; and
-//     gives the program file's name without its folder ("qdpext.exe").
-std::vector<std::string> StartProcess(int argc, char** argv);
+//     that CR LF goes out as it is; takes the arguments from the wide
+//     command line, so that any name arrives; and gives as the first the
+//     program file's name without its folder ("qdpext.exe").
+std::vector<std::string> StartProgram(int argc, char** argv);
 
 }  // namespace qdp
 

@@ -29,7 +29,7 @@ std::string ModuleName() {
 
 }  // namespace
 
-std::vector<std::string> StartProcess(int, char**) {
+std::vector<std::string> StartProgram(int, char**) {
   // In text mode the C runtime writes "\n" as "\r\n", so the CR LF lines
   // of the usage text and the report would end in CR CR LF.
   _setmode(_fileno(stdout), _O_BINARY);

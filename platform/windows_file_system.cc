@@ -1,7 +1,8 @@
-// The file system on Windows, through the wide Win32 calls: names are
-// UTF-8 inside the program and UTF-16 at every call, so any name works.
+// The file system of Windows, through the wide Win32 calls: names are UTF-8
+// inside the program and UTF-16 at every call, so that any name works.
 #include <algorithm>
 #include <climits>
+#include <utility>
 #include <vector>
 
 #include "platform/error.h"
@@ -11,16 +12,28 @@
 namespace qdp {
 namespace {
 
-// The reason an input that is not a disk file is refused with: the same
-// text as for a pipe on POSIX, so that scripts see one text everywhere.
-constexpr const char* kNotADiskFile = "I/O error 29";
-
 // ReadFile and WriteFile take a DWORD count; larger requests go in pieces.
 constexpr size_t kMaxChunk = size_t{1} << 30;
 
+// An input that is not a disk file gets the reason a pipe gets on POSIX
+// (ESPIPE there), so that scripts see one text on both systems.
+constexpr const char* kNotADiskFile = "I/O error 29";
+
+// The UTF-16 form of `path`. A name that is not UTF-8 names no file.
+std::wstring WideName(const std::string& path, FileAccess access,
+                      ThrowSite site = ThrowSite::Here()) {
+  std::optional<std::wstring> wide = Widen(path);
+  if (!wide) ThrowWindowsError(ERROR_INVALID_NAME, path, access, site);
+  if (wide->empty()) ThrowWindowsError(ERROR_FILE_NOT_FOUND, path, access, site);
+  return *wide;
+}
+
 class WindowsFile : public File {
  public:
-  explicit WindowsFile(ScopedHandle handle) : handle_(std::move(handle)) {}
+  WindowsFile(ScopedHandle handle, std::string path, FileAccess access)
+      : handle_(std::move(handle)),
+        path_(std::move(path)),
+        access_(access) {}
 
   size_t Read(void* data, size_t size) override {
     auto* out = static_cast<unsigned char*>(data);
@@ -28,7 +41,7 @@ class WindowsFile : public File {
     while (done < size) {
       DWORD chunk = static_cast<DWORD>(std::min(size - done, kMaxChunk));
       DWORD n = 0;
-      if (!::ReadFile(handle_.Get(), out + done, chunk, &n, nullptr)) ThrowLastError();
+      if (!::ReadFile(handle_.Get(), out + done, chunk, &n, nullptr)) Fail(::GetLastError());
       if (n == 0) break;  // end of file
       done += n;
     }
@@ -41,172 +54,252 @@ class WindowsFile : public File {
     while (done < size) {
       DWORD chunk = static_cast<DWORD>(std::min(size - done, kMaxChunk));
       DWORD n = 0;
-      if (!::WriteFile(handle_.Get(), in + done, chunk, &n, nullptr)) ThrowLastError();
+      if (!::WriteFile(handle_.Get(), in + done, chunk, &n, nullptr)) Fail(::GetLastError());
       // A write that takes nothing would never finish: the disk is full.
-      if (n == 0) ThrowWindowsError(ERROR_DISK_FULL);
+      if (n == 0) Fail(ERROR_DISK_FULL);
       done += n;
     }
   }
 
   void Seek(uint64_t offset) override {
-    if (offset > static_cast<uint64_t>(LLONG_MAX)) ThrowWindowsError(ERROR_NEGATIVE_SEEK);
+    if (offset > static_cast<uint64_t>(LLONG_MAX)) Fail(ERROR_NEGATIVE_SEEK);
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(offset);
-    if (!::SetFilePointerEx(handle_.Get(), position, nullptr, FILE_BEGIN)) ThrowLastError();
+    if (!::SetFilePointerEx(handle_.Get(), position, nullptr, FILE_BEGIN)) Fail(::GetLastError());
   }
 
   uint64_t Size() override {
     LARGE_INTEGER size;
-    if (!::GetFileSizeEx(handle_.Get(), &size)) ThrowLastError();
+    if (!::GetFileSizeEx(handle_.Get(), &size)) Fail(::GetLastError());
     return static_cast<uint64_t>(size.QuadPart);
   }
 
   void Close() override {
     if (!handle_.IsValid()) return;
     // The handle is gone whatever CloseHandle says, so it is never retried.
-    if (!::CloseHandle(handle_.Release())) ThrowLastError();
+    if (!::CloseHandle(handle_.Release())) Fail(::GetLastError());
+  }
+
+ protected:
+  [[noreturn]] void Fail(DWORD error, ThrowSite site = ThrowSite::Here()) const {
+    ThrowWindowsError(error, path_, access_, site);
   }
 
  private:
   ScopedHandle handle_;
+  std::string path_;
+  FileAccess access_;
 };
 
-// The UTF-16 form of `path`; a name that is not valid UTF-8 cannot name a
-// file.
-std::wstring WideName(const std::string& path, ThrowSite site = ThrowSite::Here()) {
-  std::optional<std::wstring> wide = Widen(path);
-  if (!wide || wide->empty()) {
-    ThrowWindowsError(wide ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_NAME, site);
+// A file written under a temporary name beside its target and moved into
+// its place by Close(); destroyed unclosed, it takes its name with it.
+class ReplacingFile : public WindowsFile {
+ public:
+  ReplacingFile(ScopedHandle handle, std::wstring temp, std::wstring target, std::string path)
+      : WindowsFile(std::move(handle), std::move(path), FileAccess::kWrite),
+        temp_(std::move(temp)),
+        target_(std::move(target)) {}
+  ~ReplacingFile() override {
+    if (!temp_.empty()) GiveUp();
   }
-  return *wide;
-}
 
-// The volume and file index of an open file.
-bool Identity(HANDLE handle, uint64_t& volume, uint64_t& index) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(handle, &info)) return false;
-  volume = info.dwVolumeSerialNumber;
-  index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return true;
-}
+  void Close() override {
+    if (temp_.empty()) return;
+    try {
+      WindowsFile::Close();
+    } catch (...) {
+      GiveUp();
+      throw;
+    }
+    if (!::MoveFileExW(temp_.c_str(), target_.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      DWORD error = ::GetLastError();
+      GiveUp();
+      Fail(error);
+    }
+    temp_.clear();
+  }
+
+ private:
+  void GiveUp() noexcept {
+    try {
+      WindowsFile::Close();
+    } catch (...) {
+    }
+    ::DeleteFileW(temp_.c_str());
+    temp_.clear();
+  }
+
+  std::wstring temp_;
+  std::wstring target_;
+};
 
 // Opens `path` to look at it only (no read or write access), sharing it
 // with everyone, so that a file another program holds can still be named.
-ScopedHandle OpenForQuery(const std::string& path) {
+// A link is followed unless `the_link_itself`.
+ScopedHandle OpenForQuery(const std::string& path, DWORD access, bool the_link_itself) {
   std::optional<std::wstring> wide = Widen(path);
   if (!wide || wide->empty()) return ScopedHandle();
-  return ScopedHandle(::CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES,
+  DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (the_link_itself ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+  return ScopedHandle(::CreateFileW(wide->c_str(), access,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                    OPEN_EXISTING, flags, nullptr));
 }
 
-class Windows : public FileSystem {
+// GetTempPathW: %TMP%, else %TEMP%, else the user's folder, else the
+// Windows folder. It ends in a backslash.
+std::wstring TempPath() {
+  std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
+  DWORD length = ::GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+  if (length > buffer.size()) {
+    buffer.assign(length + 1, L'\0');
+    length = ::GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+  }
+  if (length == 0 || length > buffer.size()) return std::wstring();
+  return std::wstring(buffer.data(), length);
+}
+
+class WindowsFileSystem : public FileSystem {
  public:
   std::unique_ptr<File> OpenForReading(const std::string& path) override {
     // Others may read the input meanwhile, but nobody may change it while
     // it is read.
-    ScopedHandle handle(::CreateFileW(WideName(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle.IsValid()) ThrowLastError();
-    // The input is read with seeks: a pipe, a console or NUL cannot be.
-    if (::GetFileType(handle.Get()) != FILE_TYPE_DISK) throw InOutError(kNotADiskFile);
-    return std::make_unique<WindowsFile>(std::move(handle));
+    ScopedHandle handle(::CreateFileW(WideName(path, FileAccess::kRead).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.IsValid()) ThrowLastError(path, FileAccess::kRead);
+    // The reader positions and measures the file, which a pipe, a console
+    // or NUL cannot do. (A busy named pipe fails the open at once.)
+    if (::GetFileType(handle.Get()) != FILE_TYPE_DISK) {
+      throw InOutError(kNotADiskFile, path, FileAccess::kRead);
+    }
+    return std::make_unique<WindowsFile>(std::move(handle), path, FileAccess::kRead);
   }
 
   std::unique_ptr<File> CreateForWriting(const std::string& path) override {
     // An existing file is emptied rather than replaced, so that it keeps
     // its identity, attributes and permissions. Nobody else may open it
     // while it is written.
-    ScopedHandle handle(::CreateFileW(WideName(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle.IsValid()) ThrowLastError();
-    if (!::SetEndOfFile(handle.Get())) ThrowLastError();
-    return std::make_unique<WindowsFile>(std::move(handle));
+    ScopedHandle handle(::CreateFileW(WideName(path, FileAccess::kWrite).c_str(), GENERIC_WRITE, 0,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.IsValid()) ThrowLastError(path, FileAccess::kWrite);
+    if (!::SetEndOfFile(handle.Get())) ThrowLastError(path, FileAccess::kWrite);
+    return std::make_unique<WindowsFile>(std::move(handle), path, FileAccess::kWrite);
+  }
+
+  std::unique_ptr<File> CreateReplacing(const std::string& target) override {
+    // Beside the target, so that the move stays on one volume.
+    std::wstring wide_target = WideName(target, FileAccess::kWrite);
+    size_t separator = wide_target.find_last_of(L"\\/:");
+    std::wstring dir =
+        separator == std::wstring::npos ? L"." : wide_target.substr(0, separator + 1);
+    std::vector<wchar_t> temp(dir.size() + MAX_PATH + 16, L'\0');
+    if (::GetTempFileNameW(dir.c_str(), L"~", 0, temp.data()) == 0) {
+      ThrowLastError(target, FileAccess::kWrite);
+    }
+    std::wstring temp_name(temp.data());
+    ScopedHandle handle(::CreateFileW(temp_name.c_str(), GENERIC_WRITE, 0, nullptr,
+                                      TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.IsValid()) {
+      DWORD error = ::GetLastError();
+      ::DeleteFileW(temp_name.c_str());
+      ThrowWindowsError(error, target, FileAccess::kWrite);
+    }
+    return std::make_unique<ReplacingFile>(std::move(handle), temp_name, wide_target, target);
+  }
+
+  std::unique_ptr<File> MakeTempFile() override {
+    const std::wstring dir = TempPath();
+    const std::string dir_name = Narrow(dir);
+    if (dir.empty()) ThrowLastError(dir_name, FileAccess::kTemporary);
+    // The system picks a name nobody holds ("~XXXX.tmp") and creates the
+    // file; it is opened again at once so that it is deleted when its last
+    // handle closes, whatever ends the process, a kill included. Nobody
+    // else may open it meanwhile; DELETE access is what delete-on-close
+    // needs. A link put in its place is opened as itself, not followed.
+    std::vector<wchar_t> name(dir.size() + MAX_PATH + 16, L'\0');
+    if (::GetTempFileNameW(dir.c_str(), L"~", 0, name.data()) == 0) {
+      ThrowLastError(dir_name, FileAccess::kTemporary);
+    }
+    ScopedHandle handle(::CreateFileW(
+        name.data(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+        nullptr));
+    if (!handle.IsValid()) {
+      DWORD error = ::GetLastError();
+      ::DeleteFileW(name.data());
+      ThrowWindowsError(error, dir_name, FileAccess::kTemporary);
+    }
+    if (::GetFileType(handle.Get()) != FILE_TYPE_DISK || !::SetEndOfFile(handle.Get())) {
+      ThrowWindowsError(ERROR_ACCESS_DENIED, dir_name, FileAccess::kTemporary);
+    }
+    return std::make_unique<WindowsFile>(std::move(handle), dir_name, FileAccess::kTemporary);
+  }
+
+  void RemoveRegularFile(const std::string& path) noexcept override {
+    // Looked at and deleted through one handle, so that what is deleted is
+    // what was looked at: a file on disk, not a link (the link itself is
+    // what would be opened), a folder or a device.
+    ScopedHandle handle = OpenForQuery(path, DELETE | FILE_READ_ATTRIBUTES, true);
+    if (!handle.IsValid() || ::GetFileType(handle.Get()) != FILE_TYPE_DISK) return;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(handle.Get(), &info)) return;
+    const DWORD not_regular =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    if ((info.dwFileAttributes & not_regular) != 0) return;
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    ::SetFileInformationByHandle(handle.Get(), FileDispositionInfo, &disposition,
+                                 sizeof disposition);
+  }
+
+  void MakeDirectories(const std::string& path) override {
+    const std::wstring wide = WideName(path, FileAccess::kWrite);
+    // Each folder on the way, from the top: those that exist (a drive,
+    // "C:\" or "\\server\share" among them) fail to be made and are passed.
+    for (size_t end = wide.find_first_of(L"\\/", 1);; end = wide.find_first_of(L"\\/", end + 1)) {
+      std::wstring part = wide.substr(0, end);
+      if (!part.empty() && part.back() != L':') ::CreateDirectoryW(part.c_str(), nullptr);
+      if (end == std::wstring::npos) break;
+    }
+    if (!IsDirectory(path)) {
+      DWORD error = ::GetLastError();
+      ThrowWindowsError(error == ERROR_ALREADY_EXISTS ? ERROR_ACCESS_DENIED : error, path,
+                        FileAccess::kWrite);
+    }
   }
 
   bool IsExistingFile(const std::string& path) override {
-    std::optional<std::wstring> wide = Widen(path);
-    if (!wide || wide->empty()) return false;
-    DWORD attributes = ::GetFileAttributesW(wide->c_str());
+    DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
-  bool IsSameFile(const std::string& a, const std::string& b) override {
-    ScopedHandle first = OpenForQuery(a);
-    ScopedHandle second = OpenForQuery(b);
-    uint64_t volume_a, index_a, volume_b, index_b;
-    if (!first.IsValid() || !second.IsValid() || !Identity(first.Get(), volume_a, index_a) ||
-        !Identity(second.Get(), volume_b, index_b)) {
-      return false;
+  bool IsDirectory(const std::string& path) override {
+    DWORD attributes = Attributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
+  std::optional<FileIdentity> Identify(const std::string& path) override {
+    ScopedHandle handle = OpenForQuery(path, FILE_READ_ATTRIBUTES, false);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!handle.IsValid() || !::GetFileInformationByHandle(handle.Get(), &info)) {
+      return std::nullopt;
     }
-    return volume_a == volume_b && index_a == index_b;
-  }
-
-  std::string TempDirectory() override {
-    std::wstring dir = TempPath();
-    while (dir.size() > 3 && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
-    return Narrow(dir);
-  }
-
-  TempFile MakeTempFile() override {
-    // The system picks a name nobody holds ("~XXXX.tmp") and creates the
-    // file in one step.
-    std::wstring dir = TempPath();
-    std::vector<wchar_t> name(MAX_PATH + 1, L'\0');
-    if (::GetTempFileNameW(dir.c_str(), L"~", 0, name.data()) == 0) ThrowLastError();
-    std::string path = Narrow(name.data());
-    ScopedHandle handle = OpenForQuery(path);
-    uint64_t volume = 0, index = 0;
-    if (!handle.IsValid() || !Identity(handle.Get(), volume, index)) {
-      DWORD error = ::GetLastError();
-      ::DeleteFileW(name.data());
-      ThrowWindowsError(error);
-    }
-    return TempFile{path, volume, index};
-  }
-
-  std::unique_ptr<File> ReopenTempFile(const TempFile& temp, bool for_writing) override {
-    // A link put in the file's place is opened as itself, not followed,
-    // and then refused below as another file. Others may only delete it:
-    // its name is given up while it is still open, as on POSIX.
-    ScopedHandle handle(::CreateFileW(
-        WideName(temp.path).c_str(), for_writing ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!handle.IsValid()) ThrowLastError();
-    uint64_t volume = 0, index = 0;
-    if (!Identity(handle.Get(), volume, index)) ThrowLastError();
-    if (volume != temp.device || index != temp.inode ||
-        ::GetFileType(handle.Get()) != FILE_TYPE_DISK) {
-      ThrowWindowsError(ERROR_ACCESS_DENIED);
-    }
-    if (for_writing && !::SetEndOfFile(handle.Get())) ThrowLastError();
-    return std::make_unique<WindowsFile>(std::move(handle));
-  }
-
-  void Remove(const std::string& path) noexcept override {
-    std::optional<std::wstring> wide = Widen(path);
-    if (wide && !wide->empty()) ::DeleteFileW(wide->c_str());
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
   }
 
  private:
-  // GetTempPathW: %TMP%, else %TEMP%, else the user's folder, else the
-  // Windows folder; it ends in a backslash.
-  static std::wstring TempPath() {
-    std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
-    DWORD length = ::GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-    if (length > buffer.size()) {
-      buffer.assign(length + 1, L'\0');
-      length = ::GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-    }
-    if (length == 0 || length > buffer.size()) ThrowLastError();
-    return std::wstring(buffer.data(), length);
+  static DWORD Attributes(const std::string& path) {
+    std::optional<std::wstring> wide = Widen(path);
+    if (!wide || wide->empty()) return INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(wide->c_str());
   }
 };
 
 }  // namespace
 
 FileSystem& RealFileSystem() {
-  static Windows windows;
+  static WindowsFileSystem windows;
   return windows;
 }
 

@@ -3,7 +3,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -180,6 +183,100 @@ TEST(WindowsFileSystemTest, ExistenceAndSameness) {
   EXPECT_TRUE(files.IsSameFile(folder / "pic.qdp", folder / "sub/../pic.qdp"));
   EXPECT_FALSE(files.IsSameFile(folder / "pic.qdp", folder / "other.qdp"));
   EXPECT_FALSE(files.IsSameFile(folder / "pic.qdp", folder / "missing.qdp"));
+}
+
+// Points GetTempPathW at a fresh folder for the object's lifetime.
+class TempFolder {
+ public:
+  TempFolder() {
+    wchar_t old[32768];
+    DWORD length = ::GetEnvironmentVariableW(L"TMP", old, 32768);
+    if (length > 0 && length < 32768) old_ = std::wstring(old, length);
+    ::SetEnvironmentVariableW(L"TMP", folder_.Path("").wstring().c_str());
+  }
+  ~TempFolder() { ::SetEnvironmentVariableW(L"TMP", old_ ? old_->c_str() : nullptr); }
+  std::vector<std::string> List() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_.Path(""))) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+ private:
+  Folder folder_;
+  std::optional<std::wstring> old_;
+};
+
+TEST(WindowsFileSystemTest, TempFilesAreGoneWithTheirHandles) {
+  FileSystem& files = RealFileSystem();
+  TempFolder temp;
+  std::unique_ptr<File> first = files.MakeTempFile();
+  std::unique_ptr<File> second = files.MakeTempFile();
+  EXPECT_EQ(temp.List().size(), 2u);  // "~XXXX.tmp", until the handles close
+  first->Write("first", 5);
+  second->Write("second", 6);
+  first->Seek(0);
+  char text[8] = {};
+  EXPECT_EQ(first->Read(text, sizeof text), 5u);
+  EXPECT_EQ(std::string(text, 5), "first");
+  EXPECT_EQ(second->Size(), 6u);
+  first->Close();
+  second.reset();  // an error path: destroyed without Close()
+  EXPECT_EQ(temp.List(), std::vector<std::string>{});
+}
+
+TEST(WindowsFileSystemTest, AMissingTempFolderIsNamedInTheError) {
+  Folder folder;
+  ::SetEnvironmentVariableW(L"TMP", folder.Path("missing").wstring().c_str());
+  try {
+    RealFileSystem().MakeTempFile();
+    ADD_FAILURE() << "no error";
+  } catch (const InOutError& error) {
+    EXPECT_EQ(error.Access(), FileAccess::kTemporary);
+    EXPECT_NE(error.Path().find("missing"), std::string::npos) << error.Path();
+  }
+  ::SetEnvironmentVariableW(L"TMP", nullptr);
+}
+
+TEST(WindowsFileSystemTest, RemoveRegularFileLeavesFoldersAlone) {
+  FileSystem& files = RealFileSystem();
+  Folder folder;
+  fs::create_directory(folder.Path("sub"));
+  WriteText(files, folder / "pic.mic", "half");
+  files.RemoveRegularFile(folder / "pic.mic");
+  files.RemoveRegularFile(folder / "sub");
+  files.RemoveRegularFile(folder / "missing");
+  EXPECT_FALSE(fs::exists(folder.Path("pic.mic")));
+  EXPECT_TRUE(fs::is_directory(folder.Path("sub")));
+}
+
+TEST(WindowsFileSystemTest, AReplacingFileTakesTheTargetsPlaceOnlyWhenClosed) {
+  FileSystem& files = RealFileSystem();
+  Folder folder;
+  const std::string target = folder / "pic.png";
+  WriteText(files, target, "old");
+  {
+    std::unique_ptr<File> abandoned = files.CreateReplacing(target);
+    abandoned->Write("half", 4);
+  }
+  EXPECT_EQ(ReadText(files, target), "old");
+  std::unique_ptr<File> file = files.CreateReplacing(target);
+  file->Write("new", 3);
+  EXPECT_EQ(ReadText(files, target), "old");
+  file->Close();
+  EXPECT_EQ(ReadText(files, target), "new");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path("")), fs::directory_iterator()), 1);
+}
+
+TEST(WindowsFileSystemTest, MakeDirectoriesMakesParentsAndRefusesAFile) {
+  FileSystem& files = RealFileSystem();
+  Folder folder;
+  files.MakeDirectories(folder / "a/b\\c");
+  EXPECT_TRUE(files.IsDirectory(folder / "a/b/c"));
+  files.MakeDirectories(folder / "a/b");  // already there
+  WriteText(files, folder / "file", "x");
+  EXPECT_NE(ReasonOf([&] { files.MakeDirectories(folder / "file/d"); }), "(no error)");
 }
 
 }  // namespace

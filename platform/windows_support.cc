@@ -51,8 +51,8 @@ std::string ReasonForWindowsError(DWORD error) {
   }
 }
 
-void ThrowWindowsError(DWORD error, ThrowSite site) {
-  throw InOutError(ReasonForWindowsError(error), site);
+void ThrowWindowsError(DWORD error, const std::string& path, FileAccess access, ThrowSite site) {
+  throw InOutError(ReasonForWindowsError(error), path, access, site);
 }
 
 }  // namespace qdp

@@ -30,10 +30,12 @@ std::string Narrow(const std::wstring& text);
 std::string ReasonForWindowsError(DWORD error);
 
 // Throws the InOutError for `error`, or for the calling thread's last
-// error.
-[[noreturn]] void ThrowWindowsError(DWORD error, ThrowSite site = ThrowSite::Here());
-[[noreturn]] inline void ThrowLastError(ThrowSite site = ThrowSite::Here()) {
-  ThrowWindowsError(::GetLastError(), site);
+// error, about `path`.
+[[noreturn]] void ThrowWindowsError(DWORD error, const std::string& path, FileAccess access,
+                                    ThrowSite site = ThrowSite::Here());
+[[noreturn]] inline void ThrowLastError(const std::string& path, FileAccess access,
+                                        ThrowSite site = ThrowSite::Here()) {
+  ThrowWindowsError(::GetLastError(), path, access, site);
 }
 
 // Owns a HANDLE and closes it when it goes away.
