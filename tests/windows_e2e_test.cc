@@ -85,6 +85,7 @@ TEST(WindowsConsoleTest, OutputLinesEndInExactlyCrLf) {
   const fs::path folder = Utf8Path(dir.Path());
   Write(folder / "pic.qdp", BuildProject(PlainProject()));
   Write(folder / "bad.qdp", BuildProject(UnconvertibleProject()));
+  Write(folder / "pic.COL", BuildProject(PlainProject()));
   struct Case {
     const char* arguments;
     uint32_t exit_code;
@@ -98,6 +99,8 @@ TEST(WindowsConsoleTest, OutputLinesEndInExactlyCrLf) {
       {"-m pic.mic", 2, kUsageText, ""},
       {"-sm pic.qdp", 0, "", ""},
       {"-m pic.mic", 1, "", Report("EInOutError", "Side file pic\\.mic is the input file")},
+      // Windows compares names without case: pic.col is the input.
+      {"-mc pic.COL", 1, "", Report("EInOutError", "Side file pic\\.col is the input file")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
