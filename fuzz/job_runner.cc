@@ -80,7 +80,6 @@ JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const st
   // would cost the fuzzer more in page faults than the run itself.
   alignas(Workspace) static unsigned char storage[sizeof(Workspace)];
   Workspace* workspace = new (storage) Workspace();
-  BuildTables(*workspace);
   JobOutcome outcome;
   try {
     RunJob(options, *workspace, RealFileSystem());

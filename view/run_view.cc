@@ -62,7 +62,6 @@ void LookAt(const std::string& input, const ViewOptions& options, const InputFil
   // A fresh workspace for every file, as each run of qdpext gets; the
   // heap, since it is too large for the stack.
   auto ws = std::make_unique<Workspace>();
-  BuildTables(*ws);
   std::optional<ConversionFailureDetail> failure = Load(*ws, fs, input);
   DescribeLoadedProject(*ws, report);
 

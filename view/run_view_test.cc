@@ -103,7 +103,6 @@ std::string Put(const ScratchDir& dir, const std::string& name, const ProjectCon
 // The workspace qdpext would leave for this file.
 std::unique_ptr<Workspace> Loaded(const std::string& path) {
   auto ws = std::make_unique<Workspace>();
-  BuildTables(*ws);
   LoadProject(*ws, RealFileSystem(), path);
   return ws;
 }
@@ -214,7 +213,6 @@ TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
     SCOPED_TRACE(name);
     std::string path = Put(dir, name, content);
     auto ws = std::make_unique<Workspace>();
-    BuildTables(*ws);
     ASSERT_EQ(RunMain({"qdpext", path, "-m"}, *ws, RealFileSystem(), stdout, stderr), 0);
     Bytes mic = testing::ReadFileBytes(path.substr(0, path.size() - 4) + ".mic");
     const int width = content.Width();
