@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "convert/conversion_failure.h"
 #include "convert/pattern.h"
 #include "platform/error.h"
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 
+#include "convert/conversion_failure.h"
 #include "convert/font_index.h"
 #include "convert/pattern.h"
 #include "platform/error.h"

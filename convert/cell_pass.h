@@ -12,7 +12,7 @@ namespace qdp {
 
 // Codes the whole bitmap, sharing characters when ws.Conversion asks for
 // shared characters and giving every cell its own otherwise. Expects the
-// fonts, page 0 and the line table cleared. Throws ConversionFailed when a
+// fonts, the screen and the line table cleared. Throws ConversionFailed when a
 // line would need a font past the last one.
 void RunCellPass(Workspace& ws);
 

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "convert/conversion_failure.h"
 #include "convert/reconstruct.h"
 #include "convert/render.h"
 #include "convert/round_trip.h"

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "convert/conversion_failure.h"
 #include "convert/test_picture.h"
 #include "platform/error.h"
 

@@ -189,7 +189,7 @@ TEST(FntScrTabTest, TheFirstFailureStopsTheExport) {
       WriteSideFiles(JobOptions("fs", "pic.qdp"), *ws, fs);
       ADD_FAILURE() << "no error raised";
     } catch (const InOutError& e) {
-      EXPECT_EQ(e.Kind(), "EInOutError");
+      EXPECT_EQ(e.Kind(), ErrorKind::kInOut);
       EXPECT_EQ(e.Reason(), "Disk full");
     }
     EXPECT_EQ(fs.created, c.created);

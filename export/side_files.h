@@ -17,6 +17,13 @@
 
 namespace qdp {
 
+// What separates the parts of a path: "/", "\\" and ":", on every system,
+// so that a name means the same to the programs wherever they run.
+inline constexpr char kPathSeparators[] = "/\\:";
+
+// The last part of `path`: the name without its directory.
+std::string BaseName(const std::string& path);
+
 // The input name with its extension replaced by `extension` (".mic", ...).
 // The extension is the part from the last "." that stands after the last
 // "/", "\" or ":"; a name without one gets `extension` appended, so the

@@ -186,8 +186,9 @@ void MakeProjects() {
   // An empty stream with a 1 KiB window, whose own first bytes would read
   // as an acceptable header; and projects cut inside the header and inside
   // the skip table.
-  AddContainer("z-empty-small-window",
-               {'Q', 'D', 'P', 'Z', 'L', 'I', 'B', 0x28, 0x91, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
+  Bytes small_window(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end());
+  small_window.insert(small_window.end(), {0x28, 0x91, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
+  AddContainer("z-empty-small-window", small_window);
   AddContainer("z-two-bytes", Compress({40, 0x09}));
   ProjectContent skip_cut;
   skip_cut.mode_byte = 0x09;
@@ -195,7 +196,7 @@ void MakeProjects() {
       Cut(qdp::testing::BuildProject(skip_cut), skip_cut.GetLayout().SkipTable() + 3);
   std::fill(in_skip_table.end() - 3, in_skip_table.end(), 4);
   AddContainer("z-cut-in-skip-table", Compress(in_skip_table));
-  AddContainer("z-magic-only", {'Q', 'D', 'P', 'Z', 'L', 'I', 'B'});
+  AddContainer("z-magic-only", Bytes(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end()));
   Bytes cut = Compress(full);
   AddContainer("z-cut-stream", Cut(cut, cut.size() / 2));
   Bytes corrupt = Compress(short_project);

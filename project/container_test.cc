@@ -12,6 +12,7 @@
 #include <memory>
 #include <random>
 
+#include "convert/conversion_failure.h"
 #include "platform/error.h"
 #include "project/reader.h"
 #include "tests/support/memory_file_system.h"
@@ -317,7 +318,7 @@ std::string LoadOutcome(Workspace& ws, MemoryFileSystem& fs, const std::string& 
   try {
     LoadProject(ws, fs, name);
   } catch (const RunError& e) {
-    return e.Kind() + ": " + e.Reason();
+    return std::string(ErrorKindName(e.Kind())) + ": " + e.Reason();
   }
   return "";
 }
@@ -397,16 +398,16 @@ TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
   };
   const Case cases[] = {
       {"success", valid, nullptr, ""},
-      {"data error", corrupt, nullptr, kDecompressionError},
-      {"rejected decoded header", rejected, nullptr, kProjectError},
+      {"data error", corrupt, nullptr, "EZDecompressionError"},
+      {"rejected decoded header", rejected, nullptr, "EProjectError"},
       {"first temporary file cannot be created", valid,
-       [](MemoryFileSystem& fs) { fs.fail_temp = "File not found"; }, kInOutError},
+       [](MemoryFileSystem& fs) { fs.fail_temp = "File not found"; }, "EInOutError"},
       {"second temporary file cannot be written", valid,
        [](MemoryFileSystem& fs) {
          fs.fail_write["/mem/tmp/~2"] = "Disk full";
          fs.write_limit = 1000;
        },
-       kInOutError},
+       "EInOutError"},
       {"conversion fails", Compress(BuildProject(unblockable)), nullptr, "conversion failed"},
   };
   for (const Case& c : cases) {
@@ -419,7 +420,7 @@ TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
     try {
       LoadProject(*ws, fs, kInput);
     } catch (const RunError& e) {
-      kind = e.Kind();
+      kind = ErrorKindName(e.Kind());
     } catch (const ConversionFailed&) {
       kind = "conversion failed";
     }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/posix_error.h"
 #include "platform/signal_cleanup.h"
 
 namespace qdp::view {

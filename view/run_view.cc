@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "convert/conversion_failure.h"
 #include "convert/round_trip.h"
 #include "export/side_files.h"
 #include "platform/error.h"
@@ -94,8 +95,7 @@ std::string PreviewName(const std::string& input, const char* suffix,
                         const std::optional<std::string>& output_dir) {
   std::string name = SideFileName(input, suffix);
   if (!output_dir) return name;
-  size_t slash = name.find_last_of('/');
-  std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+  std::string base = BaseName(name);
   std::string dir = *output_dir;
   if (dir.back() != '/') dir += '/';
   return dir + base;
@@ -140,24 +140,24 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
   ParsedCommandLine parsed = ParseViewCommandLine(args);
   if (!parsed.options) {
     Print(err, "qdpview: " + parsed.error + "\n" + kViewUsage);
-    return kViewUsageError;
+    return kExitUsage;
   }
   const ViewOptions& options = *parsed.options;
   if (options.help) {
     Print(out, kViewUsage);
-    return kViewAllFine;
+    return kExitDone;
   }
   if (options.version) {
     Print(out, std::string("qdpview ") + QDPVIEW_VERSION + "\n");
-    return kViewAllFine;
+    return kExitDone;
   }
   if (options.output_dir && !IsDirectory(*options.output_dir)) {
     Print(err, "qdpview: " + *options.output_dir + " is not a directory\n");
-    return kViewUsageError;
+    return kExitUsage;
   }
 
   const InputFiles inputs(options.files);
-  int status = kViewAllFine;
+  int status = kExitDone;
   bool first = true;
   for (const std::string& file : options.files) {
     FileReport report = ViewFile(file, options, &inputs);
@@ -172,7 +172,7 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
     if (report.error) {
       Print(err, "qdpview: " + file + ": " + *report.error + "\n");
       std::fflush(err);
-      status = kViewSomeFileFailed;
+      status = kExitError;
     }
   }
   return status;
@@ -187,7 +187,7 @@ int RunView(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
   // set from the first failed write, whatever came after it.
   if (std::fflush(out) != 0 || std::ferror(out)) {
     Print(err, "qdpview: cannot write to standard output\n");
-    return status == kViewAllFine ? kViewSomeFileFailed : status;
+    return status == kExitDone ? kExitError : status;
   }
   return status;
 }

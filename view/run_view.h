@@ -16,12 +16,6 @@
 
 namespace qdp::view {
 
-enum ViewExitStatus : int {
-  kViewAllFine = 0,
-  kViewSomeFileFailed = 1,
-  kViewUsageError = 2,
-};
-
 // The files named on one command line, so that no picture replaces one of
 // them, whether it is still to be read or was read already.
 class InputFiles {

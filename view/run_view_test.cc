@@ -336,7 +336,7 @@ TEST(RunViewTest, ASummaryThatCannotBeWrittenFailsTheRun) {
     ASSERT_NE(err, nullptr);
     std::vector<std::string> args = {"qdpview", mode};
     if (std::string(mode) == "--json") args.push_back(input);
-    EXPECT_EQ(RunView(args, full, err), kViewSomeFileFailed);
+    EXPECT_EQ(RunView(args, full, err), kExitError);
     std::rewind(err);
     char line[200] = {};
     ASSERT_NE(std::fgets(line, sizeof line, err), nullptr);
