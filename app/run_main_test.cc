@@ -57,7 +57,7 @@ TEST(RunMainTest, UsageGoesToStandardOutputWithStatus2) {
   testing::MemoryFileSystem fs;
   Outcome o = RunInProcess({"/usr/bin/qdpext"}, fs);
   EXPECT_EQ(o.status, 2);
-  EXPECT_EQ(o.out, kUsageText);
+  EXPECT_EQ(o.out, UsageText());
   EXPECT_EQ(o.err, "");
 }
 

@@ -85,7 +85,7 @@ JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const st
   sandbox.WriteFile(path, prefix.data(), prefix.size(), data, size);
 
   Options options;
-  for (const SideFile& file : kSideFiles) options.*file.SelectedBy = true;
+  for (const SideFile& file : kSideFiles) options.Select(file.Letter);
   options.InputFileName = path;
 
   // A fresh workspace for every input, as each run of the program gets,

@@ -119,13 +119,13 @@ ProjectContent Draw(const Seed& seed, std::mt19937& rng) {
     for (int line = 0; line < 30; ++line) {
       for (int x = 0; x < seed.width; ++x) {
         bool inverse = seed.picture == Picture::kShared && byte(rng) < 40;
-        content.SetCell(line, x, uint8_t(code(rng) | (inverse ? 0x80 : 0)));
+        content.SetCell(line, x, uint8_t(code(rng) | (inverse ? qdp::kInverseBit : 0)));
       }
     }
   }
   for (int line = 0; line < 30; ++line) {
     uint8_t font = seed.alternate_fonts ? uint8_t(line & 1) : uint8_t(line % seed.fonts);
-    if (seed.flag_lines && line % 7 == 3) font |= 0x80;
+    if (seed.flag_lines && line % 7 == 3) font |= qdp::kNewFontBit;
     content.line_fonts[size_t(line)] = font;
   }
   for (auto& entry : content.colours) entry = uint8_t(byte(rng));

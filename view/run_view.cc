@@ -16,10 +16,6 @@
 #include "view/preview_images.h"
 #include "workspace/workspace.h"
 
-#ifndef QDPVIEW_VERSION
-#define QDPVIEW_VERSION "unknown"
-#endif
-
 namespace qdp::view {
 namespace {
 
@@ -148,7 +144,7 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
     return kExitDone;
   }
   if (options.version) {
-    Print(out, std::string("qdpview ") + QDPVIEW_VERSION + "\n");
+    Print(out, std::string("qdpview ") + QDP_VERSION + "\n");
     return kExitDone;
   }
   if (options.output_dir && !IsDirectory(*options.output_dir)) {

@@ -13,35 +13,29 @@ std::string Plural(int n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-const char* ConversionKindText(ConversionKind kind) {
-  switch (kind) {
-    case ConversionKind::kNone:
-      return "none, the fonts and screen are used as stored";
-    case ConversionKind::kCharPerCell:
-      return "one new character for every cell";
-    case ConversionKind::kSharedChars:
-      return "shared characters";
-    case ConversionKind::kBlocks16:
-      return "16 x 16 blocks on two alternating fonts";
+// Each conversion kind's name in the JSON and its words in the text.
+struct ConversionNames {
+  ConversionKind kind;
+  const char* name;
+  const char* text;
+};
+constexpr ConversionNames kConversionNames[] = {
+    {ConversionKind::kNone, "none", "none, the fonts and screen are used as stored"},
+    {ConversionKind::kCharPerCell, "per-cell", "one new character for every cell"},
+    {ConversionKind::kSharedChars, "shared", "shared characters"},
+    {ConversionKind::kBlocks16, "blocks", "16 x 16 blocks on two alternating fonts"},
+};
+
+const ConversionNames& NamesOf(ConversionKind kind) {
+  for (const ConversionNames& names : kConversionNames) {
+    if (names.kind == kind) return names;
   }
-  return "";
+  return kConversionNames[0];
 }
 
 }  // namespace
 
-const char* ConversionKindName(ConversionKind kind) {
-  switch (kind) {
-    case ConversionKind::kNone:
-      return "none";
-    case ConversionKind::kCharPerCell:
-      return "per-cell";
-    case ConversionKind::kSharedChars:
-      return "shared";
-    case ConversionKind::kBlocks16:
-      return "blocks";
-  }
-  return "none";
-}
+const char* ConversionKindName(ConversionKind kind) { return NamesOf(kind).name; }
 
 void DescribeLoadedProject(const Workspace& ws, FileReport& report) {
   report.loaded = true;
@@ -125,7 +119,7 @@ std::string FormatText(const FileReport& r) {
     t += "  geometry:      " + std::to_string(r.width) + " x 30 cells, " +
          std::to_string(r.width * 8) + " x 240 pixels, character mode " +
          std::to_string(r.character_mode) + "\n";
-    t += "  conversion:    " + std::string(ConversionKindText(r.conversion)) + " (chosen by the " +
+    t += "  conversion:    " + std::string(NamesOf(r.conversion).text) + " (chosen by the " +
          (r.conversion_from_header ? "header" : "layout") + ")\n";
     t += "  fonts:         " + std::to_string(r.fonts_stored) + " stored";
     if (r.converted) t += ", " + std::to_string(r.fonts.size()) + " in use after the rebuild";

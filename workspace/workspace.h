@@ -87,7 +87,7 @@ struct ReconstructScratch {
   // Open-addressing indexes keyed by a hash of the pattern, each slot
   // holding a character number + 1 (0 = empty). Bytes are always compared
   // before a slot counts as a match: only identical patterns ever share a
-  // character, even where their checksums collide.
+  // character, even where their hashes collide.
   // CharIndex covers the font being filled; when a font is left it is
   // copied to FontIndex, since that font never changes again.
   static constexpr int kCharIndexSlots = 256;
