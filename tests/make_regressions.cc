@@ -9,8 +9,8 @@
 
 namespace {
 
-using qdp::testing::Bytes;
 using qdp::testing::BuildProject;
+using qdp::testing::Bytes;
 using qdp::testing::Compress;
 using qdp::testing::ProjectContent;
 

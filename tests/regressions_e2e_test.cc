@@ -3,9 +3,9 @@
 // row here fails the test, so none is forgotten.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
-#include <algorithm>
 #include <string>
 #include <vector>
 
