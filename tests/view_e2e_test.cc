@@ -20,6 +20,17 @@ testing::ProgramResult RunView(const std::vector<std::string>& args, const std::
   return testing::RunBinary(QDPVIEW_BINARY, args, cwd);
 }
 
+// The JSON objects of a run, one a line.
+std::vector<nlohmann::json> JsonLines(const std::string& out) {
+  std::vector<nlohmann::json> lines;
+  size_t start = 0;
+  for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(nlohmann::json::parse(out.substr(start, end - start)));
+  }
+  EXPECT_EQ(start, out.size());
+  return lines;
+}
+
 // Two good projects around a rejected one and a missing one.
 void PutFiles(const ScratchDir& dir) {
   testing::ProjectContent good;
@@ -79,12 +90,7 @@ TEST(ViewEndToEndTest, JsonIsOneObjectPerFileInInputOrder) {
   PutFiles(dir);
   auto r = RunView({"--json", "--scale", "2", "two.qdp", "bad.qdp", "one.qdp"}, dir.Path());
   EXPECT_EQ(r.exit_status, 1);
-  std::vector<nlohmann::json> lines;
-  size_t start = 0;
-  for (size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1) {
-    lines.push_back(nlohmann::json::parse(r.out.substr(start, end - start)));
-  }
-  EXPECT_EQ(start, r.out.size());
+  std::vector<nlohmann::json> lines = JsonLines(r.out);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0]["file"], "two.qdp");
   EXPECT_EQ(lines[1]["file"], "bad.qdp");
@@ -108,6 +114,45 @@ TEST(ViewEndToEndTest, JsonIsOneObjectPerFileInInputOrder) {
   EXPECT_EQ(lines[1]["error"], "Unsupported line width 36");
   EXPECT_TRUE(lines[1]["preview"].is_null());
   EXPECT_EQ(view::ReadPng(dir.File("one.png")).width, 640);
+}
+
+// --no-images is the summary alone: the same JSON as a run that draws,
+// but for the pictures, and not one file written, whatever -o and --scale
+// say (the folder named by -o need not exist).
+TEST(ViewEndToEndTest, NoImagesGivesTheSameSummaryAndWritesNothing) {
+  ScratchDir dir;
+  PutFiles(dir);
+  const std::vector<std::string> files = {"one.qdp", "bad.qdp", "missing.qdp", "two.qdp"};
+  const std::vector<std::string> before = dir.List();
+  std::vector<std::string> args = {"--json", "--no-images", "-o", "nowhere", "--scale", "3"};
+  args.insert(args.end(), files.begin(), files.end());
+  auto quick = RunView(args, dir.Path());
+  EXPECT_EQ(dir.List(), before);
+  auto text = RunView({"--no-images", "one.qdp"}, dir.Path());
+  EXPECT_EQ(text.exit_status, 0);
+  EXPECT_NE(text.out.find("round trip:    exact"), std::string::npos) << text.out;
+  EXPECT_EQ(text.out.find("preview:"), std::string::npos) << text.out;
+  EXPECT_EQ(dir.List(), before);
+
+  std::vector<std::string> drawn_args = {"--json"};
+  drawn_args.insert(drawn_args.end(), files.begin(), files.end());
+  auto drawn = RunView(drawn_args, dir.Path());
+  EXPECT_EQ(quick.exit_status, drawn.exit_status);
+  EXPECT_EQ(quick.err, drawn.err);
+  std::vector<nlohmann::json> a = JsonLines(quick.out), b = JsonLines(drawn.out);
+  ASSERT_EQ(a.size(), files.size());
+  ASSERT_EQ(b.size(), files.size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    SCOPED_TRACE(files[i]);
+    EXPECT_TRUE(a[i]["preview"].is_null());
+    EXPECT_TRUE(a[i]["font_sheet"].is_null());
+    ASSERT_EQ(a[i].size(), b[i].size());
+    for (auto it = b[i].begin(); it != b[i].end(); ++it) {
+      if (it.key() == "preview" || it.key() == "font_sheet") continue;
+      EXPECT_EQ(a[i][it.key()], it.value()) << it.key();
+    }
+  }
+  EXPECT_EQ(b[0]["round_trip_exact"], true);
 }
 
 // A preview that the file-size limit cuts short: the failure is the one

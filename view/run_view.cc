@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 #include <new>
 
 #include "convert/round_trip.h"
@@ -43,49 +44,72 @@ std::optional<ConversionFailureDetail> Load(Workspace& ws, FileSystem& fs,
   }
 }
 
+// The workspaces live in static storage instead of being made per file:
+// the process gets them as zero pages that cost nothing until touched,
+// whereas a new one is written whole, page by page, which took longer than
+// the conversion itself. A file after the first clears them again.
+Workspace g_workspace;
+Workspace g_scratch;  // the round trip's; it overwrites what it uses
+bool g_workspace_used = false;
+
+// A workspace as fresh as the one each run of qdpext gets.
+Workspace& FreshWorkspace() {
+  if (g_workspace_used) {
+    std::destroy_at(&g_workspace);
+    std::construct_at(&g_workspace);
+  }
+  g_workspace_used = true;
+  BuildTables(g_workspace);
+  return g_workspace;
+}
+
 void LookAt(const std::string& input, const ViewOptions& options, const InputFiles* others,
             FileReport& report) {
   FileSystem& fs = PosixFileSystem();
   const std::string preview = PreviewName(input, ".png", options.output_dir);
   const std::string sheet = PreviewName(input, "-fonts.png", options.output_dir);
-  for (const std::string& target : {preview, sheet}) {
-    if (target == input || fs.IsSameFile(target, input)) {
-      report.error = "would write " + target + " over the input";
-      return;
-    }
-    if (others != nullptr && others->Holds(target)) {
-      report.error = "would write " + target + " over another input of this run";
-      return;
+  if (options.images) {
+    for (const std::string& target : {preview, sheet}) {
+      if (target == input || fs.IsSameFile(target, input)) {
+        report.error = "would write " + target + " over the input";
+        return;
+      }
+      if (others != nullptr && others->Holds(target)) {
+        report.error = "would write " + target + " over another input of this run";
+        return;
+      }
     }
   }
 
-  // A fresh workspace for every file, as each run of qdpext gets; the
-  // heap, since it is too large for the stack.
-  auto ws = std::make_unique<Workspace>();
-  BuildTables(*ws);
-  std::optional<ConversionFailureDetail> failure = Load(*ws, fs, input);
-  DescribeLoadedProject(*ws, report);
+  Workspace& ws = FreshWorkspace();
+  std::optional<ConversionFailureDetail> failure = Load(ws, fs, input);
+  DescribeLoadedProject(ws, report);
+  std::optional<RoundTripResult> round_trip;
+  if (!failure) {
+    DescribeRebuild(ws, report);
+    round_trip = CheckRoundTrip(ws, g_scratch);
+    report.round_trip_exact = round_trip->exact;
+  }
 
-  // The picture is rendered before the rebuild, so it is worth showing
-  // even when the rebuild failed.
-  WritePng(preview, PictureImage(*ws), options.scale);
-  report.preview = preview;
+  if (options.images) {
+    // The picture is rendered before the rebuild, so it is worth showing
+    // even when the rebuild failed.
+    WritePng(preview, PictureImage(ws), options.scale);
+    report.preview = preview;
+  }
   if (failure) {
     report.error = "conversion failed: " + failure->Describe();
     return;
   }
-
-  DescribeRebuild(*ws, report);
-  auto scratch = std::make_unique<Workspace>();
-  RoundTripResult round_trip = CheckRoundTrip(*ws, *scratch);
-  report.round_trip_exact = round_trip.exact;
-  std::vector<int> fonts = FontNumbers(report);
-  WritePng(sheet, FontSheetImage(*ws, fonts), options.scale);
-  report.font_sheet = sheet;
-  if (!round_trip.exact) {
+  if (options.images) {
+    std::vector<int> fonts = FontNumbers(report);
+    WritePng(sheet, FontSheetImage(ws, fonts), options.scale);
+    report.font_sheet = sheet;
+  }
+  if (!round_trip->exact) {
     report.error = "round trip broken: the rebuilt fonts draw line " +
-                   std::to_string(round_trip.line) + ", column " +
-                   std::to_string(round_trip.column) + " differently from the picture";
+                   std::to_string(round_trip->line) + ", column " +
+                   std::to_string(round_trip->column) + " differently from the picture";
   }
 }
 
@@ -152,7 +176,7 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
     Print(out, std::string("qdpview ") + QDPVIEW_VERSION + "\n");
     return kViewAllFine;
   }
-  if (options.output_dir && !IsDirectory(*options.output_dir)) {
+  if (options.images && options.output_dir && !IsDirectory(*options.output_dir)) {
     Print(err, "qdpview: " + *options.output_dir + " is not a directory\n");
     return kViewUsageError;
   }
