@@ -4,8 +4,8 @@
 
 #include <exception>
 #include <memory>
-#include <optional>
 #include <new>
+#include <optional>
 
 #include "convert/round_trip.h"
 #include "export/side_files.h"

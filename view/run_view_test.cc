@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <filesystem>
@@ -242,39 +243,99 @@ TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
   }
 }
 
-TEST(ViewFileTest, TheFontSheetLightsExactlyTheGlyphBitsOfTheFontsInUse) {
-  ScratchDir dir;
-  std::string path = Put(dir, "wide.qdp", PerCellPastFont29());
-  auto ws = Loaded(path);
-  const std::vector<int> fonts = Range(1, 30);
-  long set_bits = 0;
-  for (int f : fonts) {
-    for (int i = 0; i < kFontBytes; ++i) {
-      set_bits += std::popcount(ws->FontBank[f * kFontBytes + i]);
-    }
+// Fonts 0, 7, 12 and 100, kept as stored: one- to three-digit labels.
+ProjectContent FontsZeroSevenTwelveHundred() {
+  ProjectContent p = KeptAsStored();
+  p.fonts_byte = 100;
+  FillFonts(p);
+  for (int line = 0; line < 30; ++line) {
+    p.line_fonts[line] = static_cast<uint8_t>(line < 10 ? 0 : line < 20 ? 7 : line < 29 ? 12 : 100);
   }
-  ASSERT_GT(set_bits, 0);
-  for (int scale : {1, 2}) {
-    SCOPED_TRACE(scale);
-    FileReport r = View(path, scale);
-    ASSERT_EQ(r.font_sheet, dir.File("wide-fonts.png"));
-    GrayImage sheet = ReadPng(*r.font_sheet);
-    ASSERT_TRUE(sheet.ok);
-    long light = std::count(sheet.pixels.begin(), sheet.pixels.end(), 255);
-    EXPECT_EQ(light, set_bits * scale * scale);
-    // Character c of the i-th font: column c mod 16, row c div 16 of that
-    // font's grid, fonts four to a row.
-    for (int i = 0; i < static_cast<int>(fonts.size()); ++i) {
-      int left = (i % kFontsPerRow) * (kFontWidth + kFontGap);
-      int top = (i / kFontsPerRow) * (kFontHeight + kFontGap);
-      for (int c = 0; c < 128; ++c) {
-        for (int k = 0; k < 64; ++k) {
-          int x = left + (c % 16) * kGlyphPitch + k % 8;
-          int y = top + (c / 16) * kGlyphPitch + k / 8;
-          bool set = ws->FontBank[fonts[i] * kFontBytes + c * 8 + k / 8] & (0x80 >> (k % 8));
-          ASSERT_EQ(sheet.At(x * scale, y * scale), set ? 255 : 0) << i << "/" << c << "/" << k;
+  return p;
+}
+
+// The number drawn in the label band whose top left pixel is (x, y) at
+// scale 1, read digit by digit against the digit set; -1 when a slot
+// matches no digit. A slot that is all dark ends the number.
+int ReadLabel(const GrayImage& sheet, int x, int y, int scale) {
+  int number = -1;
+  for (int slot = 0;; ++slot) {
+    const int left = x + slot * kDigitPitch;
+    if ((left + kDigitWidth) * scale > sheet.width) return number;
+    uint8_t rows[kDigitHeight] = {};
+    bool any = false;
+    for (int r = 0; r < kDigitHeight; ++r) {
+      for (int c = 0; c < kDigitWidth; ++c) {
+        if (sheet.At((left + c) * scale, (y + r) * scale) == 255) {
+          rows[r] |= static_cast<uint8_t>(4 >> c);
+          any = true;
         }
       }
+    }
+    if (!any) return number;
+    int digit = -1;
+    for (int d = 0; d < 10; ++d) {
+      if (std::equal(rows, rows + kDigitHeight, kDigitRows[d])) digit = d;
+    }
+    if (digit < 0) return -1;
+    number = (number < 0 ? 0 : number * 10) + digit;
+  }
+}
+
+// Every font in use gets its grid of glyphs, exactly, under a band that
+// holds its number; nothing else is light anywhere on the sheet.
+TEST(ViewFileTest, TheFontSheetShowsEachFontInUseUnderItsNumber) {
+  ScratchDir dir;
+  struct Case {
+    const char* name;
+    ProjectContent content;
+    std::vector<int> fonts;
+  };
+  for (const Case& c : {Case{"wide.qdp", PerCellPastFont29(), Range(1, 30)},
+                        Case{"labels.qdp", FontsZeroSevenTwelveHundred(), {0, 7, 12, 100}}}) {
+    const std::string path = Put(dir, c.name, c.content);
+    auto ws = Loaded(path);
+    long glyph_bits = 0;
+    for (int f : c.fonts) {
+      for (int i = 0; i < kFontBytes; ++i) {
+        glyph_bits += std::popcount(ws->FontBank[f * kFontBytes + i]);
+      }
+    }
+    ASSERT_GT(glyph_bits, 0);
+    for (int scale : {1, 2}) {
+      SCOPED_TRACE(std::string(c.name) + " at scale " + std::to_string(scale));
+      FileReport r = View(path, scale);
+      ASSERT_FALSE(r.error) << *r.error;
+      ASSERT_EQ(FontNumbers(r), c.fonts);
+      GrayImage sheet = ReadPng(*r.font_sheet);
+      ASSERT_TRUE(sheet.ok);
+      const int count = static_cast<int>(c.fonts.size());
+      const int rows = (count + kFontsPerRow - 1) / kFontsPerRow;
+      EXPECT_EQ(sheet.width,
+                (std::min(count, kFontsPerRow) * (kFontWidth + kFontGap) - kFontGap) * scale);
+      EXPECT_EQ(sheet.height, (rows * kFontRowPitch - kFontGap) * scale);
+      long label_bits = 0;
+      for (int i = 0; i < count; ++i) {
+        const int left = (i % kFontsPerRow) * (kFontWidth + kFontGap);
+        const int band = (i / kFontsPerRow) * kFontRowPitch;
+        const int top = band + kLabelHeight;
+        EXPECT_EQ(ReadLabel(sheet, left, band, scale), c.fonts[i]) << "font " << c.fonts[i];
+        for (char d : std::to_string(c.fonts[i])) {
+          for (uint8_t row : kDigitRows[d - '0']) label_bits += std::popcount(row);
+        }
+        // Character ch: column ch mod 16, row ch div 16 of the grid.
+        for (int ch = 0; ch < 128; ++ch) {
+          for (int k = 0; k < 64; ++k) {
+            int x = left + (ch % 16) * kGlyphPitch + k % 8;
+            int y = top + (ch / 16) * kGlyphPitch + k / 8;
+            bool set = ws->FontBank[c.fonts[i] * kFontBytes + ch * 8 + k / 8] & (0x80 >> (k % 8));
+            ASSERT_EQ(sheet.At(x * scale, y * scale), set ? 255 : 0)
+                << c.fonts[i] << "/" << ch << "/" << k;
+          }
+        }
+      }
+      long light = std::count(sheet.pixels.begin(), sheet.pixels.end(), 255);
+      EXPECT_EQ(light, (glyph_bits + label_bits) * scale * scale);
     }
   }
 }
