@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <utility>
 
 #include "platform/error.h"
 #include "tests/support/project_builder.h"
@@ -46,6 +48,38 @@ TEST(PngWriterTest, EveryPixelBecomesAScaleByScaleSquare) {
     }
     // Renamed into place: no temporary file is left beside it.
     EXPECT_EQ(dir.List(), std::vector<std::string>{"p.png"});
+  }
+}
+
+// Noise is stored and a picture of runs deflated; either way, and at any
+// scale, the pixels read back exactly.
+TEST(PngWriterTest, NoiseAndRunsBothReadBackExactly) {
+  ScratchDir dir;
+  auto noise = [](int x, int y) { return ((x * 2654435761u) ^ (y * 40503u) ^ (x * y)) % 7 < 3; };
+  auto runs = [](int x, int y) { return (x / 24 + y / 10) % 2 == 0; };
+  for (auto [name, light] : {std::pair{"noise", +noise}, std::pair{"runs", +runs}}) {
+    BitImage image;
+    image.width = 320;
+    image.height = 240;
+    image.fill_row = [light = light](int y, uint8_t* row) {
+      for (int x = 0; x < 320; ++x) {
+        if (light(x, y)) row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+      }
+    };
+    for (int scale : {1, 2}) {
+      SCOPED_TRACE(std::string(name) + " at scale " + std::to_string(scale));
+      const std::string path = dir.File(std::string(name) + ".png");
+      WritePng(path, image, scale);
+      GrayImage read = ReadPng(path);
+      ASSERT_TRUE(read.ok);
+      ASSERT_EQ(read.width, 320 * scale);
+      ASSERT_EQ(read.height, 240 * scale);
+      for (int y = 0; y < read.height; ++y) {
+        for (int x = 0; x < read.width; ++x) {
+          ASSERT_EQ(read.At(x, y), light(x / scale, y / scale) ? 255 : 0) << x << "," << y;
+        }
+      }
+    }
   }
 }
 
