@@ -25,11 +25,14 @@ void SaveFntFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& f
   for (uint8_t font : ws.LineFontTable) {
     if (font < kFontsInFontFile) used[font] = true;
   }
-  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
+  std::array<uint8_t, kFontsInFontFile * kFontBytes> fonts;
+  size_t size = 0;
   for (int f = 0; f < kFontsInFontFile; ++f) {
-    if (used[f]) file->Write(&ws.FontBank[f * kFontBytes], kFontBytes);
+    if (!used[f]) continue;
+    std::memcpy(&fonts[size], &ws.FontBank[f * kFontBytes], kFontBytes);
+    size += kFontBytes;
   }
-  file->Close();
+  WriteSideFile(fs, file_name, std::span(fonts.data(), size));
 }
 
 void SaveScrFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
@@ -45,9 +48,7 @@ void SaveScrFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
       std::memset(record, kSkippedLineCode, width);
     }
   }
-  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
-  file->Write(records.data(), kScreenLines * width);
-  file->Close();
+  WriteSideFile(fs, file_name, std::span(records.data(), kScreenLines * width));
 }
 
 void SaveTabFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
@@ -57,9 +58,7 @@ void SaveTabFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
   for (int i = 0; i < kScreenLines; ++i) {
     if (lines[i]) fonts[count++] = ws.LineFontTable[i];
   }
-  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
-  file->Write(fonts.data(), count);
-  file->Close();
+  WriteSideFile(fs, file_name, std::span(fonts.data(), count));
 }
 
 }  // namespace qdp

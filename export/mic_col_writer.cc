@@ -20,9 +20,7 @@ void SaveMicFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& f
   for (size_t r = 0; r < kBitmapLines; ++r) {
     std::memcpy(&records[r * width], &ws.Bitmap[r * kRowStride], width);
   }
-  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
-  file->Write(records.data(), kBitmapLines * width);
-  file->Close();
+  WriteSideFile(fs, file_name, std::span(records.data(), kBitmapLines * width));
 }
 
 void SaveColFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& fs,
@@ -34,9 +32,7 @@ void SaveColFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& f
     std::memcpy(&blocks[t * kColourTableBytes], &ws.ColourTables[t * kColourTableBytes],
                 kColourEntries);
   }
-  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
-  file->Write(blocks.data(), blocks.size());
-  file->Close();
+  WriteSideFile(fs, file_name, std::span<const uint8_t>(blocks));
 }
 
 }  // namespace qdp

@@ -11,5 +11,4 @@ std::string SideFileName(const std::string& input_name, std::string_view extensi
   name += extension;
   return name;
 }
-
 }  // namespace qdp

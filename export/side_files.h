@@ -2,11 +2,13 @@
 // screen codes (.scr), the font of each line (.tab), the bitmap (.mic) and
 // the colour tables (.col). They only read the workspace. Every create,
 // write and close is checked as it returns: the first failure throws
-// InOutError, leaving the file as far as it was written.
+// InOutError; a side file that was created or emptied and then failed is
+// removed, so that no half-written file is taken for a good one.
 #ifndef QDPEXT_EXPORT_SIDE_FILES_H_
 #define QDPEXT_EXPORT_SIDE_FILES_H_
 
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -34,6 +36,13 @@ inline constexpr int kFontsInFontFile = 30;
 // when some line uses another font, and an existing one is otherwise left
 // as it is.
 inline bool LineTableDue(const Workspace& ws) { return ws.HighestFontInUse != 0; }
+
+// Creates (or empties) `file_name` and writes `bytes` to it. When the write
+// or the close fails, the file is removed before the error goes on, if the
+// name is a regular file: a build tool must never take a half-written side
+// file, newer than its project, for an up-to-date one. A create that fails
+// changes nothing.
+void WriteSideFile(FileSystem& fs, const std::string& file_name, std::span<const uint8_t> bytes);
 
 // Every writer creates `file_name` (the side file's own name) and fills it.
 using SideFileWriter = void (*)(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,

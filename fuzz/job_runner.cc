@@ -83,7 +83,7 @@ JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const st
   BuildTables(*workspace);
   JobOutcome outcome;
   try {
-    RunJob(options, *workspace, PosixFileSystem());
+    RunJob(options, *workspace, RealFileSystem());
     outcome.ending = "done";
     ExpectRoundTrip(*workspace);
   } catch (const ConversionFailed&) {

@@ -41,12 +41,34 @@ inline constexpr const char* kInOutError = "EInOutError";
 inline constexpr const char* kDecompressionError = "EZDecompressionError";
 inline constexpr const char* kProjectError = "EProjectError";
 
+// What a failing file operation was doing, so that a caller can say
+// whether an input, an output or the temporary directory failed.
+enum class FileAccess : uint8_t {
+  kUnknown,
+  kRead,       // opening or reading an input
+  kWrite,      // creating, writing or closing an output
+  kTemporary,  // making or using a temporary file
+};
+
 // A file operation failed; the reason is one of the fixed texts
-// ("File not found", "Disk full", ...).
+// ("File not found", "Disk full", ...). The path names the file the
+// operation was about (for a temporary file, the temporary directory);
+// it is not part of the report.
 class InOutError : public RunError {
  public:
   explicit InOutError(std::string reason, ThrowSite site = ThrowSite::Here())
       : RunError(kInOutError, std::move(reason), site) {}
+  InOutError(std::string reason, std::string path, FileAccess access,
+             ThrowSite site = ThrowSite::Here())
+      : RunError(kInOutError, std::move(reason), site),
+        path_(std::move(path)),
+        access_(access) {}
+  const std::string& Path() const { return path_; }
+  FileAccess Access() const { return access_; }
+
+ private:
+  std::string path_;
+  FileAccess access_ = FileAccess::kUnknown;
 };
 
 // zlib refused the compressed stream; the reason is zlib's text for its code.

@@ -24,9 +24,14 @@
 #ifndef QDPEXT_PROJECT_PROJECT_FORMAT_H_
 #define QDPEXT_PROJECT_PROJECT_FORMAT_H_
 
+#include <array>
 #include <cstdint>
 
 namespace qdp {
+
+// A compressed project is these 7 bytes followed by one zlib stream that
+// decodes to a plain project.
+inline constexpr std::array<uint8_t, 7> kContainerMagic = {'Q', 'D', 'P', 'Z', 'L', 'I', 'B'};
 
 // Header byte 0: line width; byte 1: character mode and conversion bits;
 // byte 2: the number of the last font in the file (fonts - 1).

@@ -65,7 +65,7 @@ Workspace& FreshWorkspace() {
 
 void LookAt(const std::string& input, const ViewOptions& options, const InputFiles* others,
             FileReport& report) {
-  FileSystem& fs = PosixFileSystem();
+  FileSystem& fs = RealFileSystem();
   const std::string preview = PreviewName(input, ".png", options.output_dir);
   const std::string sheet = PreviewName(input, "-fonts.png", options.output_dir);
   if (options.images) {

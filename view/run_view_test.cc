@@ -105,7 +105,7 @@ std::string Put(const ScratchDir& dir, const std::string& name, const ProjectCon
 std::unique_ptr<Workspace> Loaded(const std::string& path) {
   auto ws = std::make_unique<Workspace>();
   BuildTables(*ws);
-  LoadProject(*ws, PosixFileSystem(), path);
+  LoadProject(*ws, RealFileSystem(), path);
   return ws;
 }
 
@@ -216,7 +216,7 @@ TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
     std::string path = Put(dir, name, content);
     auto ws = std::make_unique<Workspace>();
     BuildTables(*ws);
-    ASSERT_EQ(RunMain({"qdpext", path, "-m"}, *ws, PosixFileSystem(), stdout, stderr), 0);
+    ASSERT_EQ(RunMain({"qdpext", path, "-m"}, *ws, RealFileSystem(), stdout, stderr), 0);
     Bytes mic = testing::ReadFileBytes(path.substr(0, path.size() - 4) + ".mic");
     const int width = content.Width();
     ASSERT_EQ(mic.size(), 240u * width);

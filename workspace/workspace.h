@@ -26,7 +26,6 @@ inline constexpr int kScreenPageBytes = 1921;                   // 40 rows of 48
 inline constexpr int kBitmapBytes = 11521;                      // 240 rows of 48 and one more byte
 inline constexpr int kColourTableCount = 5;
 inline constexpr int kColourTableBytes = 256;
-inline constexpr int kIoBufferBytes = 15384;
 inline constexpr int kMaxBlocks = 63;  // distinct 16x16 blocks two fonts can hold
 
 // A distinct 16 x 16 block met by the block conversion: the hash that
@@ -140,9 +139,6 @@ struct Workspace {
   // Lookup tables filled by BuildTables before anything else runs.
   std::array<uint16_t, 256> RowOffsetTable{};
   std::array<uint32_t, 256> Crc32Table{};
-
-  // The reader's scratch and the container's copy buffer.
-  std::array<uint8_t, kIoBufferBytes> IoBuffer{};
 
   LoadRecord Loaded{};
 

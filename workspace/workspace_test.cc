@@ -31,7 +31,6 @@ TEST(WorkspaceTest, StartsZeroedExceptTheBitmapLineCount) {
   EXPECT_TRUE(AllZero(ws->LineSkipTable));
   EXPECT_TRUE(AllZero(ws->Bitmap));
   EXPECT_TRUE(AllZero(ws->ColourTables));
-  EXPECT_TRUE(AllZero(ws->IoBuffer));
   EXPECT_TRUE(AllZero(ws->RowOffsetTable));
   EXPECT_TRUE(AllZero(ws->Crc32Table));
 }
@@ -42,7 +41,6 @@ TEST(WorkspaceTest, BuffersHaveTheirFixedSizes) {
   EXPECT_EQ(sizeof ws->ScreenPages[0], 1921u);
   EXPECT_EQ(sizeof ws->Bitmap, 11521u);
   EXPECT_EQ(sizeof ws->ColourTables, 1280u);
-  EXPECT_EQ(sizeof ws->IoBuffer, 15384u);
   EXPECT_EQ(sizeof ws->RowOffsetTable, 512u);
   EXPECT_EQ(sizeof ws->Crc32Table, 1024u);
 }
