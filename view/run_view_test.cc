@@ -6,11 +6,13 @@
 #include <bit>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/run_main.h"
 #include "platform/file_system.h"
 #include "project/reader.h"
+#include "tests/support/memory_file_system.h"
 #include "tests/support/project_builder.h"
 #include "view/png_reader.h"
 #include "view/preview_images.h"
@@ -112,7 +114,7 @@ std::unique_ptr<Workspace> Loaded(const std::string& path) {
 FileReport View(const std::string& path, int scale = 1) {
   ViewOptions options;
   options.scale = scale;
-  return ViewFile(path, options);
+  return ViewFile(path, options, RealFileSystem());
 }
 
 std::vector<int> Range(int first, int last, int step = 1) {
@@ -379,11 +381,91 @@ TEST(ViewFileTest, WritesIntoTheOutputDirectoryUnderTheInputsStem) {
   ScratchDir in, out;
   ViewOptions options;
   options.output_dir = out.Path();
-  FileReport r = ViewFile(Put(in, "a.b.qdp", KeptAsStored()), options);
+  FileReport r = ViewFile(Put(in, "a.b.qdp", KeptAsStored()), options, RealFileSystem());
   EXPECT_EQ(r.preview, out.File("a.b.png"));
   EXPECT_EQ(r.font_sheet, out.File("a.b-fonts.png"));
   EXPECT_EQ(out.List(), (std::vector<std::string>{"a.b-fonts.png", "a.b.png"}));
   EXPECT_EQ(in.List(), std::vector<std::string>{"a.b.qdp"});
+}
+
+// Each failure of the file system is reported as what it was about: the
+// input (its reason alone, the input being named already), a picture
+// ("cannot write" it) or the temporary directory; a picture that cannot
+// be written keeps the summary found before it.
+TEST(ViewFileTest, EveryFailureNamesWhatFailedAndKeepsTheSummary) {
+  const std::string input = "/mem/in/p.qdp";
+  const std::string preview = "/mem/out/p.png";
+  const std::string sheet = "/mem/out/p-fonts.png";
+  struct Case {
+    const char* name;
+    std::function<void(testing::MemoryFileSystem&)> fail;
+    bool packed;
+    std::string error;
+    bool summary;  // round trip and fonts in use found
+    bool preview_written;
+  };
+  const Case cases[] = {
+      {"input unreadable", [&](auto& fs) { fs.fail_open[input] = "File access denied"; }, false,
+       "File access denied", false, false},
+      {"output folder unwritable",
+       [&](auto& fs) { fs.fail_create[preview] = "File access denied"; }, false,
+       "cannot write " + preview + ": File access denied", true, false},
+      {"disk full in the middle of the picture",
+       [&](auto& fs) {
+         fs.fail_write[preview] = "Disk full";
+         fs.write_limit = 10;
+       },
+       false, "cannot write " + preview + ": Disk full", true, false},
+      {"font sheet not closed", [&](auto& fs) { fs.fail_close[sheet] = "Disk full"; }, false,
+       "cannot write " + sheet + ": Disk full", true, true},
+      {"no temporary file", [&](auto& fs) { fs.fail_temp = "File not found"; }, true,
+       "cannot make a temporary file in /mem/tmp: File not found", false, false},
+  };
+  const Bytes plain = testing::BuildProject(KeptAsStored());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::MemoryFileSystem fs;
+    fs.files[input] = c.packed ? testing::Compress(plain) : plain;
+    c.fail(fs);
+    ViewOptions options;
+    options.output_dir = "/mem/out";
+    FileReport r = ViewFile(input, options, fs);
+    ASSERT_TRUE(r.error);
+    EXPECT_EQ(*r.error, c.error);
+    EXPECT_EQ(r.round_trip_exact.has_value(), c.summary);
+    EXPECT_EQ(FontNumbers(r).size(), c.summary ? 4u : 0u);
+    EXPECT_EQ(r.preview.has_value(), c.preview_written);
+    EXPECT_EQ(fs.files.count(preview), c.preview_written ? 1u : 0u);
+    EXPECT_FALSE(r.font_sheet);
+    EXPECT_EQ(fs.files.count(sheet), 0u);
+  }
+}
+
+// The -o folder is made, parents too, when missing, and not with
+// --no-images; one that cannot be made ends the run with a line naming it.
+TEST(RunViewTest, TheOutputFolderIsMadeWhenMissing) {
+  testing::MemoryFileSystem fs;
+  fs.files["/mem/p.qdp"] = testing::BuildProject(KeptAsStored());
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  ASSERT_NE(err, nullptr);
+  EXPECT_EQ(RunView({"qdpview", "--no-images", "-o", "/mem/a/b", "/mem/p.qdp"}, out, err, fs), 0);
+  EXPECT_FALSE(fs.IsDirectory("/mem/a/b"));
+  EXPECT_EQ(RunView({"qdpview", "-o", "/mem/a/b", "/mem/p.qdp"}, out, err, fs), 0);
+  EXPECT_TRUE(fs.IsDirectory("/mem/a"));
+  EXPECT_TRUE(fs.IsDirectory("/mem/a/b"));
+  EXPECT_EQ(fs.files.count("/mem/a/b/p.png"), 1u);
+  EXPECT_EQ(fs.files.count("/mem/a/b/p-fonts.png"), 1u);
+
+  fs.fail_create["/mem/c"] = "File access denied";
+  EXPECT_EQ(RunView({"qdpview", "-o", "/mem/c", "/mem/p.qdp"}, out, err, fs), kViewSomeFileFailed);
+  std::rewind(err);
+  char line[200] = {};
+  ASSERT_NE(std::fgets(line, sizeof line, err), nullptr);
+  EXPECT_STREQ(line, "qdpview: cannot make the directory /mem/c: File access denied\n");
+  std::fclose(out);
+  std::fclose(err);
 }
 
 // A summary that cannot be written is a failure like any other: a script
@@ -399,7 +481,7 @@ TEST(RunViewTest, ASummaryThatCannotBeWrittenFailsTheRun) {
     ASSERT_NE(err, nullptr);
     std::vector<std::string> args = {"qdpview", mode};
     if (std::string(mode) == "--json") args.push_back(input);
-    EXPECT_EQ(RunView(args, full, err), kViewSomeFileFailed);
+    EXPECT_EQ(RunView(args, full, err, RealFileSystem()), kViewSomeFileFailed);
     std::rewind(err);
     char line[200] = {};
     ASSERT_NE(std::fgets(line, sizeof line, err), nullptr);
