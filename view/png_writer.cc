@@ -178,7 +178,9 @@ bool Encode(PngSink& sink, const BitImage& image, int scale, bool store,
   // that looks for runs alone is two to three times as fast as its default
   // search here, for files a little larger; the smaller memory level only
   // shrinks tables that the run search does not use.
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE | PNG_FILTER_UP);
+  // Stored, the rows gain nothing from a filter, so none is tried.
+  png_set_filter(png, PNG_FILTER_TYPE_BASE,
+                 store ? PNG_FILTER_NONE : PNG_FILTER_NONE | PNG_FILTER_UP);
   png_set_compression_strategy(png, Z_RLE);
   png_set_compression_mem_level(png, 6);
   if (store) png_set_compression_level(png, Z_NO_COMPRESSION);
