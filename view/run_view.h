@@ -61,7 +61,8 @@ std::string PreviewName(const std::string& input, const char* suffix,
 // `error`, which names what failed (the input, a picture, the temporary
 // directory); what was found before a failure stays in the report.
 // Nothing is thrown. No picture is written over `input`, nor, when `run`
-// is given, over another input or an earlier picture of the run.
+// is given, over another input or an earlier picture of the run. The
+// workspaces are shared by all calls: one file at a time only.
 FileReport ViewFile(const std::string& input, const ViewOptions& options, FileSystem& fs,
                     RunFiles* run = nullptr);
 
