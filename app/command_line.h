@@ -13,11 +13,11 @@
 namespace qdp {
 
 struct Options {
-  bool OptionSaveScreen = false;   // S: .scr
-  bool OptionSaveFonts = false;    // F: .fnt and .tab
-  bool OptionSaveBitmap = false;   // M: .mic
-  bool OptionSaveColours = false;  // C: .col
-  std::string InputFileName;       // the last argument that is not options
+  bool SaveScreen = false;    // S: .scr
+  bool SaveFonts = false;     // F: .fnt and .tab
+  bool SaveBitmap = false;    // M: .mic
+  bool SaveColours = false;   // C: .col
+  std::string InputFileName;  // the last argument that is not options
 };
 
 // The six lines of the usage text, each ended by CR LF.

@@ -18,10 +18,10 @@ struct Case {
 
 std::string Flags(const Options& o) {
   std::string s;
-  s += o.OptionSaveScreen ? 'S' : '-';
-  s += o.OptionSaveFonts ? 'F' : '-';
-  s += o.OptionSaveBitmap ? 'M' : '-';
-  s += o.OptionSaveColours ? 'C' : '-';
+  s += o.SaveScreen ? 'S' : '-';
+  s += o.SaveFonts ? 'F' : '-';
+  s += o.SaveBitmap ? 'M' : '-';
+  s += o.SaveColours ? 'C' : '-';
   return s;
 }
 

@@ -10,11 +10,11 @@ namespace qdp {
 // A table with more or fewer rows than kSideFileCount does not compile.
 constexpr std::array<SideFile, kSideFileCount> kSideFiles = std::to_array<SideFile>({
     // extension, letter, option flag, further condition, makes a job, writer
-    {".mic", 'M', &Options::OptionSaveBitmap, nullptr, true, SaveMicFile},
-    {".fnt", 'F', &Options::OptionSaveFonts, nullptr, true, SaveFntFile},
-    {".scr", 'S', &Options::OptionSaveScreen, nullptr, true, SaveScrFile},
-    {".tab", 'F', &Options::OptionSaveFonts, LineTableDue, true, SaveTabFile},
-    {".col", 'C', &Options::OptionSaveColours, nullptr, false, SaveColFile},
+    {".mic", 'M', &Options::SaveBitmap, nullptr, true, SaveMicFile},
+    {".fnt", 'F', &Options::SaveFonts, nullptr, true, SaveFntFile},
+    {".scr", 'S', &Options::SaveScreen, nullptr, true, SaveScrFile},
+    {".tab", 'F', &Options::SaveFonts, LineTableDue, true, SaveTabFile},
+    {".col", 'C', &Options::SaveColours, nullptr, false, SaveColFile},
 });
 
 namespace {
@@ -35,10 +35,9 @@ bool IsWritten(const SideFile& file, const Options& options, const Workspace& ws
 }
 
 void WriteSideFiles(const Options& options, const Workspace& ws, FileSystem& fs) {
-  const LinesInUse lines = FindLinesInUse(ws);
   for (const SideFile& file : kSideFiles) {
     if (IsWritten(file, options, ws)) {
-      file.Write(ws, lines, fs, SideFileName(options.InputFileName, file.Extension));
+      file.Write(ws, fs, SideFileName(options.InputFileName, file.Extension));
     }
   }
 }

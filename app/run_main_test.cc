@@ -47,7 +47,6 @@ std::string Slurp(std::FILE* f) {
 
 Outcome RunInProcess(const std::vector<std::string>& argv, FileSystem& fs) {
   auto ws = std::make_unique<Workspace>();
-  BuildTables(*ws);
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   int status = RunMain(argv, *ws, fs, out, err);

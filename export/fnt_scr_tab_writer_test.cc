@@ -22,23 +22,22 @@ using testing::MemoryFileSystem;
 // never reach a file.
 std::unique_ptr<Workspace> MakeWorkspace(uint8_t width) {
   auto ws = std::make_unique<Workspace>();
-  BuildTables(*ws);
   ws->LineWidth = width;
   for (int f = 0; f < kFontCount; ++f) {
     std::fill_n(&ws->FontBank[f * kFontBytes], kFontBytes, static_cast<uint8_t>(f + 1));
   }
   for (int i = 0; i < kScreenLines; ++i) {
     for (int x = 0; x < kRowStride; ++x) {
-      ws->ScreenPages[0][i * kRowStride + x] =
+      ws->Screen[i * kRowStride + x] =
           x < width ? static_cast<uint8_t>((i * 5 + x) | (x % 3 == 0 ? 0x80 : 0)) : 0xEE;
     }
   }
-  ws->LineSkipTable.fill(1);
+  ws->LinesInUse.fill(true);
   return ws;
 }
 
 Bytes Row(const Workspace& ws, int line) {
-  const uint8_t* row = &ws.ScreenPages[0][line * kRowStride];
+  const uint8_t* row = &ws.Screen[line * kRowStride];
   return Bytes(row, row + LineCells(ws));
 }
 
@@ -56,7 +55,7 @@ TEST(FntScrTabTest, WritesTheUsedFontsAmongTheFirstThirtyInAscendingOrder) {
   // fonts 30 and 127 are beyond what the font file takes.
   for (int i = 0; i < kScreenLines; ++i) ws->LineFontTable[i] = (i % 2 == 0) ? 5 : 0;
   ws->LineFontTable[7] = 3;
-  ws->LineSkipTable[7] = 0;
+  ws->LinesInUse[7] = false;
   ws->LineFontTable[8] = 30;
   ws->LineFontTable[9] = 127;
   ws->HighestFontInUse = 127;
@@ -86,10 +85,9 @@ TEST(FntScrTabTest, ScreenRecordsHoldTheRowOrFillerForEveryWidth) {
   for (uint8_t width : {32, 40, 48}) {
     SCOPED_TRACE(width);
     auto ws = MakeWorkspace(width);
-    ws->LineSkipTable[2] = 0;
-    ws->LineSkipTable[7] = 0;
-    ws->LineSkipTable[29] = 0;
-    ws->LineSkipTable[3] = 4;  // any non-zero value keeps the line
+    ws->LinesInUse[2] = false;
+    ws->LinesInUse[7] = false;
+    ws->LinesInUse[29] = false;
     MemoryFileSystem fs;
     WriteSideFiles(JobOptions("s", "pic.qdp"), *ws, fs);
     EXPECT_EQ(fs.created, std::vector<std::string>{"pic.scr"});
@@ -104,7 +102,7 @@ TEST(FntScrTabTest, ScreenRecordsHoldTheRowOrFillerForEveryWidth) {
 
 TEST(FntScrTabTest, AnAllZeroSkipTableGivesFillerAndAnEmptyLineTable) {
   auto ws = MakeWorkspace(40);
-  ws->LineSkipTable.fill(0);
+  ws->LinesInUse.fill(false);
   ws->LineFontTable[4] = 2;
   ws->HighestFontInUse = 2;
   MemoryFileSystem fs;
@@ -147,7 +145,7 @@ TEST(FntScrTabTest, EachOptionSelectsOnlyItsFiles) {
 TEST(FntScrTabTest, AWidthAboveTheRowStrideIsClampedToTheStoredRow) {
   auto ws = MakeWorkspace(48);
   ws->LineWidth = 127;
-  ws->LineSkipTable[0] = 0;
+  ws->LinesInUse[0] = false;
   MemoryFileSystem fs;
   WriteSideFiles(JobOptions("s", "pic.qdp"), *ws, fs);
   const Bytes& scr = fs.files["pic.scr"];
@@ -191,7 +189,7 @@ TEST(FntScrTabTest, TheFirstFailureStopsTheExport) {
       WriteSideFiles(JobOptions("fs", "pic.qdp"), *ws, fs);
       ADD_FAILURE() << "no error raised";
     } catch (const InOutError& e) {
-      EXPECT_EQ(e.Kind(), "EInOutError");
+      EXPECT_EQ(e.Kind(), ErrorKind::kInOut);
       EXPECT_EQ(e.Reason(), "Disk full");
     }
     EXPECT_EQ(fs.created, c.created);

@@ -21,7 +21,6 @@ using testing::MemoryFileSystem;
 // entries per table that belong to no bitmap line.
 std::unique_ptr<Workspace> MakeWorkspace(uint8_t width) {
   auto ws = std::make_unique<Workspace>();
-  BuildTables(*ws);
   ws->LineWidth = width;
   for (int r = 0; r < kBitmapLines; ++r) {
     for (int x = 0; x < kRowStride; ++x) {

@@ -11,6 +11,7 @@
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/posix_error.h"
 #include "platform/signal_cleanup.h"
 
 namespace qdp {

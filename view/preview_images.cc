@@ -23,7 +23,7 @@ BitImage PictureImage(const Workspace& ws) {
   image.height = kBitmapLines;
   // A bitmap row is already 8 pixels a byte, leftmost in bit 7.
   image.fill_row = [&ws, width](int y, uint8_t* row) {
-    std::memcpy(row, &ws.Bitmap[ws.RowOffsetTable[y]], static_cast<size_t>(width));
+    std::memcpy(row, &ws.Bitmap[RowOffset(y)], static_cast<size_t>(width));
   };
   return image;
 }

@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 
+#include "convert/conversion_failure.h"
 #include "convert/round_trip.h"
 #include "export/side_files.h"
 #include "platform/error.h"
@@ -79,7 +80,6 @@ Workspace& FreshWorkspace() {
     std::construct_at(&g_workspace);
   }
   g_workspace_used = true;
-  BuildTables(g_workspace);
   return g_workspace;
 }
 
@@ -162,8 +162,7 @@ std::string PreviewName(const std::string& input, const char* suffix,
                         const std::optional<std::string>& output_dir) {
   std::string name = SideFileName(input, suffix);
   if (!output_dir) return name;
-  size_t slash = name.find_last_of('/');
-  std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+  std::string base = BaseName(name);
   std::string dir = *output_dir;
   if (dir.back() != '/') dir += '/';
   return dir + base;
@@ -227,14 +226,14 @@ std::optional<int> PrepareOutputDirectory(const std::string& dir, std::FILE* err
   if (fs.IsDirectory(dir)) return std::nullopt;
   if (fs.IsExistingFile(dir)) {
     Print(err, "qdpview: " + dir + " is not a directory\n" + kViewUsage);
-    return kViewUsageError;
+    return kExitUsage;
   }
   try {
     fs.MakeDirectories(dir);
     return std::nullopt;
   } catch (const RunError& error) {
     Print(err, "qdpview: cannot make the directory " + dir + ": " + error.Reason() + "\n");
-    return kViewSomeFileFailed;
+    return kExitError;
   }
 }
 
@@ -245,16 +244,16 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
   ParsedCommandLine parsed = ParseViewCommandLine(args);
   if (!parsed.options) {
     Print(err, "qdpview: " + parsed.error + "\n" + kViewUsage);
-    return kViewUsageError;
+    return kExitUsage;
   }
   const ViewOptions& options = *parsed.options;
   if (options.help) {
     Print(out, kViewUsage);
-    return kViewAllFine;
+    return kExitDone;
   }
   if (options.version) {
     Print(out, std::string("qdpview ") + QDPVIEW_VERSION + "\n");
-    return kViewAllFine;
+    return kExitDone;
   }
   if (options.images && options.output_dir) {
     if (std::optional<int> status = PrepareOutputDirectory(*options.output_dir, err, fs)) {
@@ -263,7 +262,7 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
   }
 
   RunFiles run(fs, options.files);
-  int status = kViewAllFine;
+  int status = kExitDone;
   bool first = true;
   for (const std::string& file : options.files) {
     FileReport report = ViewFile(file, options, fs, &run);
@@ -278,7 +277,7 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
     if (report.error) {
       Print(err, "qdpview: " + file + ": " + *report.error + "\n");
       std::fflush(err);
-      status = kViewSomeFileFailed;
+      status = kExitError;
     }
   }
   return status;
@@ -293,7 +292,7 @@ int RunView(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
   // set from the first failed write, whatever came after it.
   if (std::fflush(out) != 0 || std::ferror(out)) {
     Print(err, "qdpview: cannot write to standard output\n");
-    return status == kViewAllFine ? kViewSomeFileFailed : status;
+    return status == kExitDone ? kExitError : status;
   }
   return status;
 }

@@ -17,12 +17,6 @@
 
 namespace qdp::view {
 
-enum ViewExitStatus : int {
-  kViewAllFine = 0,
-  kViewSomeFileFailed = 1,
-  kViewUsageError = 2,
-};
-
 // The files of one run: the inputs named on the command line and the
 // pictures written so far, so that no picture replaces an input, whether
 // it is still to be read or was read already, nor a picture that an

@@ -106,7 +106,6 @@ std::string Put(const ScratchDir& dir, const std::string& name, const ProjectCon
 // The workspace qdpext would leave for this file.
 std::unique_ptr<Workspace> Loaded(const std::string& path) {
   auto ws = std::make_unique<Workspace>();
-  BuildTables(*ws);
   LoadProject(*ws, RealFileSystem(), path);
   return ws;
 }
@@ -217,7 +216,6 @@ TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
     SCOPED_TRACE(name);
     std::string path = Put(dir, name, content);
     auto ws = std::make_unique<Workspace>();
-    BuildTables(*ws);
     ASSERT_EQ(RunMain({"qdpext", path, "-m"}, *ws, RealFileSystem(), stdout, stderr), 0);
     Bytes mic = testing::ReadFileBytes(path.substr(0, path.size() - 4) + ".mic");
     const int width = content.Width();
@@ -459,7 +457,7 @@ TEST(RunViewTest, TheOutputFolderIsMadeWhenMissing) {
   EXPECT_EQ(fs.files.count("/mem/a/b/p-fonts.png"), 1u);
 
   fs.fail_create["/mem/c"] = "File access denied";
-  EXPECT_EQ(RunView({"qdpview", "-o", "/mem/c", "/mem/p.qdp"}, out, err, fs), kViewSomeFileFailed);
+  EXPECT_EQ(RunView({"qdpview", "-o", "/mem/c", "/mem/p.qdp"}, out, err, fs), kExitError);
   std::rewind(err);
   char line[200] = {};
   ASSERT_NE(std::fgets(line, sizeof line, err), nullptr);
@@ -481,7 +479,7 @@ TEST(RunViewTest, ASummaryThatCannotBeWrittenFailsTheRun) {
     ASSERT_NE(err, nullptr);
     std::vector<std::string> args = {"qdpview", mode};
     if (std::string(mode) == "--json") args.push_back(input);
-    EXPECT_EQ(RunView(args, full, err, RealFileSystem()), kViewSomeFileFailed);
+    EXPECT_EQ(RunView(args, full, err, RealFileSystem()), kExitError);
     std::rewind(err);
     char line[200] = {};
     ASSERT_NE(std::fgets(line, sizeof line, err), nullptr);

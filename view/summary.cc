@@ -51,9 +51,8 @@ void DescribeLoadedProject(const Workspace& ws, FileReport& report) {
   report.conversion_from_header = ws.Conversion.Source == ConversionSource::kHeaderBits;
   report.fonts_stored = ws.LastDeclaredFont + 1;
   report.lines_in_use.clear();
-  const LinesInUse in_use = FindLinesInUse(ws);
   for (int line = 0; line < kScreenLines; ++line) {
-    if (in_use[line]) report.lines_in_use.push_back(line);
+    if (ws.LinesInUse[line]) report.lines_in_use.push_back(line);
   }
   // A line naming a font the file does not hold is drawn from an empty
   // one: usually a mistake in the project.
@@ -81,8 +80,8 @@ void DescribeRebuild(const Workspace& ws, FileReport& report) {
     if (lines_of[font].empty()) continue;
     std::array<bool, kCharsPerFont> used{};
     for (int line : lines_of[font]) {
-      const uint8_t* codes = &ws.ScreenPages[0][ws.RowOffsetTable[line]];
-      for (int x = 0; x < width; ++x) used[codes[x] & 0x7F] = true;
+      const uint8_t* codes = &ws.Screen[RowOffset(line)];
+      for (int x = 0; x < width; ++x) used[codes[x] & kCharNumberMask] = true;
     }
     FontUse use;
     use.number = font;
