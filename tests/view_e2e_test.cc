@@ -213,6 +213,8 @@ TEST(ViewEndToEndTest, APictureOfTheRunIsNeverReplacedByAnother) {
        "qdpview: d2/./x.qdp: out/x.png is already the preview of d1/x.qdp\n"
        "qdpview: d2//x: out/x.png is already the preview of d1/x.qdp\n"},
       {{"d1/x.qdp", "d1/x"}, "qdpview: d1/x: d1/x.png is already the preview of d1/x.qdp\n"},
+      {{"d1/x.qdp", "d2/../d1/x"},
+       "qdpview: d2/../d1/x: d2/../d1/x.png is already the preview of d1/x.qdp\n"},
       {{"d1/x.qdp", "./d1/x.qdp"},
        "qdpview: ./d1/x.qdp: ./d1/x.png is already the preview of d1/x.qdp\n"},
       {{"d1/x.qdp", "d1/x-fonts.qdp"},

@@ -1,10 +1,11 @@
 #include "view/run_view.h"
 
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "convert/conversion_failure.h"
 #include "convert/round_trip.h"
@@ -26,10 +27,29 @@ void Print(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
 }
 
-// `path` with "." and ".." steps and doubled slashes taken out, so that
-// two spellings of one name compare equal.
+// `path` with "." steps, doubled slashes and each ".." after a name taken
+// out, so that two spellings of one name compare equal. Written out here
+// rather than taken from std::filesystem, whose library brings static
+// start-up work into the program with it.
 std::string Normalised(const std::string& path) {
-  return std::filesystem::path(path).lexically_normal().string();
+  const bool absolute = !path.empty() && path[0] == '/';
+  std::vector<std::string> steps;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    std::string step = path.substr(start, end - start);
+    start = end + 1;
+    if (step.empty() || step == ".") continue;
+    if (step == ".." && !steps.empty() && steps.back() != "..") {
+      steps.pop_back();
+    } else if (step != ".." || !absolute) {
+      steps.push_back(std::move(step));
+    }
+  }
+  std::string normal = absolute ? "/" : "";
+  for (size_t i = 0; i < steps.size(); ++i) normal += (i == 0 ? "" : "/") + steps[i];
+  return normal.empty() ? "." : normal;
 }
 
 // The line that says what failed: the reason alone for the input (it is
