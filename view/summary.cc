@@ -138,7 +138,11 @@ std::string FormatText(const FileReport& r) {
   }
   if (r.error) t += "  error:         " + *r.error + "\n";
   if (r.preview) t += "  preview:       " + *r.preview + "\n";
-  if (r.font_sheet) t += "  font sheet:    " + *r.font_sheet + "\n";
+  if (r.font_sheet) {
+    t += "  font sheet:    " + *r.font_sheet + "\n";
+  } else if (r.preview && r.loaded && !r.converted) {
+    t += "  font sheet:    none (the rebuild failed)\n";
+  }
   return t;
 }
 
