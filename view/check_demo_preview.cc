@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
     qdp::view::GrayImage image = qdp::view::ReadPng(committed);
     return made && image.ok && qdp::view::ReadPng(*made) == image;
   };
-  const bool preview_same = !report.error && same(report.preview, argv[2]);
-  const bool sheet_same = !report.error && same(report.font_sheet, argv[3]);
+  const bool preview_same = !report.error && same(report.Written("preview"), argv[2]);
+  const bool sheet_same = !report.error && same(report.Written("font sheet"), argv[3]);
   std::filesystem::remove_all(dir, error);
   for (auto [ok, committed] : {std::pair{preview_same, argv[2]}, std::pair{sheet_same, argv[3]}}) {
     if (!ok) {

@@ -1,5 +1,6 @@
 #include "view/run_view.h"
 
+#include <array>
 #include <exception>
 #include <memory>
 #include <new>
@@ -12,6 +13,7 @@
 #include "export/side_files.h"
 #include "platform/error.h"
 #include "project/reader.h"
+#include "view/outputs.h"
 #include "view/png_writer.h"
 #include "view/preview_images.h"
 #include "workspace/workspace.h"
@@ -116,20 +118,19 @@ bool Write(FileSystem& fs, const std::string& target, const BitImage& image, int
 
 void LookAt(const std::string& input, const ViewOptions& options, FileSystem& fs, RunFiles* run,
             FileReport& report) {
-  const std::string preview = PreviewName(input, ".png", options.output_dir);
-  const std::string sheet = PreviewName(input, "-fonts.png", options.output_dir);
-  if (options.images) {
-    for (const std::string& target : {preview, sheet}) {
-      std::optional<std::string> refusal;
-      if (run != nullptr) {
-        refusal = run->Refusal(input, target);
-      } else if (Normalised(target) == Normalised(input) || fs.IsSameFile(target, input)) {
-        refusal = "would write " + target + " over the input";
-      }
-      if (refusal) {
-        report.error = *refusal;
-        return;
-      }
+  std::array<std::string, kOutputs.size()> targets;
+  for (size_t i = 0; i < kOutputs.size(); ++i) {
+    if (!kOutputs[i].wanted(options)) continue;
+    targets[i] = PreviewName(input, kOutputs[i].suffix, options.output_dir);
+    std::optional<std::string> refusal;
+    if (run != nullptr) {
+      refusal = run->Refusal(input, targets[i]);
+    } else if (Normalised(targets[i]) == Normalised(input) || fs.IsSameFile(targets[i], input)) {
+      refusal = "would write " + targets[i] + " over the input";
+    }
+    if (refusal) {
+      report.error = *refusal;
+      return;
     }
   }
 
@@ -145,27 +146,27 @@ void LookAt(const std::string& input, const ViewOptions& options, FileSystem& fs
     report.round_trip_exact = round_trip->exact;
   }
 
-  if (options.images) {
-    // No font sheet belongs to this picture now; one left at that name by
-    // an earlier run would be taken for it.
-    if (failure) fs.RemoveRegularFile(sheet);
-    // The picture is rendered before the rebuild, so it is worth showing
-    // even when the rebuild failed.
-    if (!Write(fs, preview, PictureImage(ws), options.scale, report)) return;
-    report.preview = preview;
-    if (run != nullptr) run->Claim(preview, "preview", input);
+  // No picture drawn from rebuilt fonts belongs to this input when the
+  // rebuild failed; one left at that name by an earlier run would be taken
+  // for it.
+  for (size_t i = 0; i < kOutputs.size(); ++i) {
+    if (failure && kOutputs[i].needs_rebuild && !targets[i].empty()) {
+      fs.RemoveRegularFile(targets[i]);
+    }
+  }
+  // The picture is rendered before the rebuild, so it is worth showing
+  // even when the rebuild failed.
+  const std::vector<int> fonts = FontNumbers(report);
+  for (size_t i = 0; i < kOutputs.size(); ++i) {
+    const Output& output = kOutputs[i];
+    if (targets[i].empty() || (failure && output.needs_rebuild)) continue;
+    if (!Write(fs, targets[i], output.draw(ws, fonts), options.scale, report)) return;
+    report.written[output.name] = targets[i];
+    if (run != nullptr) run->Claim(targets[i], output.name, input);
   }
   if (failure) {
     report.error = "conversion failed: " + failure->Describe();
-    return;
-  }
-  if (options.images) {
-    std::vector<int> fonts = FontNumbers(report);
-    if (!Write(fs, sheet, FontSheetImage(ws, fonts), options.scale, report)) return;
-    report.font_sheet = sheet;
-    if (run != nullptr) run->Claim(sheet, "font sheet", input);
-  }
-  if (!round_trip->exact) {
+  } else if (!round_trip->exact) {
     report.error = "round trip broken: the rebuilt fonts draw line " +
                    std::to_string(round_trip->line) + ", column " +
                    std::to_string(round_trip->column) + " differently from the picture";

@@ -201,8 +201,7 @@ TEST(ViewFileTest, APackedProjectReportsWhatItsPlainFormDoes) {
   EXPECT_EQ(b.conversion, ConversionKind::kSharedChars);
   EXPECT_EQ(b.fonts_stored, 3);
   b.file = a.file;
-  b.preview = a.preview;
-  b.font_sheet = a.font_sheet;
+  b.written = a.written;
   EXPECT_EQ(FormatJson(b), FormatJson(a));
   EXPECT_EQ(ReadPng(dir.File("plain.png")), ReadPng(dir.File("packed.png")));
   EXPECT_EQ(ReadPng(dir.File("plain-fonts.png")), ReadPng(dir.File("packed-fonts.png")));
@@ -307,7 +306,7 @@ TEST(ViewFileTest, TheFontSheetShowsEachFontInUseUnderItsNumber) {
       FileReport r = View(path, scale);
       ASSERT_FALSE(r.error) << *r.error;
       ASSERT_EQ(FontNumbers(r), c.fonts);
-      GrayImage sheet = ReadPng(*r.font_sheet);
+      GrayImage sheet = ReadPng(*r.Written("font sheet"));
       ASSERT_TRUE(sheet.ok);
       const int count = static_cast<int>(c.fonts.size());
       const int rows = (count + kFontsPerRow - 1) / kFontsPerRow;
@@ -352,9 +351,9 @@ TEST(ViewFileTest, AFailedConversionSaysWhereAndStillShowsThePicture) {
   EXPECT_TRUE(r.loaded);
   EXPECT_FALSE(r.round_trip_exact.has_value());
   EXPECT_TRUE(r.fonts.empty());
-  EXPECT_EQ(r.preview, dir.File("tight.png"));
+  EXPECT_EQ(r.Written("preview"), dir.File("tight.png"));
   EXPECT_TRUE(ReadPng(dir.File("tight.png")).ok);
-  EXPECT_FALSE(r.font_sheet);
+  EXPECT_FALSE(r.Written("font sheet"));
   EXPECT_FALSE(testing::FileExists(dir.File("tight-fonts.png")));
 }
 
@@ -380,8 +379,8 @@ TEST(ViewFileTest, WritesIntoTheOutputDirectoryUnderTheInputsStem) {
   ViewOptions options;
   options.output_dir = out.Path();
   FileReport r = ViewFile(Put(in, "a.b.qdp", KeptAsStored()), options, RealFileSystem());
-  EXPECT_EQ(r.preview, out.File("a.b.png"));
-  EXPECT_EQ(r.font_sheet, out.File("a.b-fonts.png"));
+  EXPECT_EQ(r.Written("preview"), out.File("a.b.png"));
+  EXPECT_EQ(r.Written("font sheet"), out.File("a.b-fonts.png"));
   EXPECT_EQ(out.List(), (std::vector<std::string>{"a.b-fonts.png", "a.b.png"}));
   EXPECT_EQ(in.List(), std::vector<std::string>{"a.b.qdp"});
 }
@@ -432,9 +431,9 @@ TEST(ViewFileTest, EveryFailureNamesWhatFailedAndKeepsTheSummary) {
     EXPECT_EQ(*r.error, c.error);
     EXPECT_EQ(r.round_trip_exact.has_value(), c.summary);
     EXPECT_EQ(FontNumbers(r).size(), c.summary ? 4u : 0u);
-    EXPECT_EQ(r.preview.has_value(), c.preview_written);
+    EXPECT_EQ(r.Written("preview").has_value(), c.preview_written);
     EXPECT_EQ(fs.files.count(preview), c.preview_written ? 1u : 0u);
-    EXPECT_FALSE(r.font_sheet);
+    EXPECT_FALSE(r.Written("font sheet"));
     EXPECT_EQ(fs.files.count(sheet), 0u);
   }
 }

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "export/side_files.h"
+#include "view/outputs.h"
 
 namespace qdp::view {
 namespace {
@@ -137,11 +138,14 @@ std::string FormatText(const FileReport& r) {
          (*r.round_trip_exact ? "exact, the rebuilt fonts draw the same picture" : "broken") + "\n";
   }
   if (r.error) t += "  error:         " + *r.error + "\n";
-  if (r.preview) t += "  preview:       " + *r.preview + "\n";
-  if (r.font_sheet) {
-    t += "  font sheet:    " + *r.font_sheet + "\n";
-  } else if (r.preview && r.loaded && !r.converted) {
-    t += "  font sheet:    none (the rebuild failed)\n";
+  for (const Output& output : kOutputs) {
+    std::string label = std::string(output.name) + ":";
+    label.resize(15, ' ');
+    if (std::optional<std::string> file = r.Written(output.name)) {
+      t += "  " + label + *file + "\n";
+    } else if (output.needs_rebuild && !r.written.empty() && r.loaded && !r.converted) {
+      t += "  " + label + "none (the rebuild failed)\n";
+    }
   }
   return t;
 }
@@ -165,8 +169,10 @@ std::string FormatJson(const FileReport& r) {
   j["round_trip_exact"] = r.round_trip_exact ? Json(*r.round_trip_exact) : Json(nullptr);
   j["warnings"] = r.warnings;
   j["error"] = r.error ? Json(*r.error) : Json(nullptr);
-  j["preview"] = r.preview ? Json(*r.preview) : Json(nullptr);
-  j["font_sheet"] = r.font_sheet ? Json(*r.font_sheet) : Json(nullptr);
+  for (const Output& output : kOutputs) {
+    std::optional<std::string> file = r.Written(output.name);
+    j[output.json_key] = file ? Json(*file) : Json(nullptr);
+  }
   // File names need not be UTF-8; such bytes come out as U+FFFD rather
   // than ending the run.
   return j.dump(-1, ' ', false, Json::error_handler_t::replace);
