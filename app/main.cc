@@ -11,6 +11,5 @@ int main(int argc, char** argv) {
   const auto args = qdp::StartProgram(argc, argv);
   // Static: the workspace is too large to want on the stack.
   static qdp::Workspace workspace;
-  qdp::BuildTables(workspace);
   return qdp::RunMain(args, workspace, qdp::RealFileSystem(), stdout, stderr);
 }

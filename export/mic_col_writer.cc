@@ -12,8 +12,7 @@ constexpr size_t kColourEntries = kBitmapLines;
 
 }  // namespace
 
-void SaveMicFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& fs,
-                 const std::string& file_name) {
+void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& file_name) {
   const size_t width = static_cast<size_t>(LineCells(ws));
   // Rows are packed to the picture's width and go out in one write.
   std::array<uint8_t, kBitmapLines * kRowStride> records;
@@ -23,8 +22,7 @@ void SaveMicFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& f
   WriteSideFile(fs, file_name, std::span(records.data(), kBitmapLines * width));
 }
 
-void SaveColFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& fs,
-                 const std::string& file_name) {
+void SaveColFile(const Workspace& ws, FileSystem& fs, const std::string& file_name) {
   // Entries 240 to 255 of each table belong to no bitmap line; the file
   // holds zeros there whatever memory holds.
   std::array<uint8_t, kColourTableCount * kColourTableBytes> blocks{};

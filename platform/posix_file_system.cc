@@ -5,12 +5,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/posix_error.h"
 #include "platform/signal_cleanup.h"
 
 namespace qdp {
@@ -243,9 +242,18 @@ class PosixFileSystem : public FileSystem {
   }
 
   void MakeDirectories(const std::string& path) override {
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    if (error) ThrowErrno(error.value(), path, FileAccess::kWrite);
+    // Each missing level from the top down, as mkdir -p does; a level that
+    // appears meanwhile (another run making the same folder) is fine.
+    // Not std::filesystem, whose stream and locale set-up every start of
+    // the program would pay for.
+    for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+      const std::string level = path.substr(0, end);
+      if (!level.empty() && level.back() != '/' && !IsDirectory(level) &&
+          ::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) {
+        ThrowErrno(errno, path, FileAccess::kWrite);
+      }
+      if (end == std::string::npos) break;
+    }
     if (!IsDirectory(path)) ThrowErrno(ENOTDIR, path, FileAccess::kWrite);
   }
 

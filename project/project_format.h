@@ -27,6 +27,8 @@
 #include <array>
 #include <cstdint>
 
+#include "workspace/workspace.h"
+
 namespace qdp {
 
 // A compressed project is these 7 bytes followed by one zlib stream that
@@ -51,11 +53,12 @@ inline constexpr uint8_t kNoConversionBit = 0x08;
 inline constexpr uint8_t kNewFontBit = 0x80;
 inline constexpr uint8_t kFontNumberMask = 0x7F;
 
-inline constexpr uint64_t kFontFileBytes = 1024;
-inline constexpr uint64_t kLineFontTableBytes = 30;
-inline constexpr uint64_t kColourTablesBytes = 1280;
+// Blocks whose size is the workspace buffer they fill.
+inline constexpr uint64_t kFontFileBytes = kFontBytes;
+inline constexpr uint64_t kLineFontTableBytes = kScreenLines;
+inline constexpr uint64_t kColourTablesBytes = kColourTableCount * kColourTableBytes;
 inline constexpr uint64_t kSkipTableFromColours = 153664;
-inline constexpr uint64_t kSkipTableBytes = 30;
+inline constexpr uint64_t kSkipTableBytes = kScreenLines;
 inline constexpr uint64_t kCharsPerFontLimitFromColours = 153920;
 inline constexpr uint64_t kLargestDataFromColours = 155205;
 inline constexpr uint64_t kLargestDataBytes = 138240;

@@ -36,8 +36,8 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
 
   uint64_t counter = 0;
   file->Seek(0);
-  std::fill(ws.ScreenPages[0].begin(), ws.ScreenPages[0].end(), 0);
-  std::fill(ws.Bitmap.begin(), ws.Bitmap.end(), 0);
+  ws.Screen.fill(0);
+  ws.Bitmap.fill(0);
 
   // What a file too short to hold them does not supply stays zero.
   std::array<uint8_t, kHeaderBytes> header{};
@@ -63,9 +63,9 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   if (counter < kHeaderBytes) throw ProjectError("Incomplete project header");
 
   for (int i = 0; i < kScreenLines; ++i) {
-    ReadCounted(*file, ws.ScreenPages[0].data() + ws.RowOffsetTable[i], width, counter);
+    ReadCounted(*file, ws.Screen.data() + RowOffset(i), width, counter);
   }
-  ws.ScreenPages[1] = ws.ScreenPages[0];
+  for (int p = 0; p < kScreenBytes; ++p) ws.InverseMarks[p] = (ws.Screen[p] & kInverseBit) != 0;
 
   ReadCounted(*file, ws.FontBank.data(), kFontFileBytes * fonts, counter);
   ReadCounted(*file, ws.LineFontTable.data(), ws.LineFontTable.size(), counter);
@@ -75,7 +75,7 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   ws.Conversion = ChooseConversion(mode_byte, width, fonts, ws.LineFontTable);
 
   for (int i = 0; i < kScreenLines; ++i) {
-    ws.LineInverseFlags[i] = (ws.LineFontTable[i] & kNewFontBit) != 0;
+    ws.LineStartsNewFont[i] = (ws.LineFontTable[i] & kNewFontBit) != 0;
     ws.LineFontTable[i] &= kFontNumberMask;
   }
   ws.Loaded.LineFonts = ws.LineFontTable;
@@ -89,7 +89,7 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   file->Read(skip.data(), skip.size());
   if (std::all_of(skip.begin(), skip.end(), IsSkipTableValue)) {
     for (int i = 0; i < kScreenLines; ++i) {
-      ws.LineSkipTable[i] = skip[i] == kLineNotInUse ? 0 : skip[i];
+      ws.LinesInUse[i] = skip[i] != kLineNotInUse;
     }
   }
 

@@ -70,7 +70,7 @@ TEST(EdgesE2ETest, TheCopyOfAStreamStopsWhereTheStreamStops) {
     const char* error;   // the report's reason, or "" for success
   };
   const Case cases[] = {
-      {"magic and 64 MiB of zeros", Bytes{'Q', 'D', 'P', 'Z', 'L', 'I', 'B'}, 64 << 20,
+      {"magic and 64 MiB of zeros", Bytes(kContainerMagic.begin(), kContainerMagic.end()), 64 << 20,
        "data error\\."},
       {"a valid stream and a 100 MiB tail", valid, 100 << 20, ""},
   };

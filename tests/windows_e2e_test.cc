@@ -93,10 +93,10 @@ TEST(WindowsConsoleTest, OutputLinesEndInExactlyCrLf) {
     std::string err;  // a regular expression
   };
   const Case cases[] = {
-      {"", 2, kUsageText, ""},
-      {"-x pic.qdp", 2, kUsageText, ""},
+      {"", 2, UsageText(), ""},
+      {"-x pic.qdp", 2, UsageText(), ""},
       {"-smfc bad.qdp", 3, "Conversion of bitmap into DUZ failed.\r\n", ""},
-      {"-m pic.mic", 2, kUsageText, ""},
+      {"-m pic.mic", 2, UsageText(), ""},
       {"-sm pic.qdp", 0, "", ""},
       {"-m pic.mic", 1, "", Report("EInOutError", "Side file pic\\.mic is the input file")},
       // Windows compares names without case: pic.col is the input.
@@ -144,7 +144,7 @@ TEST(WindowsNamesTest, AnEmptyQuotedArgumentIsNoArgument) {
   ScratchDir dir;
   const fs::path folder = Utf8Path(dir.Path());
   Write(folder / "pic.qdp", BuildProject(PlainProject()));
-  EXPECT_EQ(RunWindowsProgram(Program(), "\"\"", folder).out, kUsageText);
+  EXPECT_EQ(RunWindowsProgram(Program(), "\"\"", folder).out, UsageText());
   WindowsRun run = RunWindowsProgram(Program(), "\"\" -m \"\" pic.qdp \"\"", folder);
   EXPECT_EQ(run.exit_code, 0u) << run.out << run.err;
   EXPECT_EQ(List(folder), (std::vector<std::string>{"pic.mic", "pic.qdp"}));

@@ -48,10 +48,13 @@ set_tests_properties(NativeE2ETestsOnWindowsProgram PROPERTIES
                      ENVIRONMENT "QDP_PROGRAM=${program}"
                      FIXTURES_REQUIRED wine SKIP_RETURN_CODE 77 TIMEOUT 900)
 
+# Both builds on the same inputs (fuzz seeds, regression files, demo files,
+# every value of header byte 1), each with several option sets: the same
+# side files, output and exit status.
 add_test(NAME WindowsEquivalence
-         COMMAND sh ${when_built} ${QDP_NATIVE_BUILD}/qdpext
-                 sh ${CMAKE_CURRENT_SOURCE_DIR}/windows_equivalence.sh ${QDP_NATIVE_BUILD}
-                 ${CMAKE_CURRENT_BINARY_DIR}/equivalence ${CMAKE_CROSSCOMPILING_EMULATOR}
-                 $<TARGET_FILE:qdpext>)
+         COMMAND sh ${when_built} ${QDP_NATIVE_BUILD}/tests/make_seeds
+                 bash ${PROJECT_SOURCE_DIR}/tools/compare-builds ${QDP_NATIVE_BUILD}/qdpext
+                 "${program}")
 set_tests_properties(WindowsEquivalence PROPERTIES
+                     ENVIRONMENT "SEEDS=${QDP_NATIVE_BUILD}/tests/make_seeds"
                      FIXTURES_REQUIRED wine SKIP_RETURN_CODE 77 TIMEOUT 900)

@@ -3,6 +3,7 @@
 #ifndef QDPEXT_VIEW_SUMMARY_H_
 #define QDPEXT_VIEW_SUMMARY_H_
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,8 +40,14 @@ struct FileReport {
 
   std::vector<std::string> warnings;
   std::optional<std::string> error;  // why the file failed
-  std::optional<std::string> preview;
-  std::optional<std::string> font_sheet;
+  // The pictures written, by their name in kOutputs ("preview", ...).
+  std::map<std::string, std::string> written;
+
+  // The file written as output `name`, if it was.
+  std::optional<std::string> Written(const std::string& name) const {
+    auto file = written.find(name);
+    return file == written.end() ? std::nullopt : std::optional<std::string>(file->second);
+  }
 };
 
 // Takes what the loader decided: geometry, conversion, stored fonts, lines

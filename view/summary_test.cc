@@ -22,8 +22,8 @@ FileReport Converted() {
   r.fonts = {{0, 12, {0, 2}}, {1, 12, {1, 3}}};
   r.round_trip_exact = true;
   r.warnings = {"a warning"};
-  r.preview = "dir/pic.png";
-  r.font_sheet = "dir/pic-fonts.png";
+  r.written["preview"] = "dir/pic.png";
+  r.written["font sheet"] = "dir/pic-fonts.png";
   return r;
 }
 
@@ -91,7 +91,7 @@ TEST(SummaryTest, JsonOfAFailedFileKeepsEveryKey) {
   failed.converted = false;
   failed.fonts.clear();
   failed.round_trip_exact.reset();
-  failed.font_sheet.reset();
+  failed.written.erase("font sheet");
   failed.error = "conversion failed: ...";
   j = Json::parse(FormatJson(failed));
   EXPECT_TRUE(j["round_trip_exact"].is_null());
