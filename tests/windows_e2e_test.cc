@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -244,6 +245,29 @@ TEST(WindowsTempFilesTest, NoTemporaryFileIsLeftWhateverTheOutcome) {
       EXPECT_NE(run.err.find("EZDecompressionError"), std::string::npos) << run.err;
     }
   }
+}
+
+TEST(WindowsTempFilesTest, AProgramEndedInTheMiddleLeavesNoTemporaryFile) {
+  // A container that decodes to 512 MiB: long enough to catch the run
+  // while it copies the decoded project into a temporary file.
+  ScratchDir dir;
+  ScratchDir temp;
+  const fs::path folder = Utf8Path(dir.Path());
+  const fs::path temp_folder = Utf8Path(temp.Path());
+  Write(folder / "big.qdp", CompressedZeros(uint64_t{512} << 20, BuildProject(PlainProject())));
+  StartedProgram run(Program(), "-smfc big.qdp", folder,
+                     {{"TMP", temp.Path()}, {"TEMP", temp.Path()}});
+  bool started = false;
+  for (int waited_ms = 0; waited_ms < 20000 && !started; waited_ms += 2) {
+    started = !fs::is_empty(temp_folder);
+    if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  // What Windows' default Ctrl+C handling ends a console program with.
+  const uint32_t kControlCExit = 0xC000013A;
+  run.Kill(kControlCExit);
+  ASSERT_TRUE(started) << "no temporary file appeared";
+  EXPECT_EQ(run.Wait(), kControlCExit);
+  EXPECT_EQ(List(temp_folder), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -116,4 +116,39 @@ WindowsRun RunWindowsProgram(const std::filesystem::path& program, const std::st
   return run;
 }
 
+StartedProgram::StartedProgram(const std::filesystem::path& program, const std::string& arguments,
+                               const std::filesystem::path& folder,
+                               const std::vector<std::pair<std::string, std::string>>& env) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  std::wstring command_line = L"\"" + program.wstring() + L"\" " + Wide(arguments);
+  std::wstring environment = EnvironmentBlock(env);
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment.data(),
+                        folder.wstring().c_str(), &startup, &process)) {
+    throw std::runtime_error("CreateProcessW failed: " + std::to_string(::GetLastError()));
+  }
+  ::CloseHandle(process.hThread);
+  process_ = process.hProcess;
+}
+
+StartedProgram::~StartedProgram() {
+  ::TerminateProcess(process_, 1);
+  ::WaitForSingleObject(process_, INFINITE);
+  ::CloseHandle(process_);
+}
+
+void StartedProgram::Kill(uint32_t code) {
+  ::TerminateProcess(process_, code);
+  ::WaitForSingleObject(process_, INFINITE);
+}
+
+uint32_t StartedProgram::Wait() {
+  ::WaitForSingleObject(process_, INFINITE);
+  DWORD code = 0;
+  ::GetExitCodeProcess(process_, &code);
+  return code;
+}
+
 }  // namespace qdp::testing

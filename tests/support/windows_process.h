@@ -24,6 +24,26 @@ WindowsRun RunWindowsProgram(const std::filesystem::path& program, const std::st
                              const std::filesystem::path& folder,
                              const std::vector<std::pair<std::string, std::string>>& env = {});
 
+// Starts `program` as RunWindowsProgram does, with its output discarded,
+// and returns at once; Kill() ends it as Windows ends a program on Ctrl+C
+// or from Task Manager, without letting it clean up.
+class StartedProgram {
+ public:
+  StartedProgram(const std::filesystem::path& program, const std::string& arguments,
+                 const std::filesystem::path& folder,
+                 const std::vector<std::pair<std::string, std::string>>& env = {});
+  ~StartedProgram();
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+  // Ends the program with exit code `code` and waits until it has ended.
+  void Kill(uint32_t code);
+  // The exit code, once the program has ended; waits for it.
+  uint32_t Wait();
+
+ private:
+  void* process_ = nullptr;
+};
+
 // The folder of the running program.
 std::filesystem::path ThisProgramFolder();
 
