@@ -1,6 +1,7 @@
 # The Debian package: `cpack -G DEB` in the build directory makes
 # qdpext_VERSION_ARCH.deb from the install rules, so every program and
 # manual page that installs itself is in it.
+
 # The project has no mail address of its own. The default names one under
 # .invalid, a top-level domain reserved so that no one can ever own it or
 # receive its mail; whoever builds a package to hand out sets their own:
