@@ -4,16 +4,26 @@
 
 namespace qdp {
 
-const char kUsageText[] =
-    "QDP Extractor v1.5 by the qdpext developers\r\n"
-    "Syntax: qdpext filename.qdp [options]\r\n"
-    "-s\tsave *.scr\r\n"
-    "-f\tsave *.fnt\r\n"
-    "-m\tsave *.mic\r\n"
-    "-c\tsave *.col\r\n";
+std::string UsageText() {
+  std::string text = "QDP Extractor v" QDP_VERSION
+                     " by the qdpext developers\r\n"
+                     "Syntax: qdpext filename.qdp [options]\r\n";
+  for (size_t place = 1; place <= kSideFiles.size(); ++place) {
+    for (const SideFile& file : kSideFiles) {
+      if (file.UsagePlace != place) continue;
+      text += '-';
+      text += static_cast<char>(file.Letter - 'A' + 'a');
+      text += "\tsave *";
+      text += file.Extension;
+      text += "\r\n";
+    }
+  }
+  return text;
+}
 
 void PrintUsage(std::FILE* out) {
-  std::fputs(kUsageText, out);
+  const std::string text = UsageText();
+  std::fwrite(text.data(), 1, text.size(), out);
   std::fflush(out);
 }
 
@@ -31,7 +41,7 @@ bool IsOptionArgument(const std::string& arg) {
 // Some side file that is worth a run on its own is selected.
 bool IsJob(const Options& options) {
   for (const SideFile& file : kSideFiles) {
-    if (file.MakesJob && options.*file.SelectedBy) return true;
+    if (file.MakesJob && options.Selects(file.Letter)) return true;
   }
   return false;
 }
@@ -42,13 +52,12 @@ bool ApplyOptionLetter(char letter, Options& options) {
   // Only a to z are folded: other bytes (digits, non-ASCII) stay as they are
   // and match no letter.
   if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
-  bool known = false;
   for (const SideFile& file : kSideFiles) {
     if (file.Letter != letter) continue;
-    options.*file.SelectedBy = true;
-    known = true;
+    options.Select(letter);
+    return true;
   }
-  return known;
+  return false;
 }
 
 std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, FileSystem& fs) {

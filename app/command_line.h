@@ -3,6 +3,7 @@
 #ifndef QDPEXT_APP_COMMAND_LINE_H_
 #define QDPEXT_APP_COMMAND_LINE_H_
 
+#include <array>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -12,22 +13,30 @@
 
 namespace qdp {
 
+// The job the command line describes: which side files to write, by the
+// option letters that select them (the side-file table says which letter
+// selects which file), and the input.
 struct Options {
-  bool OptionSaveScreen = false;   // S: .scr
-  bool OptionSaveFonts = false;    // F: .fnt and .tab
-  bool OptionSaveBitmap = false;   // M: .mic
-  bool OptionSaveColours = false;  // C: .col
-  std::string InputFileName;       // the last argument that is not options
+  std::string InputFileName;  // the last argument that is not options
+  // Whether `letter` (upper case, A to Z) was given.
+  bool Selects(char letter) const {
+    return letter >= 'A' && letter <= 'Z' && letters_[letter - 'A'];
+  }
+  void Select(char letter) { letters_.at(letter - 'A') = true; }
+
+ private:
+  std::array<bool, 26> letters_{};
 };
 
-// The six lines of the usage text, each ended by CR LF.
-extern const char kUsageText[];
+// The six lines of the usage text, each ended by CR LF: the program and
+// its syntax, then a line for each option letter, from the side-file table.
+std::string UsageText();
 
 // Writes the usage text to `out`.
 void PrintUsage(std::FILE* out);
 
-// Sets the flag that option letter `letter` (either case) stands for;
-// false for a letter that is none.
+// Selects option letter `letter` (either case); false for a letter that
+// selects no side file.
 bool ApplyOptionLetter(char letter, Options& options);
 
 // Returns the job the arguments (without the program name) describe, or

@@ -18,10 +18,7 @@ struct Case {
 
 std::string Flags(const Options& o) {
   std::string s;
-  s += o.OptionSaveScreen ? 'S' : '-';
-  s += o.OptionSaveFonts ? 'F' : '-';
-  s += o.OptionSaveBitmap ? 'M' : '-';
-  s += o.OptionSaveColours ? 'C' : '-';
+  for (char letter : {'S', 'F', 'M', 'C'}) s += o.Selects(letter) ? letter : '-';
   return s;
 }
 
@@ -76,8 +73,8 @@ TEST(CommandLineTest, Grammar) {
 }
 
 TEST(CommandLineTest, UsageTextIsSixCrLfLines) {
-  std::string text = kUsageText;
-  EXPECT_EQ(text.rfind("QDP Extractor v1.5 ", 0), 0u);
+  std::string text = UsageText();
+  EXPECT_EQ(text.rfind("QDP Extractor v" QDP_VERSION " ", 0), 0u);
   size_t first_end = text.find("\r\n");
   EXPECT_EQ(text.substr(first_end),
             "\r\n"

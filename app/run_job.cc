@@ -9,12 +9,12 @@ namespace qdp {
 
 // A table with more or fewer rows than kSideFileCount does not compile.
 constexpr std::array<SideFile, kSideFileCount> kSideFiles = std::to_array<SideFile>({
-    // extension, letter, option flag, further condition, makes a job, writer
-    {".mic", 'M', &Options::OptionSaveBitmap, nullptr, true, SaveMicFile},
-    {".fnt", 'F', &Options::OptionSaveFonts, nullptr, true, SaveFntFile},
-    {".scr", 'S', &Options::OptionSaveScreen, nullptr, true, SaveScrFile},
-    {".tab", 'F', &Options::OptionSaveFonts, LineTableDue, true, SaveTabFile},
-    {".col", 'C', &Options::OptionSaveColours, nullptr, false, SaveColFile},
+    // extension, letter, usage line, further condition, makes a job, writer
+    {".mic", 'M', 3, nullptr, true, SaveMicFile},
+    {".fnt", 'F', 2, nullptr, true, SaveFntFile},
+    {".scr", 'S', 1, nullptr, true, SaveScrFile},
+    {".tab", 'F', 0, LineTableDue, true, SaveTabFile},
+    {".col", 'C', 4, nullptr, false, SaveColFile},
 });
 
 namespace {
@@ -31,14 +31,13 @@ void RefuseOverwritingInput(const SideFile& file, const std::string& input, File
 }  // namespace
 
 bool IsWritten(const SideFile& file, const Options& options, const Workspace& ws) {
-  return options.*file.SelectedBy && (file.DueFor == nullptr || file.DueFor(ws));
+  return options.Selects(file.Letter) && (file.DueFor == nullptr || file.DueFor(ws));
 }
 
 void WriteSideFiles(const Options& options, const Workspace& ws, FileSystem& fs) {
-  const LinesInUse lines = FindLinesInUse(ws);
   for (const SideFile& file : kSideFiles) {
     if (IsWritten(file, options, ws)) {
-      file.Write(ws, lines, fs, SideFileName(options.InputFileName, file.Extension));
+      file.Write(ws, fs, SideFileName(options.InputFileName, file.Extension));
     }
   }
 }
@@ -46,7 +45,9 @@ void WriteSideFiles(const Options& options, const Workspace& ws, FileSystem& fs)
 void RunJob(const Options& options, Workspace& ws, FileSystem& fs) {
   const std::string& input = options.InputFileName;
   for (const SideFile& file : kSideFiles) {
-    if (options.*file.SelectedBy && file.DueFor == nullptr) RefuseOverwritingInput(file, input, fs);
+    if (options.Selects(file.Letter) && file.DueFor == nullptr) {
+      RefuseOverwritingInput(file, input, fs);
+    }
   }
   LoadProject(ws, fs, input);
   // Whether a file with a further condition is written is known only once

@@ -13,13 +13,14 @@
 
 namespace qdp {
 
-// One side file: its extension, the option that selects it, what the
-// loaded project must further show for it to be written, whether its
-// option alone is a job, and its writer.
+// One side file: its extension, the option letter that selects it, the
+// place of its line in the usage text, what the loaded project must further
+// show for it to be written, whether its option alone is a job, and its
+// writer. A row is all it takes to add a side file with its option.
 struct SideFile {
   const char* Extension;
   char Letter;                       // the option letter, upper case
-  bool Options::*SelectedBy;         // the flag that letter sets
+  size_t UsagePlace;                 // 1, 2, ...; 0: it shares its letter's line
   bool (*DueFor)(const Workspace&);  // nullptr: written whenever selected
   bool MakesJob;                     // false: only written beside another file
   SideFileWriter Write;

@@ -2,36 +2,20 @@
 
 #include <zlib.h>
 
-#include <cxxabi.h>
-
-#include <cstdlib>
 #include <exception>
-#include <memory>
 #include <new>
-#include <typeinfo>
 
 #include "app/command_line.h"
 #include "app/run_job.h"
+#include "convert/conversion_failure.h"
 
 namespace qdp {
 namespace {
 
-std::string BaseName(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string TypeName(const std::exception& e) {
-  int status = 0;
-  std::unique_ptr<char, void (*)(void*)> name(
-      abi::__cxa_demangle(typeid(e).name(), nullptr, nullptr, &status), std::free);
-  return status == 0 && name ? name.get() : typeid(e).name();
-}
-
-int Report(std::FILE* out, std::FILE* err, const std::string& module, const std::string& kind,
+int Report(std::FILE* out, std::FILE* err, const std::string& module, ErrorKind kind,
            uint32_t address, const std::string& reason) {
   std::fflush(out);
-  std::string report = FormatErrorReport(kind, module, address, reason);
+  std::string report = FormatErrorReport(ErrorKindName(kind), module, address, reason);
   std::fwrite(report.data(), 1, report.size(), err);
   std::fflush(err);
   return kExitError;
@@ -79,9 +63,9 @@ int RunMain(const std::vector<std::string>& argv, Workspace& ws, FileSystem& fs,
   } catch (const RunError& error) {
     return Report(out, err, module, error.Kind(), ErrorAddress(error.Site()), error.Reason());
   } catch (const std::bad_alloc&) {
-    return Report(out, err, module, "EOutOfMemory", 0, "Out of memory");
+    return Report(out, err, module, ErrorKind::kOutOfMemory, 0, "Out of memory");
   } catch (const std::exception& error) {
-    return Report(out, err, module, TypeName(error), 0, error.what());
+    return Report(out, err, module, ErrorKind::kInternal, 0, error.what());
   }
 }
 

@@ -16,14 +16,6 @@
 
 namespace qdp {
 
-// Exit statuses of the process.
-enum ExitStatus : int {
-  kExitDone = 0,
-  kExitError = 1,
-  kExitUsage = 2,
-  kExitConversionFailed = 3,
-};
-
 // Eight hex digits that locate a throw site: the upper four come from the
 // source file's name, the lower four are its line number.
 uint32_t ErrorAddress(const ThrowSite& site);

@@ -66,32 +66,13 @@ void Write(const std::string& path, const Bytes& bytes) {
 void WriteHugeContainer(const std::string& path, const Bytes& project, uint64_t total) {
   std::FILE* out = std::fopen(path.c_str(), "wb");
   if (out == nullptr) throw std::runtime_error("cannot create " + path);
-  std::fwrite("QDPZLIB", 1, 7, out);
-  z_stream zs{};
-  if (deflateInit(&zs, 6) != Z_OK) throw std::runtime_error("deflateInit");
-  Bytes zeros(1 << 20, 0);
-  Bytes chunk(1 << 16);
-  uint64_t fed = 0;
-  uint64_t written = 7;
-  int flush = Z_NO_FLUSH;
-  while (flush != Z_FINISH) {
-    const Bytes& source = fed < project.size() ? project : zeros;
-    size_t offset = fed < project.size() ? static_cast<size_t>(fed) : 0;
-    size_t take = static_cast<size_t>(std::min<uint64_t>(source.size() - offset, total - fed));
-    fed += take;
-    flush = fed == total ? Z_FINISH : Z_NO_FLUSH;
-    zs.next_in = const_cast<Bytef*>(source.data() + offset);
-    zs.avail_in = static_cast<uInt>(take);
-    do {
-      zs.next_out = chunk.data();
-      zs.avail_out = static_cast<uInt>(chunk.size());
-      deflate(&zs, flush);
-      size_t have = chunk.size() - zs.avail_out;
-      if (std::fwrite(chunk.data(), 1, have, out) != have) throw std::runtime_error("write");
-      written += have;
-    } while (zs.avail_out == 0);
-  }
-  deflateEnd(&zs);
+  uint64_t written = 0;
+  qdp::testing::StreamCompressedZeros(total - project.size(), project, 6,
+                                      [&](const uint8_t* data, size_t length) {
+                                        if (std::fwrite(data, 1, length, out) != length)
+                                          throw std::runtime_error("write");
+                                        written += length;
+                                      });
   if (std::fclose(out) != 0) throw std::runtime_error("close " + path);
   std::printf("%s: %llu bytes, decoding to %llu\n", path.c_str(),
               static_cast<unsigned long long>(written), static_cast<unsigned long long>(total));

@@ -18,7 +18,6 @@ constexpr int kWidth = 48;
 
 std::unique_ptr<Workspace> Blank(ConversionKind kind) {
   auto ws = std::make_unique<Workspace>();
-  BuildTables(*ws);
   ws->LineWidth = kWidth;
   ws->CharacterMode = 1;
   ws->CharsPerFontLimit = 127;
@@ -58,7 +57,7 @@ void BM_SharedCharsWithLineReuse(benchmark::State& state) {
   std::mt19937_64 rng(2);
   for (int line = 0; line < kScreenLines; ++line) {
     int source = line < 10 ? line : 5 + static_cast<int>(rng() % 5);
-    if (line < 10 && line % 3 == 0) ws->LineInverseFlags[line] = true;
+    if (line < 10 && line % 3 == 0) ws->LineStartsNewFont[line] = true;
     for (int x = 0; x < kWidth; ++x) {
       uint64_t pattern = rng();
       std::array<uint8_t, 8> rows;

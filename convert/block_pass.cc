@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "convert/conversion_failure.h"
 #include "convert/pattern.h"
 #include "platform/error.h"
 
@@ -10,14 +11,6 @@ namespace {
 
 constexpr int kBlockRows = kScreenLines / 2;
 constexpr int kBlockIndexMask = ReconstructScratch::kBlockIndexSlots - 1;
-
-uint32_t BlockHash(const std::array<uint8_t, 32>& bytes) {
-  uint64_t words[4];
-  std::memcpy(words, bytes.data(), sizeof words);
-  uint64_t h = words[0];
-  for (int w = 1; w < 4; ++w) h = (h ^ (h >> 31)) * 0x9E3779B97F4A7C15u + words[w];
-  return static_cast<uint32_t>((h * 0x9E3779B97F4A7C15u) >> 40);
-}
 
 // The number of the stored block holding exactly these bytes, or -1. Each
 // distinct block is stored once, so this is also the earliest one.
@@ -78,21 +71,18 @@ void RunBlockPass(Workspace& ws) {
         StoreBlockChars(ws, k, bytes);
       }
       if (k >= kMaxBlocks) continue;
-      int top = ws.RowOffsetTable[2 * r] + 2 * b;
-      int bottom = ws.RowOffsetTable[2 * r + 1] + 2 * b;
-      auto& screen = ws.ScreenPages[0];
+      int top = RowOffset(2 * r) + 2 * b;
+      int bottom = RowOffset(2 * r + 1) + 2 * b;
+      auto& screen = ws.Screen;
       screen[top] = screen[bottom] = static_cast<uint8_t>(2 * k);
       screen[top + 1] = screen[bottom + 1] = static_cast<uint8_t>(2 * k + 1);
     }
     if (s.BlockCount > kMaxBlocks) throw ConversionFailed(overflow);
   }
-  // Inverse bits carry over from the working copy of the screen: in
-  // character mode 2 they are still the loaded ones.
-  for (int line = 0; line < kScreenLines; ++line) {
-    int row = ws.RowOffsetTable[line];
-    for (int x = 0; x < kRowStride; ++x) {
-      if (ws.ScreenPages[1][row + x] & 0x80) ws.ScreenPages[0][row + x] |= 0x80;
-    }
+  // Inverse bits carry over where rendering left a mark: in character
+  // mode 2 those are all the loaded ones.
+  for (int p = 0; p < kScreenBytes; ++p) {
+    if (ws.InverseMarks[p]) ws.Screen[p] |= kInverseBit;
   }
   for (int line = 0; line < kScreenLines; ++line)
     ws.LineFontTable[line] = static_cast<uint8_t>(line & 1);

@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 
+#include "convert/conversion_failure.h"
 #include "convert/font_index.h"
 #include "convert/pattern.h"
 #include "platform/error.h"
@@ -12,6 +13,10 @@ namespace qdp {
 namespace {
 
 bool Sharing(const Workspace& ws) { return ws.Conversion.Kind == ConversionKind::kSharedChars; }
+
+// Characters a font may take: the project's limit, and never more than a
+// font holds.
+int FontLimit(const Workspace& ws) { return std::min<int>(ws.CharsPerFontLimit, kCharsPerFont); }
 
 // How many characters coding `line` into an empty font appends: every
 // cell when nothing is shared, else each pattern once, and in a mode that
@@ -38,7 +43,7 @@ int NewCharactersInFreshFont(const Workspace& ws, int line) {
 [[noreturn]] void ThrowFontsExhausted(const Workspace& ws, int line) {
   ConversionFailureDetail detail;
   detail.line = line;
-  detail.limit = std::min<int>(ws.CharsPerFontLimit, kCharsPerFont);
+  detail.limit = FontLimit(ws);
   detail.needed = NewCharactersInFreshFont(ws, line);
   detail.cause = detail.needed > detail.limit
                      ? ConversionFailureDetail::Cause::kLineNeedsTooManyCharacters
@@ -84,17 +89,22 @@ bool ReuseEarlierFont(Workspace& ws, int line) {
   }
   int font =
       candidates[0] != 0 ? std::countr_zero(candidates[0]) : 64 + std::countr_zero(candidates[1]);
-  int row = ws.RowOffsetTable[line];
+  int row = RowOffset(line);
   for (int x = 0; x < LineCells(ws); ++x) {
     int ch = SlotInLeftFont(ws, font, s.LinePatterns[x], s.LineHashes[x]);
-    ws.ScreenPages[0][row + x] = static_cast<uint8_t>(ch | (ws.ScreenPages[1][row + x] & 0x80));
+    ws.Screen[row + x] = static_cast<uint8_t>(ch | (ws.InverseMarks[row + x] ? kInverseBit : 0));
   }
   ws.LineFontTable[line] = static_cast<uint8_t>(font);
   return true;
 }
 
-}  // namespace
+struct FoundChar {
+  uint8_t Number;      // the character in the font being filled
+  uint8_t InverseBit;  // kInverseBit when the cell shows it inverse, else 0
+};
 
+// The character of the font being filled for cell (line, column), which
+// must be the line last gathered: found in the font or appended to it.
 FoundChar FindOrAppendChar(Workspace& ws, int line, int column) {
   ReconstructScratch& s = ws.Reconstruct;
   uint64_t pattern = s.LinePatterns[column];
@@ -111,38 +121,39 @@ FoundChar FindOrAppendChar(Workspace& ws, int line, int column) {
   if (ch < 0) {
     ch = s.FontFill;
     StoreChar(ws, s.FillingFont, ch, pattern);
-    if (Sharing(ws)) AddToFillingFont(ws, ch, pattern, hash);
+    if (Sharing(ws)) AddToFillingFont(ws, ch, hash);
     ++s.FontFill;
   }
-  uint8_t inverse_bit = inverse ? 0x80 : ws.ScreenPages[1][ws.RowOffsetTable[line] + column] & 0x80;
+  uint8_t inverse_bit = inverse || ws.InverseMarks[RowOffset(line) + column] ? kInverseBit : 0;
   return {static_cast<uint8_t>(ch), inverse_bit};
 }
+
+}  // namespace
 
 void RunCellPass(Workspace& ws) {
   ReconstructScratch& s = ws.Reconstruct;
   const int width = LineCells(ws);
-  // A font holds 128 characters whatever the project asks for.
-  const int limit = std::min<int>(ws.CharsPerFontLimit, kCharsPerFont);
-  s.CellCount = static_cast<uint32_t>(kScreenLines * width);
+  const int limit = FontLimit(ws);
+  const uint32_t cell_count = static_cast<uint32_t>(kScreenLines * width);
   s.FillingFont = 0;
   s.FontFill = 0;
   s.CachedLine = -1;
   if (Sharing(ws)) ResetFontIndexes(ws);
 
   uint32_t i = 0;
-  while (i < s.CellCount) {
+  while (i < cell_count) {
     int line = static_cast<int>(i / width);
     int x = static_cast<int>(i % width);
     if (x == 0) {
       if (Sharing(ws) && s.FillingFont > 0) {
-        while (i < s.CellCount && ReuseEarlierFont(ws, line)) {
+        while (i < cell_count && ReuseEarlierFont(ws, line)) {
           i += width;
           ++line;
         }
-        if (i >= s.CellCount) break;
+        if (i >= cell_count) break;
       }
       GatherLine(ws, line);
-      if (ws.LineInverseFlags[line] != 0) BeginNewFont(ws, line);
+      if (ws.LineStartsNewFont[line]) BeginNewFont(ws, line);
     }
     // Tested before the lookup: a full font is left even for a cell it
     // already holds, and the whole line starts over in the new font.
@@ -152,7 +163,7 @@ void RunCellPass(Workspace& ws) {
       continue;
     }
     FoundChar found = FindOrAppendChar(ws, line, x);
-    ws.ScreenPages[0][ws.RowOffsetTable[line] + x] = found.Number | found.InverseBit;
+    ws.Screen[RowOffset(line) + x] = found.Number | found.InverseBit;
     ws.LineFontTable[line] = s.FillingFont;
     ++i;
   }

@@ -6,26 +6,15 @@
 #ifndef QDPEXT_CONVERT_CELL_PASS_H_
 #define QDPEXT_CONVERT_CELL_PASS_H_
 
-#include <cstdint>
-
 #include "workspace/workspace.h"
 
 namespace qdp {
 
 // Codes the whole bitmap, sharing characters when ws.Conversion asks for
 // shared characters and giving every cell its own otherwise. Expects the
-// fonts, page 0 and the line table cleared. Throws ConversionFailed when a
+// fonts, the screen and the line table cleared. Throws ConversionFailed when a
 // line would need a font past the last one.
 void RunCellPass(Workspace& ws);
-
-struct FoundChar {
-  uint8_t Number;      // the character in the font being filled
-  uint8_t InverseBit;  // 0x80 when the cell shows it inverse, else 0
-};
-
-// The character of the font being filled for cell (line, column), which
-// must be the line last gathered: found in the font or appended to it.
-FoundChar FindOrAppendChar(Workspace& ws, int line, int column);
 
 }  // namespace qdp
 

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "convert/conversion_failure.h"
 #include "convert/reconstruct.h"
 #include "convert/render.h"
 #include "convert/round_trip.h"
@@ -74,10 +75,10 @@ struct Literal {
               if (slot_sums[n] == s && Char(f, n) == cell) found = n;
             }
             covered = found >= 0;
-            codes[c] = static_cast<uint8_t>(found | (ws.ScreenPages[1][line * 48 + c] & 0x80));
+            codes[c] = static_cast<uint8_t>(found | (ws.InverseMarks[line * 48 + c] ? 0x80 : 0));
           }
           if (covered) {
-            std::copy(codes.begin(), codes.end(), ws.ScreenPages[0].begin() + line * 48);
+            std::copy(codes.begin(), codes.end(), ws.Screen.begin() + line * 48);
             ws.LineFontTable[line] = static_cast<uint8_t>(f);
             i += w;
             f = -1;
@@ -87,7 +88,7 @@ struct Literal {
         line = i / w;
         x = 0;
       }
-      if (x == 0 && ws.LineInverseFlags[line] != 0) {
+      if (x == 0 && ws.LineStartsNewFont[line] != 0) {
         NewFont();
         fill = 0;
       }
@@ -118,8 +119,8 @@ struct Literal {
         n = fill++;
         std::copy(cell.begin(), cell.end(), ws.FontBank.begin() + font * 1024 + n * 8);
       }
-      uint8_t bit = inverse ? 0x80 : ws.ScreenPages[1][line * 48 + x] & 0x80;
-      ws.ScreenPages[0][line * 48 + x] = static_cast<uint8_t>(n | bit);
+      uint8_t bit = inverse || ws.InverseMarks[line * 48 + x] ? 0x80 : 0;
+      ws.Screen[line * 48 + x] = static_cast<uint8_t>(n | bit);
       ws.LineFontTable[line] = font;
       ++i;
     }
@@ -153,14 +154,14 @@ struct Literal {
         }
         if (k >= 63) continue;
         for (int line : {2 * r, 2 * r + 1}) {
-          ws.ScreenPages[0][line * 48 + 2 * b] = static_cast<uint8_t>(2 * k);
-          ws.ScreenPages[0][line * 48 + 2 * b + 1] = static_cast<uint8_t>(2 * k + 1);
+          ws.Screen[line * 48 + 2 * b] = static_cast<uint8_t>(2 * k);
+          ws.Screen[line * 48 + 2 * b + 1] = static_cast<uint8_t>(2 * k + 1);
         }
       }
       if (table.size() > 63) throw ConversionFailed();
     }
     for (int p = 0; p < 30 * 48; ++p) {
-      if (ws.ScreenPages[1][p] & 0x80) ws.ScreenPages[0][p] |= 0x80;
+      if (ws.InverseMarks[p]) ws.Screen[p] |= 0x80;
     }
     for (int line = 0; line < 30; ++line) ws.LineFontTable[line] = static_cast<uint8_t>(line & 1);
   }
@@ -169,7 +170,7 @@ struct Literal {
     kind = ws.Conversion.Kind;
     if (kind != ConversionKind::kNone) {
       ws.FontBank.fill(0);
-      ws.ScreenPages[0].fill(0);
+      ws.Screen.fill(0);
       ws.LineFontTable.fill(0);
     }
     if (kind == ConversionKind::kCharPerCell || kind == ConversionKind::kSharedChars) CellPass();
@@ -196,8 +197,8 @@ struct PictureMaker {
   bool Chance(int percent) { return Below(100) < percent; }
 
   // A handful of patterns; some blank, some the complements of others, some
-  // differing from others while sharing their checksum.
-  std::vector<uint64_t> Palette(const Workspace& ws) {
+  // differing from others while sharing their hash.
+  std::vector<uint64_t> Palette() {
     std::vector<uint64_t> palette;
     int count = 1 + Below(10);
     for (int n = 0; n < count; ++n) {
@@ -207,18 +208,15 @@ struct PictureMaker {
     if (Chance(40)) palette.push_back(0);
     if (Chance(50)) palette.push_back(~palette[Below(static_cast<int>(palette.size()))]);
     if (Chance(30)) {
-      auto delta = testing::ChecksumTwinDelta(ws, 8, 0);
-      uint64_t d;
-      std::memcpy(&d, delta.data(), 8);
-      uint64_t base = palette[Below(static_cast<int>(palette.size()))];
-      palette.push_back(base ^ d);
-      if (Chance(50)) palette.push_back(~(base ^ d));
+      uint64_t twin = testing::PatternHashTwin(palette[Below(static_cast<int>(palette.size()))]);
+      palette.push_back(twin);
+      if (Chance(50)) palette.push_back(~twin);
     }
     return palette;
   }
 
   void FillCells(Workspace& ws) {
-    auto palette = Palette(ws);
+    auto palette = Palette();
     int width = ws.LineWidth;
     for (int line = 0; line < 30; ++line) {
       if (line > 0 && Chance(25)) {
@@ -243,12 +241,7 @@ struct PictureMaker {
     for (auto& block : blocks) {
       for (auto& byte : block) byte = static_cast<uint8_t>(Chance(70) ? 0 : rng());
     }
-    if (Chance(30)) {
-      auto delta = testing::ChecksumTwinDelta(ws, 32, Below(25));
-      std::array<uint8_t, 32> twin = blocks[0];
-      for (int k = 0; k < 32; ++k) twin[k] ^= delta[k];
-      blocks.push_back(twin);
-    }
+    if (Chance(30)) blocks.push_back(testing::BlockHashTwin(blocks[0]));
     for (int r = 0; r < 15; ++r) {
       for (int b = 0; b < ws.LineWidth / 2; ++b) {
         const auto& block = blocks[Below(static_cast<int>(blocks.size()))];
@@ -269,16 +262,17 @@ struct PictureMaker {
     testing::SetMode(*ws, kind);
     ws->CharsPerFontLimit = static_cast<uint8_t>(kLimits[Below(std::size(kLimits))]);
     int flag_percent = Below(3) * 8;
-    for (auto& flag : ws->LineInverseFlags) flag = Chance(flag_percent);
+    for (auto& flag : ws->LineStartsNewFont) flag = Chance(flag_percent);
     for (int line = 0; line < 30; ++line) {
       for (int x = 0; x < ws->LineWidth; ++x)
-        ws->ScreenPages[1][line * 48 + x] = Chance(20) ? 0x80 | Below(128) : Below(128);
+        ws->Screen[line * 48 + x] =
+            static_cast<uint8_t>(Chance(20) ? 0x80 | Below(128) : Below(128));
     }
     // What a loaded project leaves behind, which modes that rebuild must
     // wipe and no conversion must keep.
     for (int n = 0; n < 4096; ++n)
       ws->FontBank[Below(kFontBankBytes)] = static_cast<uint8_t>(rng());
-    ws->ScreenPages[0] = ws->ScreenPages[1];
+    for (int p = 0; p < kScreenBytes; ++p) ws->InverseMarks[p] = ws->Screen[p] & 0x80;
     for (auto& font : ws->LineFontTable) font = static_cast<uint8_t>(Below(6));
     if (kind == ConversionKind::kBlocks16) {
       FillBlocks(*ws);
@@ -318,7 +312,7 @@ TEST(EquivalenceTest, MatchesTheLiteralConversionOnRandomPictures) {
       }
       ASSERT_EQ(fast->HighestFontInUse, literal->HighestFontInUse) << where;
       ASSERT_EQ(fast->LineFontTable, literal->LineFontTable) << where;
-      ASSERT_EQ(fast->ScreenPages[0], literal->ScreenPages[0]) << where;
+      ASSERT_EQ(fast->Screen, literal->Screen) << where;
       ASSERT_TRUE(fast->FontBank == literal->FontBank) << where;
       for (int line = 1; line < 30; ++line) {
         auto before = fast->LineFontTable.begin() + line;
@@ -359,7 +353,7 @@ TEST(EquivalenceTest, EveryConversionThatSucceedsRedrawsItsBitmap) {
       if (run.kind == ConversionKind::kNone) {
         RenderScreen(*ws);
       } else if (ws->CharacterMode != 2) {
-        for (auto& code : ws->ScreenPages[1]) code = code & 0x80 ? 0 : code;
+        ws->InverseMarks.fill(false);
       }
       if (Fails([&] { ReconstructCharset(*ws); })) continue;
       ++converted;
@@ -375,7 +369,7 @@ TEST(EquivalenceTest, TheRoundTripNamesTheFirstCellThatDiffers) {
   auto scratch = std::make_unique<Workspace>();
   PictureMaker maker(77);
   auto ws = maker.Make(ConversionKind::kSharedChars);
-  for (auto& code : ws->ScreenPages[1]) code &= 0x7F;
+  ws->InverseMarks.fill(false);
   ReconstructCharset(*ws);
   ASSERT_TRUE(CheckRoundTrip(*ws, *scratch).exact);
   ws->Bitmap[(12 * 8 + 5) * 48 + 20] ^= 0x10;  // line 12, column 20

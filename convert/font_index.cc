@@ -37,7 +37,7 @@ int FindInFillingFont(const Workspace& ws, uint64_t pattern, uint32_t hash) {
   return Probe(ws, ws.Reconstruct.CharIndex, ws.Reconstruct.FillingFont, pattern, hash);
 }
 
-void AddToFillingFont(Workspace& ws, int ch, uint64_t /*pattern*/, uint32_t hash) {
+void AddToFillingFont(Workspace& ws, int ch, uint32_t hash) {
   ReconstructScratch& s = ws.Reconstruct;
   uint32_t slot = hash & kCharMask;
   while (s.CharIndex[slot] != 0) slot = (slot + 1) & kCharMask;

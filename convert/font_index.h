@@ -19,9 +19,9 @@ void ResetFontIndexes(Workspace& ws);
 // filled that holds `pattern`, or -1.
 int FindInFillingFont(const Workspace& ws, uint64_t pattern, uint32_t hash);
 
-// Records that character `ch` of the font being filled now holds
-// `pattern`, which no lower character of that font holds.
-void AddToFillingFont(Workspace& ws, int ch, uint64_t pattern, uint32_t hash);
+// Records that character `ch` of the font being filled now holds the
+// pattern of hash `hash`, which no lower character of that font holds.
+void AddToFillingFont(Workspace& ws, int ch, uint32_t hash);
 
 // The font being filled is left with FontFill characters: it will never
 // change again, so its index is kept for line reuse and the current index

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "convert/checksum.h"
 #include "workspace/workspace.h"
 
 namespace qdp {
@@ -15,14 +14,12 @@ namespace qdp {
 inline int CharOffset(int font, int ch) { return font * kFontBytes + ch * kCharBytes; }
 
 // Bitmap offset of the top byte of cell (line, column).
-inline int CellOffset(const Workspace& ws, int line, int column) {
-  return ws.RowOffsetTable[line * kCharBytes] + column;
-}
+constexpr int CellOffset(int line, int column) { return RowOffset(line * kCharBytes) + column; }
 
 // The cell's 8 rows, top row first, as one value; memcpy keeps the byte
 // order the same as a character read straight out of the font bank.
 inline uint64_t CellPattern(const Workspace& ws, int line, int column) {
-  const uint8_t* top = &ws.Bitmap[CellOffset(ws, line, column)];
+  const uint8_t* top = &ws.Bitmap[CellOffset(line, column)];
   uint8_t rows[kCharBytes];
   for (int k = 0; k < kCharBytes; ++k) rows[k] = top[k * kRowStride];
   uint64_t pattern;
@@ -41,24 +38,25 @@ inline void StoreChar(Workspace& ws, int font, int ch, uint64_t pattern) {
 }
 
 // Spreads patterns over index slots; only a pattern's bytes decide whether
-// two patterns are the same. Cheaper than the checksum, which would cost
-// eight dependent table steps per cell.
+// two patterns are the same.
 inline uint32_t PatternHash(uint64_t pattern) {
   return static_cast<uint32_t>((pattern * 0x9E3779B97F4A7C15u) >> 40);
 }
 
-inline uint32_t PatternChecksum(const Workspace& ws, uint64_t pattern) {
-  uint8_t rows[kCharBytes];
-  std::memcpy(rows, &pattern, sizeof rows);
-  uint32_t reg = kChecksumStart;
-  for (uint8_t row : rows) reg = Crc32Update(ws, reg, row);
-  return reg;
+// Spreads 16 x 16 blocks over index slots; only the bytes decide whether
+// two blocks are the same.
+inline uint32_t BlockHash(const std::array<uint8_t, 32>& bytes) {
+  uint64_t words[4];
+  std::memcpy(words, bytes.data(), sizeof words);
+  uint64_t h = words[0];
+  for (int w = 1; w < 4; ++w) h = (h ^ (h >> 31)) * 0x9E3779B97F4A7C15u + words[w];
+  return static_cast<uint32_t>((h * 0x9E3779B97F4A7C15u) >> 40);
 }
 
 // The 32 bytes of a 16 x 16 block: left byte column top to bottom, then
 // the right one.
 inline void GatherBlock(const Workspace& ws, int row, int column, std::array<uint8_t, 32>& out) {
-  int top = ws.RowOffsetTable[row * 16] + 2 * column;
+  int top = RowOffset(row * 16) + 2 * column;
   for (int k = 0; k < 16; ++k) {
     out[k] = ws.Bitmap[top + k * kRowStride];
     out[16 + k] = ws.Bitmap[top + 1 + k * kRowStride];

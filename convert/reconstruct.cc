@@ -7,11 +7,16 @@
 
 namespace qdp {
 
+namespace {
+
+// Zeroes everything a conversion rebuilds.
 void ClearCharsetTargets(Workspace& ws) {
   ws.FontBank.fill(0);
-  ws.ScreenPages[0].fill(0);
+  ws.Screen.fill(0);
   ws.LineFontTable.fill(0);
 }
+
+}  // namespace
 
 void ReconstructCharset(Workspace& ws) {
   switch (ws.Conversion.Kind) {

@@ -10,10 +10,6 @@ namespace qdp {
 // Throws ConversionFailed when the bitmap cannot be coded.
 void ReconstructCharset(Workspace& ws);
 
-// Zeroes everything a conversion rebuilds: the whole font bank, all of
-// screen page 0 and the line font table.
-void ClearCharsetTargets(Workspace& ws);
-
 }  // namespace qdp
 
 #endif  // QDPEXT_CONVERT_RECONSTRUCT_H_

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "convert/conversion_failure.h"
 #include "convert/test_picture.h"
 #include "platform/error.h"
 
@@ -38,12 +39,12 @@ TEST(ReconstructTest, NoModeKeepsTheLoadedDataAndTakesTheHighestLineFont) {
   auto ws = Picture(ConversionKind::kNone);
   ws->HighestFontInUse = 4;
   ws->FontBank[3000] = 9;
-  ws->ScreenPages[0][7] = 0x85;
+  ws->Screen[7] = 0x85;
   ws->LineFontTable = {0, 2, 1, 2};
   ReconstructCharset(*ws);
   EXPECT_EQ(ws->HighestFontInUse, 2);
   EXPECT_EQ(ws->FontBank[3000], 9);
-  EXPECT_EQ(ws->ScreenPages[0][7], 0x85);
+  EXPECT_EQ(ws->Screen[7], 0x85);
 }
 
 TEST(ReconstructTest, OneCharacterPerCellFillsFontsUpTo127) {
@@ -94,7 +95,7 @@ TEST(ReconstructTest, ComplementedCellsShareOnlyWhereInverseIsShown) {
     auto ws = Picture(ConversionKind::kSharedChars, 32, c.character_mode);
     for (int line = 0; line < 30; ++line) PutLine(*ws, line, {kA});
     PutCell(*ws, 0, 1, ~kA);
-    ws->ScreenPages[1][1] = 0x80;
+    ws->InverseMarks[1] = true;
     ReconstructCharset(*ws);
     EXPECT_EQ(Code(*ws, 0, 1), c.code) << c.character_mode;
     EXPECT_EQ(CharPattern(*ws, 0, c.new_chars - 1) != kBlank, true) << c.character_mode;
@@ -108,7 +109,7 @@ TEST(ReconstructTest, ComplementedCellsShareOnlyWhereInverseIsShown) {
 TEST(ReconstructTest, FlaggedFirstLineLeavesFontZeroEmpty) {
   auto ws = Picture(ConversionKind::kSharedChars);
   for (int line = 0; line < 30; ++line) PutLine(*ws, line, {kA, kB});
-  ws->LineInverseFlags[0] = true;
+  ws->LineStartsNewFont[0] = true;
   ReconstructCharset(*ws);
   EXPECT_EQ(ws->HighestFontInUse, 1);
   for (int n = 0; n < 1024; ++n) ASSERT_EQ(ws->FontBank[n], 0);
@@ -122,12 +123,12 @@ TEST(ReconstructTest, LinesFoundInAnEarlierFontReuseIt) {
   // in font 0 and begin no font of their own.
   PutLine(*ws, 0, {kA, kB, kC});
   PutLine(*ws, 1, {kD});
-  ws->LineInverseFlags[1] = true;
+  ws->LineStartsNewFont[1] = true;
   for (int line = 2; line < 30; ++line) {
     PutLine(*ws, line, {kC, kA});
-    ws->LineInverseFlags[line] = true;
+    ws->LineStartsNewFont[line] = true;
   }
-  ws->ScreenPages[1][5 * 48 + 3] = 0x80;
+  ws->InverseMarks[5 * 48 + 3] = true;
   ReconstructCharset(*ws);
   EXPECT_EQ(ws->HighestFontInUse, 1);
   EXPECT_EQ(ws->LineFontTable[1], 1);
@@ -148,7 +149,7 @@ TEST(ReconstructTest, BlankCellsTakeTheFirstBlankSlotOfTheReusedFont) {
     auto ws = Picture(ConversionKind::kSharedChars);
     PutLine(*ws, 0, c.first_line);
     PutLine(*ws, 1, {kD});
-    ws->LineInverseFlags[1] = true;
+    ws->LineStartsNewFont[1] = true;
     PutLine(*ws, 2, {kBlank, kC, kA});
     for (int line = 3; line < 30; ++line) PutLine(*ws, line, {kD});
     ReconstructCharset(*ws);
@@ -191,11 +192,11 @@ TEST(ReconstructTest, LinesThatCanNeverFitFailInsteadOfRunningPastTheBank) {
     for (int line = 0; line < 30; ++line) {
       for (int x = 0; x < 32; ++x) PutCell(*ws, line, x, NumberedPattern(x));
     }
-    ws->ScreenPages[1][5] = 0x33;
+    ws->InverseMarks[5] = true;
     EXPECT_THROW(ReconstructCharset(*ws), ConversionFailed)
         << static_cast<int>(c.kind) << "/" << c.limit;
     EXPECT_EQ(ws->Reconstruct.FillingFont, 127);
-    EXPECT_EQ(ws->ScreenPages[1][5], 0x33);
+    EXPECT_TRUE(ws->InverseMarks[5]);
   }
 }
 
@@ -251,23 +252,19 @@ TEST(ReconstructTest, AFailedLineIsNamedWithTheCharactersItNeedsInAFreshFont) {
   }
 }
 
-TEST(ReconstructTest, PatternsSharingAChecksumStayApart) {
-  auto probe = Picture(ConversionKind::kSharedChars);
-  auto delta = testing::ChecksumTwinDelta(*probe, 8, 0);
-  ASSERT_EQ(delta.size(), 8u);
-  uint64_t d;
-  std::memcpy(&d, delta.data(), 8);
-  const uint64_t twin = kA ^ d;
-  const uint64_t inverse_twin = ~kA ^ d;  // shares the complemented checksum of kA
-  ASSERT_EQ(PatternChecksum(*probe, twin), PatternChecksum(*probe, kA));
-  ASSERT_EQ(PatternChecksum(*probe, inverse_twin), PatternChecksum(*probe, ~kA));
+TEST(ReconstructTest, PatternsSharingAHashStayApart) {
+  const uint64_t twin = testing::PatternHashTwin(kA);
+  const uint64_t inverse_twin = testing::PatternHashTwin(~kA);  // hashed as kA's complement
+  ASSERT_NE(twin, kA);
+  ASSERT_EQ(PatternHash(twin), PatternHash(kA));
+  ASSERT_EQ(PatternHash(inverse_twin), PatternHash(~kA));
   // Line 0 tests the search of the font being filled, line 2 the reuse of
   // font 0, which holds kA but not its twin.
   for (uint64_t partner : {twin, inverse_twin}) {
     auto ws = Picture(ConversionKind::kSharedChars);
     PutLine(*ws, 0, {kA, partner});
     PutLine(*ws, 1, {kB});
-    ws->LineInverseFlags[1] = true;
+    ws->LineStartsNewFont[1] = true;
     PutLine(*ws, 2, {kA, twin});
     for (int line = 3; line < 30; ++line) PutLine(*ws, line, {kB});
     ReconstructCharset(*ws);
@@ -293,7 +290,7 @@ TEST(ReconstructTest, BlocksFitUpToSixtyThree) {
     for (int r = 0; r < 15; ++r) {
       for (int b = 0; b < 24; ++b) PutBlock(*ws, r, b, (r * 24 + b) % distinct);
     }
-    ws->ScreenPages[1][3 * 48 + 5] = 0x80;
+    ws->InverseMarks[3 * 48 + 5] = true;
     if (distinct == 64) {
       // Block number 63, the 64th distinct one, is block (2, 15): lines 4
       // and 5, columns 30 and 31.
@@ -327,17 +324,22 @@ TEST(ReconstructTest, BlocksFitUpToSixtyThree) {
   }
 }
 
-TEST(ReconstructTest, BlocksSharingAChecksumStayApart) {
+TEST(ReconstructTest, BlocksSharingAHashStayApart) {
   auto ws = Picture(ConversionKind::kBlocks16);
-  auto delta = testing::ChecksumTwinDelta(*ws, 32, 12);
   for (int r = 0; r < 15; ++r) {
     for (int b = 0; b < 16; ++b) PutBlock(*ws, r, b, 0);
   }
+  std::array<uint8_t, 32> block;
+  GatherBlock(*ws, 0, 0, block);
+  const std::array<uint8_t, 32> twin = testing::BlockHashTwin(block);
   for (int k = 0; k < 16; ++k) {
-    ws->Bitmap[(16 + k) * 48 + 2] ^= delta[k];
-    ws->Bitmap[(16 + k) * 48 + 3] ^= delta[16 + k];
+    ws->Bitmap[(16 + k) * 48 + 2] = twin[k];
+    ws->Bitmap[(16 + k) * 48 + 3] = twin[16 + k];
   }
-  ASSERT_EQ(BlockChecksum(*ws, 1, 1), BlockChecksum(*ws, 0, 0));
+  std::array<uint8_t, 32> placed;
+  GatherBlock(*ws, 1, 1, placed);
+  ASSERT_NE(placed, block);
+  ASSERT_EQ(BlockHash(placed), BlockHash(block));
   ReconstructCharset(*ws);
   EXPECT_EQ(Code(*ws, 2, 2), 2);
   EXPECT_EQ(Code(*ws, 4, 2), 0);

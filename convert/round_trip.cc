@@ -8,11 +8,11 @@ namespace qdp {
 RoundTripResult CheckRoundTrip(const Workspace& ws, Workspace& scratch) {
   scratch.LineWidth = ws.LineWidth;
   scratch.CharacterMode = ws.CharacterMode;
-  scratch.RowOffsetTable = ws.RowOffsetTable;
   scratch.FontBank = ws.FontBank;
-  // A loaded screen starts with its working copy equal to it.
-  scratch.ScreenPages[0] = ws.ScreenPages[0];
-  scratch.ScreenPages[1] = ws.ScreenPages[0];
+  // As loaded: every bit 7 of the screen marks its cell.
+  scratch.Screen = ws.Screen;
+  for (int p = 0; p < kScreenBytes; ++p)
+    scratch.InverseMarks[p] = (ws.Screen[p] & kInverseBit) != 0;
   scratch.LineFontTable = ws.LineFontTable;
   scratch.Bitmap.fill(0);
   RenderScreen(scratch);

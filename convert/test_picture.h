@@ -1,6 +1,6 @@
 // Test helpers for the conversion units: workspaces set up the way the
 // project reader leaves them, cells written straight into the bitmap, and
-// pairs of different patterns that share a checksum.
+// different patterns that share the hash their indexes are keyed by.
 #ifndef QDPEXT_CONVERT_TEST_PICTURE_H_
 #define QDPEXT_CONVERT_TEST_PICTURE_H_
 
@@ -8,9 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <vector>
 
-#include "convert/checksum.h"
 #include "convert/pattern.h"
 #include "workspace/workspace.h"
 
@@ -18,7 +16,6 @@ namespace qdp::testing {
 
 inline std::unique_ptr<Workspace> MakeWorkspace(int width, int character_mode = 1) {
   auto ws = std::make_unique<Workspace>();
-  BuildTables(*ws);
   ws->LineWidth = static_cast<uint8_t>(width);
   ws->CharacterMode = static_cast<uint8_t>(character_mode);
   ws->CharsPerFontLimit = 127;
@@ -47,7 +44,7 @@ inline uint64_t NumberedPattern(int n) {
 }
 
 inline uint8_t Code(const Workspace& ws, int line, int column) {
-  return ws.ScreenPages[0][line * kRowStride + column];
+  return ws.Screen[RowOffset(line) + column];
 }
 
 // Draws the converted picture back from fonts, codes and line fonts,
@@ -57,48 +54,41 @@ inline bool RedrawsBitmap(const Workspace& ws) {
   for (int line = 0; line < kScreenLines; ++line) {
     for (int x = 0; x < ws.LineWidth; ++x) {
       uint8_t code = Code(ws, line, x);
-      uint64_t drawn = CharPattern(ws, ws.LineFontTable[line], code & 0x7F);
-      if ((code & 0x80) && ws.CharacterMode != 2) drawn = ~drawn;
+      uint64_t drawn = CharPattern(ws, ws.LineFontTable[line], code & kCharNumberMask);
+      if ((code & kInverseBit) && ws.CharacterMode != 2) drawn = ~drawn;
       if (drawn != CellPattern(ws, line, x)) return false;
     }
   }
   return true;
 }
 
-// A non-zero difference of `length` bytes, touching only bytes `first` to
-// `first` + 7, that leaves the checksum of any `length` bytes unchanged.
-// The register is affine in the bytes, so such a difference is a
-// dependency among the effects of the 64 single-bit flips on the 32-bit
-// register, found here by elimination.
-inline std::vector<uint8_t> ChecksumTwinDelta(const Workspace& ws, int length, int first) {
-  std::vector<uint8_t> zero(length, 0);
-  uint32_t base = BytesChecksum(ws, zero.data(), length);
-  std::array<uint32_t, 32> basis{};
-  std::array<uint64_t, 32> basis_combo{};
-  for (int bit = 0; bit < 64; ++bit) {
-    std::vector<uint8_t> flip(length, 0);
-    flip[first + bit / 8] = static_cast<uint8_t>(1 << (bit % 8));
-    uint32_t v = BytesChecksum(ws, flip.data(), length) ^ base;
-    uint64_t combo = uint64_t{1} << bit;
-    for (int b = 31; b >= 0 && v != 0; --b) {
-      if (!(v >> b & 1)) continue;
-      if (basis[b] == 0) {
-        basis[b] = v;
-        basis_combo[b] = combo;
-        v = 0;
-        combo = 0;
-        break;
-      }
-      v ^= basis[b];
-      combo ^= basis_combo[b];
-    }
-    if (combo != 0) {
-      std::vector<uint8_t> delta(length, 0);
-      for (int k = 0; k < 8; ++k) delta[first + k] = static_cast<uint8_t>(combo >> (8 * k));
-      return delta;
-    }
+// Puts `code` at screen offset `p` as the reader does: bit 7 also marks
+// the cell for inverse drawing.
+inline void SetCode(Workspace& ws, int p, uint8_t code) {
+  ws.Screen[p] = code;
+  ws.InverseMarks[p] = (code & kInverseBit) != 0;
+}
+
+// A pattern other than `pattern` with the same PatternHash: the hash has
+// 24 bits, so a walk of a few million neighbours finds one.
+inline uint64_t PatternHashTwin(uint64_t pattern) {
+  const uint32_t hash = PatternHash(pattern);
+  for (uint64_t step = 1;; ++step) {
+    if (PatternHash(pattern + step) == hash) return pattern + step;
   }
-  return {};
+}
+
+// The same for a 16 x 16 block and BlockHash; only its last 8 bytes change.
+inline std::array<uint8_t, 32> BlockHashTwin(const std::array<uint8_t, 32>& block) {
+  const uint32_t hash = BlockHash(block);
+  uint64_t last;
+  std::memcpy(&last, block.data() + 24, sizeof last);
+  std::array<uint8_t, 32> twin = block;
+  for (uint64_t step = 1;; ++step) {
+    uint64_t changed = last + step;
+    std::memcpy(twin.data() + 24, &changed, sizeof changed);
+    if (BlockHash(twin) == hash) return twin;
+  }
 }
 
 }  // namespace qdp::testing

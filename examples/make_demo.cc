@@ -20,7 +20,7 @@ using qdp::testing::Bytes;
 // zlib version, which may pack the same bytes differently, still passes.
 bool DecodesTo(const Bytes& container, const Bytes& plain) {
   if (container.size() < qdp::testing::kMagicLength ||
-      std::memcmp(container.data(), "QDPZLIB", qdp::testing::kMagicLength) != 0) {
+      std::memcmp(container.data(), qdp::kContainerMagic.data(), qdp::testing::kMagicLength) != 0) {
     return false;
   }
   Bytes decoded(plain.size() + 1);

@@ -12,54 +12,44 @@ constexpr uint8_t kSkippedLineCode = 127;
 
 }  // namespace
 
-LinesInUse FindLinesInUse(const Workspace& ws) {
-  LinesInUse in_use{};
-  for (int i = 0; i < kScreenLines; ++i) in_use[i] = ws.LineSkipTable[i] != 0;
-  return in_use;
-}
-
-void SaveFntFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& fs,
-                 const std::string& file_name) {
+void SaveFntFile(const Workspace& ws, FileSystem& fs, const std::string& file_name) {
   // A font counts when any line uses it, whether that line is in use or not.
   std::array<bool, kFontsInFontFile> used{};
   for (uint8_t font : ws.LineFontTable) {
     if (font < kFontsInFontFile) used[font] = true;
   }
-  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
+  std::array<uint8_t, kFontsInFontFile * kFontBytes> fonts;
+  size_t size = 0;
   for (int f = 0; f < kFontsInFontFile; ++f) {
-    if (used[f]) file->Write(&ws.FontBank[f * kFontBytes], kFontBytes);
+    if (!used[f]) continue;
+    std::memcpy(&fonts[size], &ws.FontBank[f * kFontBytes], kFontBytes);
+    size += kFontBytes;
   }
-  file->Close();
+  WriteSideFile(fs, file_name, std::span(fonts.data(), size));
 }
 
-void SaveScrFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
-                 const std::string& file_name) {
+void SaveScrFile(const Workspace& ws, FileSystem& fs, const std::string& file_name) {
   const size_t width = static_cast<size_t>(LineCells(ws));
   // The whole file is assembled first so that it goes out in one write.
   std::array<uint8_t, kScreenLines * kRowStride> records;
   for (int i = 0; i < kScreenLines; ++i) {
     uint8_t* record = &records[i * width];
-    if (lines[i]) {
-      std::memcpy(record, &ws.ScreenPages[0][ws.RowOffsetTable[i]], width);
+    if (ws.LinesInUse[i]) {
+      std::memcpy(record, &ws.Screen[RowOffset(i)], width);
     } else {
       std::memset(record, kSkippedLineCode, width);
     }
   }
-  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
-  file->Write(records.data(), kScreenLines * width);
-  file->Close();
+  WriteSideFile(fs, file_name, std::span(records.data(), kScreenLines * width));
 }
 
-void SaveTabFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
-                 const std::string& file_name) {
+void SaveTabFile(const Workspace& ws, FileSystem& fs, const std::string& file_name) {
   std::array<uint8_t, kScreenLines> fonts;
   size_t count = 0;
   for (int i = 0; i < kScreenLines; ++i) {
-    if (lines[i]) fonts[count++] = ws.LineFontTable[i];
+    if (ws.LinesInUse[i]) fonts[count++] = ws.LineFontTable[i];
   }
-  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
-  file->Write(fonts.data(), count);
-  file->Close();
+  WriteSideFile(fs, file_name, std::span(fonts.data(), count));
 }
 
 }  // namespace qdp

@@ -12,21 +12,17 @@ constexpr size_t kColourEntries = kBitmapLines;
 
 }  // namespace
 
-void SaveMicFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& fs,
-                 const std::string& file_name) {
+void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& file_name) {
   const size_t width = static_cast<size_t>(LineCells(ws));
   // Rows are packed to the picture's width and go out in one write.
   std::array<uint8_t, kBitmapLines * kRowStride> records;
   for (size_t r = 0; r < kBitmapLines; ++r) {
     std::memcpy(&records[r * width], &ws.Bitmap[r * kRowStride], width);
   }
-  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
-  file->Write(records.data(), kBitmapLines * width);
-  file->Close();
+  WriteSideFile(fs, file_name, std::span(records.data(), kBitmapLines * width));
 }
 
-void SaveColFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& fs,
-                 const std::string& file_name) {
+void SaveColFile(const Workspace& ws, FileSystem& fs, const std::string& file_name) {
   // Entries 240 to 255 of each table belong to no bitmap line; the file
   // holds zeros there whatever memory holds.
   std::array<uint8_t, kColourTableCount * kColourTableBytes> blocks{};
@@ -34,9 +30,7 @@ void SaveColFile(const Workspace& ws, const LinesInUse& /*lines*/, FileSystem& f
     std::memcpy(&blocks[t * kColourTableBytes], &ws.ColourTables[t * kColourTableBytes],
                 kColourEntries);
   }
-  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
-  file->Write(blocks.data(), blocks.size());
-  file->Close();
+  WriteSideFile(fs, file_name, std::span<const uint8_t>(blocks));
 }
 
 }  // namespace qdp

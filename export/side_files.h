@@ -2,11 +2,13 @@
 // screen codes (.scr), the font of each line (.tab), the bitmap (.mic) and
 // the colour tables (.col). They only read the workspace. Every create,
 // write and close is checked as it returns: the first failure throws
-// InOutError, leaving the file as far as it was written.
+// InOutError; a side file that was created or emptied and then failed is
+// removed, so that no half-written file is taken for a good one.
 #ifndef QDPEXT_EXPORT_SIDE_FILES_H_
 #define QDPEXT_EXPORT_SIDE_FILES_H_
 
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,17 +17,18 @@
 
 namespace qdp {
 
+// What separates the parts of a path: "/", "\\" and ":", on every system,
+// so that a name means the same to the programs wherever they run.
+inline constexpr char kPathSeparators[] = "/\\:";
+
+// The last part of `path`: the name without its directory.
+std::string BaseName(const std::string& path);
+
 // The input name with its extension replaced by `extension` (".mic", ...).
 // The extension is the part from the last "." that stands after the last
 // "/", "\" or ":"; a name without one gets `extension` appended, so the
 // side file always lands in the input's directory.
 std::string SideFileName(const std::string& input_name, std::string_view extension);
-
-// Which lines the exports include: a line whose skip-table entry is 0 is
-// left out (.scr gets filler for it, .tab nothing). Worked out once per
-// run and handed to every writer, so that .scr and .tab always agree.
-using LinesInUse = std::array<bool, kScreenLines>;
-LinesInUse FindLinesInUse(const Workspace& ws);
 
 // Font numbers at and above this are left out of the .fnt file.
 inline constexpr int kFontsInFontFile = 30;
@@ -35,30 +38,32 @@ inline constexpr int kFontsInFontFile = 30;
 // as it is.
 inline bool LineTableDue(const Workspace& ws) { return ws.HighestFontInUse != 0; }
 
+// Creates (or empties) `file_name` and writes `bytes` to it. When the write
+// or the close fails, the file is removed before the error goes on, if the
+// name is a regular file: a build tool must never take a half-written side
+// file, newer than its project, for an up-to-date one. A create that fails
+// changes nothing.
+void WriteSideFile(FileSystem& fs, const std::string& file_name, std::span<const uint8_t> bytes);
+
 // Every writer creates `file_name` (the side file's own name) and fills it.
-using SideFileWriter = void (*)(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
-                                const std::string& file_name);
+using SideFileWriter = void (*)(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 // .mic: bytes 0 to width-1 of each of the 240 bitmap rows.
-void SaveMicFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
-                 const std::string& file_name);
+void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 // .fnt: the fonts among 0 to 29 that some line uses, in ascending order.
-void SaveFntFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
-                 const std::string& file_name);
+void SaveFntFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
-// .scr: each line's screen codes, or filler of 127 for a line not in use.
-void SaveScrFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
-                 const std::string& file_name);
+// .scr: each line's screen codes, or filler of 127 for a line not in use
+// (see Workspace::LinesInUse).
+void SaveScrFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 // .tab: the font number of each line in use.
-void SaveTabFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
-                 const std::string& file_name);
+void SaveTabFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 // .col: the first 240 bytes of each colour table, each followed by 16 zero
 // bytes.
-void SaveColFile(const Workspace& ws, const LinesInUse& lines, FileSystem& fs,
-                 const std::string& file_name);
+void SaveColFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 }  // namespace qdp
 

@@ -8,9 +8,13 @@
 
 #include "fuzz/job_runner.h"
 #include "fuzz/sandbox.h"
+#include "project/project_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size >= 7 && std::memcmp(data, "QDPZLIB", 7) == 0) return -1;
+  if (size >= qdp::kContainerMagic.size() &&
+      std::memcmp(data, qdp::kContainerMagic.data(), qdp::kContainerMagic.size()) == 0) {
+    return -1;
+  }
   qdp::fuzz::Sandbox& sandbox = qdp::fuzz::Sandbox::Get();
   qdp::fuzz::RunJobInSandbox(sandbox, "job", "", data, size);
   return 0;

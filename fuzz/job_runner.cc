@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/run_job.h"
+#include "convert/conversion_failure.h"
 #include "convert/round_trip.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -66,13 +67,25 @@ void ExpectRoundTrip(const Workspace& ws) {
 
 }  // namespace
 
+std::string JobOutcome::Describe() const {
+  switch (ending) {
+    case Ending::kDone:
+      return "done";
+    case Ending::kConversionFailed:
+      return "conversion failed";
+    case Ending::kError:
+      break;
+  }
+  return std::string(ErrorKindName(kind)) + ": " + reason;
+}
+
 JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const std::string& prefix,
                            const uint8_t* data, size_t size) {
   std::string path = sandbox.ProjectPath(folder);
   sandbox.WriteFile(path, prefix.data(), prefix.size(), data, size);
 
   Options options;
-  for (const SideFile& file : kSideFiles) options.*file.SelectedBy = true;
+  for (const SideFile& file : kSideFiles) options.Select(file.Letter);
   options.InputFileName = path;
 
   // A fresh workspace for every input, as each run of the program gets,
@@ -80,16 +93,17 @@ JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const st
   // would cost the fuzzer more in page faults than the run itself.
   alignas(Workspace) static unsigned char storage[sizeof(Workspace)];
   Workspace* workspace = new (storage) Workspace();
-  BuildTables(*workspace);
   JobOutcome outcome;
   try {
-    RunJob(options, *workspace, PosixFileSystem());
-    outcome.ending = "done";
+    RunJob(options, *workspace, RealFileSystem());
+    outcome.ending = JobOutcome::Ending::kDone;
     ExpectRoundTrip(*workspace);
   } catch (const ConversionFailed&) {
-    outcome.ending = "conversion failed";
+    outcome.ending = JobOutcome::Ending::kConversionFailed;
   } catch (const RunError& error) {
-    outcome.ending = error.Kind() + ": " + error.Reason();
+    outcome.ending = JobOutcome::Ending::kError;
+    outcome.kind = error.Kind();
+    outcome.reason = error.Reason();
   }
 
   std::string stem = path.substr(0, path.size() - 4);
@@ -103,12 +117,12 @@ JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const st
   sandbox.RemoveSideFiles(folder);
   sandbox.ExpectNoTemporaryFiles();
 
-  if (outcome.ending == "done") {
+  if (outcome.ending == JobOutcome::Ending::kDone) {
     CheckFinishedRun(outcome);
   } else if (any) {
     // Writing into the sandbox cannot fail, so an error can only have come
     // from loading, before any side file was due.
-    Fail("run ended with \"" + outcome.ending + "\" but left side files");
+    Fail("run ended with \"" + outcome.Describe() + "\" but left side files");
   }
   return outcome;
 }

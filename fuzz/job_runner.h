@@ -14,12 +14,22 @@
 
 #include "app/run_job.h"
 #include "fuzz/sandbox.h"
+#include "platform/error.h"
 
 namespace qdp::fuzz {
 
 struct JobOutcome {
-  // "done", "conversion failed", or the error's kind and reason.
-  std::string ending;
+  enum class Ending { kDone, kConversionFailed, kError };
+  Ending ending = Ending::kDone;
+  // What ended the run, when an error did.
+  ErrorKind kind = ErrorKind::kInternal;
+  std::string reason;
+  // How the run ended, in words, for failure messages.
+  std::string Describe() const;
+  bool SameEnding(const JobOutcome& other) const {
+    return ending == other.ending &&
+           (ending != Ending::kError || (kind == other.kind && reason == other.reason));
+  }
   // In the order of kSideFiles.
   std::array<bool, kSideFileCount> present{};
   std::array<std::vector<uint8_t>, kSideFileCount> files;

@@ -2,7 +2,11 @@
 // conversion mode and character mode, files cut short inside every block
 // the program reads, rejected headers, and compressed containers (valid,
 // cut, corrupted, stored, with surplus). Usage:
-//   make_seeds OUT_DIR      writes OUT_DIR/job/* and OUT_DIR/container/*
+//   make_seeds [--all] OUT_DIR   writes OUT_DIR/job/* and OUT_DIR/container/*
+//                                (a container seed is the stream alone);
+//                                with --all also OUT_DIR/header-byte-1/*,
+//                                one complete project for each value of the
+//                                second header byte, for comparing builds
 // Most projects are cut shortly after their colour tables, which keeps
 // every run short; a few are complete so that the later blocks are mutated
 // too.
@@ -115,13 +119,13 @@ ProjectContent Draw(const Seed& seed, std::mt19937& rng) {
     for (int line = 0; line < 30; ++line) {
       for (int x = 0; x < seed.width; ++x) {
         bool inverse = seed.picture == Picture::kShared && byte(rng) < 40;
-        content.SetCell(line, x, uint8_t(code(rng) | (inverse ? 0x80 : 0)));
+        content.SetCell(line, x, uint8_t(code(rng) | (inverse ? qdp::kInverseBit : 0)));
       }
     }
   }
   for (int line = 0; line < 30; ++line) {
     uint8_t font = seed.alternate_fonts ? uint8_t(line & 1) : uint8_t(line % seed.fonts);
-    if (seed.flag_lines && line % 7 == 3) font |= 0x80;
+    if (seed.flag_lines && line % 7 == 3) font |= qdp::kNewFontBit;
     content.line_fonts[size_t(line)] = font;
   }
   for (auto& entry : content.colours) entry = uint8_t(byte(rng));
@@ -182,8 +186,9 @@ void MakeProjects() {
   // An empty stream with a 1 KiB window, whose own first bytes would read
   // as an acceptable header; and projects cut inside the header and inside
   // the skip table.
-  AddContainer("z-empty-small-window",
-               {'Q', 'D', 'P', 'Z', 'L', 'I', 'B', 0x28, 0x91, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
+  Bytes small_window(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end());
+  small_window.insert(small_window.end(), {0x28, 0x91, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
+  AddContainer("z-empty-small-window", small_window);
   AddContainer("z-two-bytes", Compress({40, 0x09}));
   ProjectContent skip_cut;
   skip_cut.mode_byte = 0x09;
@@ -191,7 +196,7 @@ void MakeProjects() {
       Cut(qdp::testing::BuildProject(skip_cut), skip_cut.GetLayout().SkipTable() + 3);
   std::fill(in_skip_table.end() - 3, in_skip_table.end(), 4);
   AddContainer("z-cut-in-skip-table", Compress(in_skip_table));
-  AddContainer("z-magic-only", {'Q', 'D', 'P', 'Z', 'L', 'I', 'B'});
+  AddContainer("z-magic-only", Bytes(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end()));
   Bytes cut = Compress(full);
   AddContainer("z-cut-stream", Cut(cut, cut.size() / 2));
   Bytes corrupt = Compress(short_project);
@@ -208,6 +213,24 @@ void MakeProjects() {
   AddContainer("z-stored-cut", Cut(stored, stored.size() - 4));
 }
 
+// The same busy picture (shared and complemented characters, inverse
+// cells, lines that start new fonts) under every value of header byte 1:
+// every character mode and every combination of conversion bits.
+std::vector<std::pair<std::string, Bytes>> HeaderByteOneProjects() {
+  std::mt19937 rng(1);
+  Seed seed = kSeeds[2];
+  seed.full = true;
+  ProjectContent content = Draw(seed, rng);
+  std::vector<std::pair<std::string, Bytes>> projects;
+  for (int value = 0; value < 256; ++value) {
+    content.mode_byte = static_cast<uint8_t>(value);
+    char name[32];
+    std::snprintf(name, sizeof name, "mode-byte-%02x", value);
+    projects.emplace_back(name, qdp::testing::BuildProject(content));
+  }
+  return projects;
+}
+
 void WriteAll(const std::string& dir, const std::vector<std::pair<std::string, Bytes>>& seeds) {
   ::mkdir(dir.c_str(), 0755);
   for (const auto& [name, bytes] : seeds) qdp::testing::WriteFileBytes(dir + "/" + name, bytes);
@@ -216,15 +239,17 @@ void WriteAll(const std::string& dir, const std::vector<std::pair<std::string, B
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_seeds OUT_DIR\n");
+  const bool all = argc == 3 && std::string(argv[1]) == "--all";
+  if (argc != 2 && !all) {
+    std::fprintf(stderr, "usage: make_seeds [--all] OUT_DIR\n");
     return 2;
   }
-  std::string out = argv[1];
+  std::string out = argv[argc - 1];
   ::mkdir(out.c_str(), 0755);
   MakeProjects();
   WriteAll(out + "/job", g_job);
   WriteAll(out + "/container", g_container);
+  if (all) WriteAll(out + "/header-byte-1", HeaderByteOneProjects());
   std::printf("%zu job seeds, %zu container seeds in %s\n", g_job.size(), g_container.size(),
               out.c_str());
   return 0;

@@ -23,7 +23,7 @@ sh tools/ensure-deps fuzz
 build=build-fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j 2 --target job_fuzzer container_fuzzer make_seeds
-"$build/fuzz/make_seeds" "$build/seeds" >/dev/null
+"$build/tests/make_seeds" "$build/seeds" >/dev/null
 mkdir -p "$build/artifacts" "$build/logs"
 
 # Complete projects are up to 430 KB; containers stay small so that a

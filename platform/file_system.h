@@ -1,12 +1,16 @@
-// Disk access behind a small interface, so that every stage can be run
-// against a file system that fails on purpose in tests. The real one is
-// POSIX; its failures come out as InOutError with the reasons users know.
+// The programs' only door to the operating system's files. Every stage
+// works through FileSystem, so that a test can hand it a file system that
+// fails on purpose; the real one is POSIX or Windows, whichever the build
+// targets, and its failures come out as InOutError with the fixed reasons
+// ("File not found", "Disk full", ...).
 #ifndef QDPEXT_PLATFORM_FILE_SYSTEM_H_
 #define QDPEXT_PLATFORM_FILE_SYSTEM_H_
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qdp {
@@ -31,43 +35,57 @@ class File {
   virtual void Close() = 0;
 };
 
-// A temporary file as made by FileSystem::MakeTempFile: its name, and the
-// identity (device and inode) of the file made under it, so that a later
-// open by name can tell whether the name still leads to that very file.
-struct TempFile {
-  std::string path;
-  uint64_t device = 0;
-  uint64_t inode = 0;
+// What tells one file on disk from another, whatever name leads to it.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  auto operator<=>(const FileIdentity&) const = default;
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
+
+  // Opens an existing file for reading; nobody may change it while it is
+  // open. Opening never waits, and a name that does not lead to a regular
+  // file on disk (a pipe, a fifo, a socket, a device) is refused with
+  // "I/O error 29" before anything is read.
   virtual std::unique_ptr<File> OpenForReading(const std::string& path) = 0;
-  // Creates the file, or empties an existing one, for writing.
+  // Creates the file, or empties an existing one, for writing. Opening
+  // never waits: a fifo that nobody reads is refused at once. Devices
+  // such as /dev/null are written as files are.
   virtual std::unique_ptr<File> CreateForWriting(const std::string& path) = 0;
+  // Writes `target` whole or not at all: the bytes go to a new file under a
+  // temporary name beside it, which Close() renames into place. A file
+  // destroyed without Close(), or whose Close() fails, leaves `target` as
+  // it was and no temporary name behind, however the program ends short
+  // of a kill.
+  virtual std::unique_ptr<File> CreateReplacing(const std::string& target) = 0;
+  // A new, empty file for the program's own use while it runs, open for
+  // reading and writing. Nothing of it outlives the process, however that
+  // ends: its name is gone at once, or goes with its last handle.
+  virtual std::unique_ptr<File> MakeTempFile() = 0;
+
+  // Removes `path` when, looked at without following a link, it is a
+  // regular file; a link, a fifo, a device or a directory is left as it is.
+  // Failure is ignored: this is a clean-up on the way out of an error.
+  virtual void RemoveRegularFile(const std::string& path) noexcept = 0;
+  // Makes the directory `path` and any missing parents, as `mkdir -p`.
+  virtual void MakeDirectories(const std::string& path) = 0;
+
   // True when `path` names an existing entry that is not a directory.
   virtual bool IsExistingFile(const std::string& path) = 0;
-  // True when both names exist and are the same file on disk.
-  virtual bool IsSameFile(const std::string& a, const std::string& b) = 0;
-  // The system's directory for temporary files: $TMPDIR, else /tmp.
-  virtual std::string TempDirectory() = 0;
-  // Creates a new, empty file with a unique name beginning with "~" in the
-  // temporary directory. Until Remove() gives up its name, the file is also
-  // removed when a signal stops the program.
-  virtual TempFile MakeTempFile() = 0;
-  // Opens a file made by MakeTempFile() again by its name, for reading, or
-  // emptied for writing. A symbolic link is not followed, and a name that
-  // no longer leads to the file that was made is refused with InOutError:
-  // in a shared temporary directory someone may have swapped it.
-  virtual std::unique_ptr<File> ReopenTempFile(const TempFile& temp, bool for_writing) = 0;
-  // Removes a temporary file's name, ignoring failure; an open file stays
-  // readable until it is closed.
-  virtual void Remove(const std::string& path) noexcept = 0;
+  // True when `path` names an existing directory.
+  virtual bool IsDirectory(const std::string& path) = 0;
+  // The identity of the file `path` leads to, when it exists.
+  virtual std::optional<FileIdentity> Identify(const std::string& path) = 0;
+
+  // True when both names exist and lead to the same file.
+  bool IsSameFile(const std::string& a, const std::string& b);
 };
 
 // The process's real file system.
-FileSystem& PosixFileSystem();
+FileSystem& RealFileSystem();
 
 }  // namespace qdp
 

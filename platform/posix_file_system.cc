@@ -1,25 +1,65 @@
+// The file system of POSIX systems.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <vector>
+#include <utility>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/posix_error.h"
 #include "platform/signal_cleanup.h"
 
 namespace qdp {
 namespace {
 
-[[noreturn]] void ThrowErrno(int error_number, ThrowSite site = ThrowSite::Here()) {
-  throw InOutError(ReasonForErrno(error_number), site);
+[[noreturn]] void ThrowErrno(int error_number, const std::string& path, FileAccess access,
+                             ThrowSite site = ThrowSite::Here()) {
+  throw InOutError(ReasonForErrno(error_number), path, access, site);
+}
+
+// The directory for temporary files: $TMPDIR, else /tmp. Not
+// std::filesystem::temp_directory_path(), which also reads TMP and TEMP and
+// refuses a path that is not a directory before anyone has tried it, where
+// the user is better told what creating the file there gave.
+std::string TempDirectory() {
+  const char* env = std::getenv("TMPDIR");
+  std::string dir = (env != nullptr && *env != '\0') ? env : "/tmp";
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  return dir;
+}
+
+// Opens `path` without waiting (a fifo would otherwise hold the open until
+// someone comes to the other end) and then turns waiting back on for the
+// reads and writes. A descriptor, or -1 with errno set.
+int OpenWithoutWaiting(const std::string& path, int flags) {
+  if (path.empty()) {
+    errno = ENOENT;
+    return -1;
+  }
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  int status = ::fcntl(fd, F_GETFL);
+  if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+    int error_number = errno;
+    ::close(fd);
+    errno = error_number;
+    return -1;
+  }
+  return fd;
 }
 
 class PosixFile : public File {
  public:
-  explicit PosixFile(int fd) : fd_(fd) {}
+  PosixFile(int fd, std::string path, FileAccess access)
+      : fd_(fd),
+        path_(std::move(path)),
+        access_(access) {}
   ~PosixFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -31,7 +71,7 @@ class PosixFile : public File {
       ssize_t n = ::read(fd_, out + done, size - done);
       if (n < 0) {
         if (errno == EINTR) continue;
-        ThrowErrno(errno);
+        Fail(errno);
       }
       if (n == 0) break;  // end of file
       done += static_cast<size_t>(n);
@@ -46,45 +86,175 @@ class PosixFile : public File {
       ssize_t n = ::write(fd_, in + done, size - done);
       if (n < 0) {
         if (errno == EINTR) continue;
-        ThrowErrno(errno);
+        Fail(errno);
       }
       // A write that takes nothing would never finish: the device is full.
-      if (n == 0) ThrowErrno(ENOSPC);
+      if (n == 0) Fail(ENOSPC);
       done += static_cast<size_t>(n);
     }
   }
 
   void Seek(uint64_t offset) override {
-    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) ThrowErrno(errno);
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) Fail(errno);
   }
 
   uint64_t Size() override {
     struct stat st;
-    if (::fstat(fd_, &st) != 0) ThrowErrno(errno);
+    if (::fstat(fd_, &st) != 0) Fail(errno);
     return static_cast<uint64_t>(st.st_size);
   }
 
   void Close() override {
     if (fd_ < 0) return;
-    int fd = fd_;
-    fd_ = -1;
+    int fd = std::exchange(fd_, -1);
     // The descriptor is gone after close() whatever it returns, so it is
     // never retried; EINTR here still means the data may not have landed.
-    if (::close(fd) != 0) ThrowErrno(errno);
+    if (::close(fd) != 0) Fail(errno);
   }
+
+ protected:
+  [[noreturn]] void Fail(int error_number, ThrowSite site = ThrowSite::Here()) const {
+    ThrowErrno(error_number, path_, access_, site);
+  }
+  const std::string& Path() const { return path_; }
 
  private:
   int fd_;
+  std::string path_;
+  FileAccess access_;
 };
 
-class Posix : public FileSystem {
+// A file written under a temporary name beside its target. The name is
+// registered for removal as it is made, so that a signal never leaves it
+// behind, and given up in the same step as it is renamed or removed, so
+// that a signal never removes a name that is no longer ours.
+class ReplacingFile : public PosixFile {
+ public:
+  ReplacingFile(int fd, std::string temp, std::string target)
+      : PosixFile(fd, target, FileAccess::kWrite),
+        temp_(std::move(temp)),
+        target_(std::move(target)) {}
+  ~ReplacingFile() override {
+    if (!temp_.empty()) GiveUp();
+  }
+
+  void Close() override {
+    if (temp_.empty()) return;
+    try {
+      PosixFile::Close();
+    } catch (...) {
+      GiveUp();
+      throw;
+    }
+    CleanupSignalsHeld held;
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+      int error_number = errno;
+      ::unlink(temp_.c_str());
+      UnregisterCleanupPath(temp_.c_str());
+      temp_.clear();
+      Fail(error_number);
+    }
+    UnregisterCleanupPath(temp_.c_str());
+    temp_.clear();
+  }
+
+ private:
+  void GiveUp() noexcept {
+    CleanupSignalsHeld held;
+    ::unlink(temp_.c_str());
+    UnregisterCleanupPath(temp_.c_str());
+    temp_.clear();
+  }
+
+  std::string temp_;
+  std::string target_;
+};
+
+// The permissions a newly created file gets from the umask; mkstemp makes
+// its files 0600 whatever the umask says.
+mode_t NewFileMode() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+class PosixFileSystem : public FileSystem {
  public:
   std::unique_ptr<File> OpenForReading(const std::string& path) override {
-    return Open(path, O_RDONLY);
+    int fd = OpenWithoutWaiting(path, O_RDONLY);
+    if (fd < 0) ThrowErrno(errno, path, FileAccess::kRead);
+    auto file = std::make_unique<PosixFile>(fd, path, FileAccess::kRead);
+    // The reader positions and measures the file, which a pipe, a fifo, a
+    // socket or a device cannot do; they get what a pipe gets.
+    struct stat st;
+    if (::fstat(fd, &st) != 0) ThrowErrno(errno, path, FileAccess::kRead);
+    if (!S_ISREG(st.st_mode)) ThrowErrno(ESPIPE, path, FileAccess::kRead);
+    return file;
   }
 
   std::unique_ptr<File> CreateForWriting(const std::string& path) override {
-    return Open(path, O_WRONLY | O_CREAT | O_TRUNC);
+    // Without waiting, a fifo that nobody reads fails at once (ENXIO)
+    // instead of holding the run until someone does.
+    int fd = OpenWithoutWaiting(path, O_WRONLY | O_CREAT | O_TRUNC);
+    if (fd < 0) ThrowErrno(errno, path, FileAccess::kWrite);
+    return std::make_unique<PosixFile>(fd, path, FileAccess::kWrite);
+  }
+
+  std::unique_ptr<File> CreateReplacing(const std::string& target) override {
+    // Beside the target, so that the rename stays within one file system
+    // and readers of the target see the old file or the new one, never a
+    // part. The name is short whatever the target's, so that a target
+    // named as long as a directory entry allows still gets one.
+    const size_t slash = target.find_last_of('/');
+    std::string temp =
+        (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + "~qdpXXXXXX";
+    int fd;
+    {
+      CleanupSignalsHeld held;
+      fd = ::mkostemp(temp.data(), O_CLOEXEC);
+      if (fd >= 0) RegisterCleanupPath(temp.c_str());
+    }
+    if (fd < 0) ThrowErrno(errno, target, FileAccess::kWrite);
+    auto file = std::make_unique<ReplacingFile>(fd, temp, target);
+    if (::fchmod(fd, NewFileMode()) != 0) ThrowErrno(errno, target, FileAccess::kWrite);
+    return file;
+  }
+
+  std::unique_ptr<File> MakeTempFile() override {
+    const std::string dir = TempDirectory();
+    std::string name = dir + "/~qdpXXXXXX";
+    int fd;
+    {
+      // The name lives only between these two calls, and no signal can
+      // fall between them; after that nothing but the descriptor holds the
+      // file, and it goes with the process however that ends.
+      CleanupSignalsHeld held;
+      fd = ::mkostemp(name.data(), O_CLOEXEC);
+      if (fd >= 0) ::unlink(name.c_str());
+    }
+    if (fd < 0) ThrowErrno(errno, dir, FileAccess::kTemporary);
+    return std::make_unique<PosixFile>(fd, dir, FileAccess::kTemporary);
+  }
+
+  void RemoveRegularFile(const std::string& path) noexcept override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+  }
+
+  void MakeDirectories(const std::string& path) override {
+    // Each missing level from the top down, as mkdir -p does; a level that
+    // appears meanwhile (another run making the same folder) is fine.
+    // Not std::filesystem, whose stream and locale set-up every start of
+    // the program would pay for.
+    for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+      const std::string level = path.substr(0, end);
+      if (!level.empty() && level.back() != '/' && !IsDirectory(level) &&
+          ::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) {
+        ThrowErrno(errno, path, FileAccess::kWrite);
+      }
+      if (end == std::string::npos) break;
+    }
+    if (!IsDirectory(path)) ThrowErrno(ENOTDIR, path, FileAccess::kWrite);
   }
 
   bool IsExistingFile(const std::string& path) override {
@@ -93,93 +263,22 @@ class Posix : public FileSystem {
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
   }
 
-  bool IsSameFile(const std::string& a, const std::string& b) override {
-    struct stat sa, sb;
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-  }
-
-  std::string TempDirectory() override {
-    const char* env = std::getenv("TMPDIR");
-    std::string dir = (env != nullptr && *env != '\0') ? env : "/tmp";
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    return dir;
-  }
-
-  TempFile MakeTempFile() override {
-    std::string pattern = TempDirectory() + "/~qdpXXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    // No signal may fall between making the file and registering it.
-    CleanupSignalsHeld held;
-    // mkstemp picks a name nobody holds and creates the file in one step,
-    // so no other process can take the same name.
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) ThrowErrno(errno);
+  bool IsDirectory(const std::string& path) override {
     struct stat st;
-    if (::fstat(fd, &st) != 0) {
-      int error_number = errno;
-      ::close(fd);
-      ::unlink(name.data());
-      ThrowErrno(error_number);
-    }
-    ::close(fd);
-    RegisterCleanupPath(name.data());
-    return TempFile{name.data(), static_cast<uint64_t>(st.st_dev),
-                    static_cast<uint64_t>(st.st_ino)};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
 
-  std::unique_ptr<File> ReopenTempFile(const TempFile& temp, bool for_writing) override {
-    // Non-blocking, so that a fifo put in the file's place cannot stall the
-    // open before it is refused; it makes no difference to a regular file.
-    int flags = (for_writing ? O_WRONLY : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK;
-    int fd = OpenDescriptor(temp.path, flags);
-    if (fd < 0) ThrowErrno(errno == ELOOP ? EACCES : errno);  // ELOOP: a symbolic link
-    auto file = std::make_unique<PosixFile>(fd);
+  std::optional<FileIdentity> Identify(const std::string& path) override {
     struct stat st;
-    if (::fstat(fd, &st) != 0) ThrowErrno(errno);
-    if (static_cast<uint64_t>(st.st_dev) != temp.device ||
-        static_cast<uint64_t>(st.st_ino) != temp.inode) {
-      ThrowErrno(EACCES);
-    }
-    if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) ThrowErrno(errno);
-    if (for_writing && ::ftruncate(fd, 0) != 0) ThrowErrno(errno);
-    return file;
-  }
-
-  void Remove(const std::string& path) noexcept override {
-    // Unlinked and forgotten in one step: a signal in between would remove
-    // the name again, and by then it may belong to another process.
-    CleanupSignalsHeld held;
-    ::unlink(path.c_str());
-    UnregisterCleanupPath(path.c_str());
-  }
-
- private:
-  // A descriptor, or -1 with errno set.
-  static int OpenDescriptor(const std::string& path, int flags) {
-    if (path.empty()) {
-      errno = ENOENT;
-      return -1;
-    }
-    int fd;
-    do {
-      fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-  }
-
-  static std::unique_ptr<File> Open(const std::string& path, int flags) {
-    int fd = OpenDescriptor(path, flags);
-    if (fd < 0) ThrowErrno(errno);
-    return std::make_unique<PosixFile>(fd);
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
   }
 };
 
 }  // namespace
 
-FileSystem& PosixFileSystem() {
-  static Posix posix;
+FileSystem& RealFileSystem() {
+  static PosixFileSystem posix;
   return posix;
 }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -27,7 +28,7 @@ std::string ReasonOf(const std::function<void()>& action) {
 TEST(PosixFileSystemTest, ShortReadDeliversWhatIsThereAndLeavesTheRest) {
   ScratchDir dir;
   testing::WriteFileBytes(dir.File("f"), Bytes{1, 2, 3});
-  auto file = PosixFileSystem().OpenForReading(dir.File("f"));
+  auto file = RealFileSystem().OpenForReading(dir.File("f"));
   uint8_t buffer[6] = {9, 9, 9, 9, 9, 9};
   EXPECT_EQ(file->Read(buffer, 6), 3u);
   EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 6), (Bytes{1, 2, 3, 9, 9, 9}));
@@ -44,7 +45,7 @@ TEST(PosixFileSystemTest, ShortReadDeliversWhatIsThereAndLeavesTheRest) {
 TEST(PosixFileSystemTest, CreateTruncatesAndWritesEverything) {
   ScratchDir dir;
   testing::WriteFileBytes(dir.File("out"), Bytes(100, 7));
-  auto file = PosixFileSystem().CreateForWriting(dir.File("out"));
+  auto file = RealFileSystem().CreateForWriting(dir.File("out"));
   file->Write("abc", 3);
   file->Close();
   EXPECT_EQ(testing::ReadFileBytes(dir.File("out")), (Bytes{'a', 'b', 'c'}));
@@ -53,7 +54,7 @@ TEST(PosixFileSystemTest, CreateTruncatesAndWritesEverything) {
 TEST(PosixFileSystemTest, FailuresCarryTheReasonsUsersKnow) {
   ScratchDir dir;
   std::filesystem::create_directory(dir.File("sub"));
-  FileSystem& fs = PosixFileSystem();
+  FileSystem& fs = RealFileSystem();
   EXPECT_EQ(ReasonOf([&] { fs.OpenForReading(dir.File("missing")); }), "File not found");
   EXPECT_EQ(ReasonOf([&] { fs.OpenForReading(""); }), "File not found");
   EXPECT_EQ(ReasonOf([&] { fs.CreateForWriting(dir.File("no/such/dir")); }), "File not found");
@@ -70,7 +71,7 @@ TEST(PosixFileSystemTest, FailuresCarryTheReasonsUsersKnow) {
 TEST(PosixFileSystemTest, ExistenceTestAcceptsOnlyFilesThatAreNotDirectories) {
   ScratchDir dir;
   testing::WriteFileBytes(dir.File("f"), Bytes{});
-  FileSystem& fs = PosixFileSystem();
+  FileSystem& fs = RealFileSystem();
   EXPECT_TRUE(fs.IsExistingFile(dir.File("f")));
   EXPECT_FALSE(fs.IsExistingFile(dir.Path()));
   EXPECT_FALSE(fs.IsExistingFile(dir.File("missing")));
@@ -82,99 +83,144 @@ TEST(PosixFileSystemTest, SameFileFollowsLinks) {
   testing::WriteFileBytes(dir.File("a"), Bytes{1});
   std::filesystem::create_symlink(dir.File("a"), dir.File("b"));
   testing::WriteFileBytes(dir.File("c"), Bytes{1});
-  FileSystem& fs = PosixFileSystem();
+  FileSystem& fs = RealFileSystem();
   EXPECT_TRUE(fs.IsSameFile(dir.File("a"), dir.File("b")));
   EXPECT_FALSE(fs.IsSameFile(dir.File("a"), dir.File("c")));
   EXPECT_FALSE(fs.IsSameFile(dir.File("a"), dir.File("missing")));
 }
 
-TEST(PosixFileSystemTest, TempFilesAreNewEmptyAndNamedWithTilde) {
-  ScratchDir dir;
-  const char* old = std::getenv("TMPDIR");
-  std::string saved = old != nullptr ? old : "";
-  setenv("TMPDIR", (dir.Path() + "/").c_str(), 1);
-  FileSystem& fs = PosixFileSystem();
-  EXPECT_EQ(fs.TempDirectory(), dir.Path());
-  std::string first = fs.MakeTempFile().path;
-  std::string second = fs.MakeTempFile().path;
-  if (old != nullptr)
-    setenv("TMPDIR", saved.c_str(), 1);
-  else
-    unsetenv("TMPDIR");
-  EXPECT_NE(first, second);
-  for (const std::string& name : {first, second}) {
-    EXPECT_EQ(name.rfind(dir.Path() + "/~", 0), 0u) << name;
-    EXPECT_TRUE(testing::ReadFileBytes(name).empty());
-    fs.Remove(name);
+// Sets $TMPDIR for the life of the object.
+class TmpdirSetting {
+ public:
+  explicit TmpdirSetting(const std::string& value) {
+    const char* old = std::getenv("TMPDIR");
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    setenv("TMPDIR", value.c_str(), 1);
   }
-  EXPECT_TRUE(dir.List().empty());
-}
-
-// A temporary file is opened again only when its name still leads to the
-// very file that was made: not through a symbolic link, not to another file
-// put in its place.
-TEST(PosixFileSystemTest, TempFileIsReopenedOnlyWhenItIsTheFileThatWasMade) {
-  ScratchDir dir;
-  FileSystem& fs = PosixFileSystem();
-  struct Case {
-    const char* name;
-    void (*swap)(const std::string& path, const ScratchDir& dir);
-    const char* refusal;  // "" when the file opens
-  };
-  const Case cases[] = {
-      {"untouched", [](const std::string&, const ScratchDir&) {}, ""},
-      {"symbolic link to another file",
-       [](const std::string& path, const ScratchDir& dir) {
-         std::filesystem::remove(path);
-         std::filesystem::create_symlink(dir.File("victim"), path);
-       },
-       "File access denied"},
-      {"symbolic link to itself in disguise",
-       [](const std::string& path, const ScratchDir& dir) {
-         std::filesystem::rename(path, dir.File("moved"));
-         std::filesystem::create_symlink(dir.File("moved"), path);
-       },
-       "File access denied"},
-      {"another regular file",
-       [](const std::string& path, const ScratchDir& dir) {
-         // Made before the old one goes, so it cannot get its inode again.
-         testing::WriteFileBytes(dir.File("other"), Bytes{7});
-         std::filesystem::rename(dir.File("other"), path);
-       },
-       "File access denied"},
-      {"removed", [](const std::string& path, const ScratchDir&) { std::filesystem::remove(path); },
-       "File not found"},
-  };
-  for (bool for_writing : {false, true}) {
-    for (const Case& c : cases) {
-      SCOPED_TRACE(std::string(c.name) + (for_writing ? ", writing" : ", reading"));
-      testing::WriteFileBytes(dir.File("victim"), Bytes{1, 2, 3});
-      const char* old = std::getenv("TMPDIR");
-      std::string saved = old != nullptr ? old : "";
-      setenv("TMPDIR", dir.Path().c_str(), 1);
-      TempFile temp = fs.MakeTempFile();
-      if (old != nullptr)
-        setenv("TMPDIR", saved.c_str(), 1);
-      else
-        unsetenv("TMPDIR");
-      c.swap(temp.path, dir);
-      std::string refusal;
-      try {
-        std::unique_ptr<File> file = fs.ReopenTempFile(temp, for_writing);
-        if (for_writing) file->Write("ab", 2);
-        file->Close();
-      } catch (const InOutError& e) {
-        refusal = e.Reason();
-      }
-      EXPECT_EQ(refusal, c.refusal);
-      EXPECT_EQ(testing::ReadFileBytes(dir.File("victim")), (Bytes{1, 2, 3}));
-      if (*c.refusal == '\0' && for_writing) {
-        EXPECT_EQ(testing::ReadFileBytes(temp.path), (Bytes{'a', 'b'}));
-      }
-      fs.Remove(temp.path);
-      std::filesystem::remove(dir.File("moved"));
+  ~TmpdirSetting() {
+    if (had_) {
+      setenv("TMPDIR", old_.c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
     }
   }
+
+ private:
+  bool had_ = false;
+  std::string old_;
+};
+
+// A temporary file is used through its descriptor alone: no name of it is
+// left for anyone to swap or to find after the run.
+TEST(PosixFileSystemTest, TempFilesHaveNoNameAndReadBackWhatWasWritten) {
+  ScratchDir dir;
+  FileSystem& fs = RealFileSystem();
+  TmpdirSetting tmpdir(dir.Path() + "/");
+  std::unique_ptr<File> first = fs.MakeTempFile();
+  std::unique_ptr<File> second = fs.MakeTempFile();
+  EXPECT_TRUE(dir.List().empty());
+  first->Write("abc", 3);
+  first->Seek(0);
+  char back[4] = {};
+  EXPECT_EQ(first->Read(back, 4), 3u);
+  EXPECT_STREQ(back, "abc");
+  EXPECT_EQ(second->Size(), 0u);
+}
+
+TEST(PosixFileSystemTest, AMissingTempDirectoryIsNamedInTheError) {
+  TmpdirSetting tmpdir("/nonexistent-qdp-dir");
+  try {
+    RealFileSystem().MakeTempFile();
+    ADD_FAILURE() << "made a temporary file in a missing directory";
+  } catch (const InOutError& e) {
+    EXPECT_EQ(e.Reason(), "File not found");
+    EXPECT_EQ(e.Path(), "/nonexistent-qdp-dir");
+    EXPECT_EQ(e.Access(), FileAccess::kTemporary);
+  }
+}
+
+// Nothing that is not a regular file is read as a project, and nothing
+// waits for the other end of a fifo.
+TEST(PosixFileSystemTest, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
+  ScratchDir dir;
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  testing::WriteFileBytes(dir.File("real"), Bytes{1});
+  std::filesystem::create_symlink(dir.File("real"), dir.File("link"));
+  struct Case {
+    std::string path;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {dir.File("fifo"), "I/O error 29"},
+      {"/dev/null", "I/O error 29"},
+      {dir.Path(), "I/O error 29"},
+      {dir.File("link"), "no error"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ReasonOf([&] { RealFileSystem().OpenForReading(c.path); }), c.reason) << c.path;
+  }
+}
+
+TEST(PosixFileSystemTest, AFifoNobodyReadsIsNoTargetButDevicesAre) {
+  ScratchDir dir;
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  FileSystem& fs = RealFileSystem();
+  EXPECT_EQ(ReasonOf([&] { fs.CreateForWriting(dir.File("fifo")); }), "I/O error 6");
+  EXPECT_EQ(ReasonOf([&] {
+              auto file = fs.CreateForWriting("/dev/null");
+              file->Write("x", 1);
+              file->Close();
+            }),
+            "no error");
+}
+
+// Only a regular file is removed; whatever else stands at the name, and
+// whatever a link leads to, stays.
+TEST(PosixFileSystemTest, RemoveRegularFileLeavesEverythingElse) {
+  ScratchDir dir;
+  testing::WriteFileBytes(dir.File("plain"), Bytes{1});
+  testing::WriteFileBytes(dir.File("target"), Bytes{2});
+  std::filesystem::create_symlink(dir.File("target"), dir.File("link"));
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.File("sub"));
+  FileSystem& fs = RealFileSystem();
+  for (const char* name : {"plain", "link", "fifo", "sub", "missing"}) {
+    fs.RemoveRegularFile(dir.File(name));
+  }
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"fifo", "link", "sub", "target"}));
+}
+
+TEST(PosixFileSystemTest, AReplacingFileTakesTheTargetsPlaceOnlyWhenClosed) {
+  ScratchDir dir;
+  FileSystem& fs = RealFileSystem();
+  testing::WriteFileBytes(dir.File("out"), Bytes{1, 2, 3});
+  {
+    std::unique_ptr<File> abandoned = fs.CreateReplacing(dir.File("out"));
+    abandoned->Write("xyz", 3);
+  }
+  EXPECT_EQ(testing::ReadFileBytes(dir.File("out")), (Bytes{1, 2, 3}));
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"out"});
+
+  mode_t mask = umask(027);
+  std::unique_ptr<File> file = fs.CreateReplacing(dir.File("out"));
+  file->Write("ab", 2);
+  file->Close();
+  umask(mask);
+  EXPECT_EQ(testing::ReadFileBytes(dir.File("out")), (Bytes{'a', 'b'}));
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"out"});
+  EXPECT_EQ(std::filesystem::status(dir.File("out")).permissions(), std::filesystem::perms(0640));
+}
+
+TEST(PosixFileSystemTest, MakeDirectoriesMakesParentsAndRefusesAFile) {
+  ScratchDir dir;
+  FileSystem& fs = RealFileSystem();
+  fs.MakeDirectories(dir.File("a/b/c"));
+  fs.MakeDirectories(dir.File("a/b/c"));  // already there: fine
+  EXPECT_TRUE(fs.IsDirectory(dir.File("a/b/c")));
+  testing::WriteFileBytes(dir.File("f"), Bytes{});
+  EXPECT_NE(ReasonOf([&] { fs.MakeDirectories(dir.File("f")); }), "no error");
+  EXPECT_NE(ReasonOf([&] { fs.MakeDirectories(dir.File("f/g")); }), "no error");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/signal_cleanup.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <array>
@@ -88,11 +89,15 @@ void UnregisterCleanupPath(const char* path) noexcept {
   }
 }
 
+static_assert(sizeof(sigset_t) <= CleanupSignalsHeld::kMaskBytes && alignof(sigset_t) <= 8);
+
 CleanupSignalsHeld::CleanupSignalsHeld() noexcept {
   sigset_t set = CaughtSet();
-  ::pthread_sigmask(SIG_BLOCK, &set, &previous_);
+  ::pthread_sigmask(SIG_BLOCK, &set, reinterpret_cast<sigset_t*>(previous_));
 }
 
-CleanupSignalsHeld::~CleanupSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+CleanupSignalsHeld::~CleanupSignalsHeld() {
+  ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<sigset_t*>(previous_), nullptr);
+}
 
 }  // namespace qdp

@@ -18,8 +18,6 @@
 #ifndef QDPEXT_PLATFORM_SIGNAL_CLEANUP_H_
 #define QDPEXT_PLATFORM_SIGNAL_CLEANUP_H_
 
-#include <signal.h>
-
 #include <cstddef>
 
 namespace qdp {
@@ -52,8 +50,12 @@ class CleanupSignalsHeld {
   CleanupSignalsHeld(const CleanupSignalsHeld&) = delete;
   CleanupSignalsHeld& operator=(const CleanupSignalsHeld&) = delete;
 
+  static constexpr size_t kMaskBytes = 128;
+
  private:
-  sigset_t previous_;
+  // The signal mask to restore: a sigset_t, kept as bytes so that this
+  // header needs no system header.
+  alignas(8) unsigned char previous_[kMaskBytes];
 };
 
 }  // namespace qdp

@@ -24,9 +24,16 @@
 #ifndef QDPEXT_PROJECT_PROJECT_FORMAT_H_
 #define QDPEXT_PROJECT_PROJECT_FORMAT_H_
 
+#include <array>
 #include <cstdint>
 
+#include "workspace/workspace.h"
+
 namespace qdp {
+
+// A compressed project is these 7 bytes followed by one zlib stream that
+// decodes to a plain project.
+inline constexpr std::array<uint8_t, 7> kContainerMagic = {'Q', 'D', 'P', 'Z', 'L', 'I', 'B'};
 
 // Header byte 0: line width; byte 1: character mode and conversion bits;
 // byte 2: the number of the last font in the file (fonts - 1).
@@ -46,11 +53,12 @@ inline constexpr uint8_t kNoConversionBit = 0x08;
 inline constexpr uint8_t kNewFontBit = 0x80;
 inline constexpr uint8_t kFontNumberMask = 0x7F;
 
-inline constexpr uint64_t kFontFileBytes = 1024;
-inline constexpr uint64_t kLineFontTableBytes = 30;
-inline constexpr uint64_t kColourTablesBytes = 1280;
+// Blocks whose size is the workspace buffer they fill.
+inline constexpr uint64_t kFontFileBytes = kFontBytes;
+inline constexpr uint64_t kLineFontTableBytes = kScreenLines;
+inline constexpr uint64_t kColourTablesBytes = kColourTableCount * kColourTableBytes;
 inline constexpr uint64_t kSkipTableFromColours = 153664;
-inline constexpr uint64_t kSkipTableBytes = 30;
+inline constexpr uint64_t kSkipTableBytes = kScreenLines;
 inline constexpr uint64_t kCharsPerFontLimitFromColours = 153920;
 inline constexpr uint64_t kLargestDataFromColours = 155205;
 inline constexpr uint64_t kLargestDataBytes = 138240;

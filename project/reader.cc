@@ -25,33 +25,27 @@ void ReadCounted(File& file, void* data, size_t size, uint64_t& counter) {
 void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   ws.CharsPerFontLimit = kHighestCharsPerFont;
 
-  // Declared before the file so that the file is closed before the
-  // temporary files are removed, on every way out of here.
-  TempFiles temps(fs);
   std::unique_ptr<File> file = fs.OpenForReading(file_name);
-  std::array<uint8_t, ContainerMagic.size()> magic{};
-  file->Seek(0);
+  std::array<uint8_t, kContainerMagic.size()> magic{};
   file->Read(magic.data(), magic.size());
-  if (magic == ContainerMagic) {
+  if (magic == kContainerMagic) {
+    std::unique_ptr<File> plain = UnpackContainer(fs, *file);
     file->Close();
-    file.reset();
-    TempFile plain = UnpackContainer(ws, fs, file_name, temps);
-    file = fs.ReopenTempFile(plain, false);
-    temps.Release(plain);
+    file = std::move(plain);
   }
 
   uint64_t counter = 0;
   file->Seek(0);
-  std::fill(ws.ScreenPages[0].begin(), ws.ScreenPages[0].end(), 0);
-  std::fill(ws.Bitmap.begin(), ws.Bitmap.end(), 0);
+  ws.Screen.fill(0);
+  ws.Bitmap.fill(0);
 
-  // A short header leaves the rest of these three bytes as they were: zero,
-  // on the plain path and after the container's copy alike.
-  ReadCounted(*file, ws.IoBuffer.data(), kHeaderBytes, counter);
-  ws.LineWidth = ws.IoBuffer[0] & kWidthMask;
-  ws.CharacterMode = ws.IoBuffer[1] & kCharacterModeMask;
-  ws.LastDeclaredFont = ws.IoBuffer[2] & kLastFontMask;
-  const uint8_t mode_byte = ws.IoBuffer[1];
+  // What a file too short to hold them does not supply stays zero.
+  std::array<uint8_t, kHeaderBytes> header{};
+  ReadCounted(*file, header.data(), header.size(), counter);
+  ws.LineWidth = header[0] & kWidthMask;
+  ws.CharacterMode = header[1] & kCharacterModeMask;
+  ws.LastDeclaredFont = header[2] & kLastFontMask;
+  const uint8_t mode_byte = header[1];
   const int fonts = ws.LastDeclaredFont + 1;
 
   // Going on with a header we cannot read would write side files full of
@@ -69,9 +63,9 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   if (counter < kHeaderBytes) throw ProjectError("Incomplete project header");
 
   for (int i = 0; i < kScreenLines; ++i) {
-    ReadCounted(*file, ws.ScreenPages[0].data() + ws.RowOffsetTable[i], width, counter);
+    ReadCounted(*file, ws.Screen.data() + RowOffset(i), width, counter);
   }
-  ws.ScreenPages[1] = ws.ScreenPages[0];
+  for (int p = 0; p < kScreenBytes; ++p) ws.InverseMarks[p] = (ws.Screen[p] & kInverseBit) != 0;
 
   ReadCounted(*file, ws.FontBank.data(), kFontFileBytes * fonts, counter);
   ReadCounted(*file, ws.LineFontTable.data(), ws.LineFontTable.size(), counter);
@@ -81,20 +75,21 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   ws.Conversion = ChooseConversion(mode_byte, width, fonts, ws.LineFontTable);
 
   for (int i = 0; i < kScreenLines; ++i) {
-    ws.LineInverseFlags[i] = (ws.LineFontTable[i] & kNewFontBit) != 0;
+    ws.LineStartsNewFont[i] = (ws.LineFontTable[i] & kNewFontBit) != 0;
     ws.LineFontTable[i] &= kFontNumberMask;
   }
   ws.Loaded.LineFonts = ws.LineFontTable;
 
-  // The skip table lies far behind the colour tables but is needed before
-  // rendering, so it is fetched ahead. When the file ends before it or
-  // inside it, the undelivered bytes still hold the header and zeros, which
-  // never pass the test, so a block cut short is never taken.
+  // The skip table lies far behind the colour tables, so it is fetched
+  // ahead while the file is positioned there anyway. A table the file ends
+  // before or inside keeps zeros where it was not delivered, which never
+  // pass the test, so a table cut short is never taken.
+  std::array<uint8_t, kSkipTableBytes> skip{};
   file->Seek(counter + kSkipTableFromColours);
-  file->Read(ws.IoBuffer.data(), kSkipTableBytes);
-  if (std::all_of(ws.IoBuffer.begin(), ws.IoBuffer.begin() + kSkipTableBytes, IsSkipTableValue)) {
+  file->Read(skip.data(), skip.size());
+  if (std::all_of(skip.begin(), skip.end(), IsSkipTableValue)) {
     for (int i = 0; i < kScreenLines; ++i) {
-      ws.LineSkipTable[i] = ws.IoBuffer[i] == kLineNotInUse ? 0 : ws.IoBuffer[i];
+      ws.LinesInUse[i] = skip[i] != kLineNotInUse;
     }
   }
 
@@ -106,9 +101,9 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   file->Seek(counter);
   file->Read(ws.ColourTables.data(), ws.ColourTables.size());
   file->Seek(counter + kCharsPerFontLimitFromColours);
-  ws.IoBuffer[0] = kHighestCharsPerFont;
-  file->Read(ws.IoBuffer.data(), 1);
-  ws.CharsPerFontLimit = std::min(ws.IoBuffer[0], kHighestCharsPerFont);
+  uint8_t limit = kHighestCharsPerFont;
+  file->Read(&limit, 1);
+  ws.CharsPerFontLimit = std::min(limit, kHighestCharsPerFont);
 
   ReconstructCharset(ws);
 }

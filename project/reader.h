@@ -17,7 +17,7 @@ namespace qdp {
 // ConversionFailed when the charset cannot be rebuilt. A file with an
 // accepted header that ends early is loaded as far as it goes: whatever it
 // does not supply keeps the zero a fresh workspace holds, so `ws` must be
-// fresh apart from BuildTables.
+// fresh.
 void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 }  // namespace qdp

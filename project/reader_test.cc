@@ -31,10 +31,7 @@ bool AllEqual(const Buffer& buffer, uint8_t value) {
 
 class ReaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ws_ = std::make_unique<Workspace>();
-    BuildTables(*ws_);
-  }
+  void SetUp() override { ws_ = std::make_unique<Workspace>(); }
 
   void Load(const Bytes& bytes) {
     fs_.files[kInput] = bytes;
@@ -99,7 +96,7 @@ TEST_F(ReaderTest, HeaderBytes) {
 }
 
 TEST_F(ReaderTest, RejectedHeaderLeavesAClearedScreenAndBitmap) {
-  ws_->ScreenPages[0].fill(0xFF);
+  ws_->Screen.fill(0xFF);
   ws_->Bitmap.fill(0xFF);
   ProjectContent content;
   content.width_byte = 0x24;
@@ -108,12 +105,12 @@ TEST_F(ReaderTest, RejectedHeaderLeavesAClearedScreenAndBitmap) {
   content.line_fonts.fill(2);
   content.colours.fill(9);
   EXPECT_EQ(Rejection(BuildProject(content)), "Unsupported line width 36");
-  EXPECT_TRUE(AllEqual(ws_->ScreenPages[0], 0));
+  EXPECT_TRUE(AllEqual(ws_->Screen, 0));
   EXPECT_TRUE(AllEqual(ws_->Bitmap, 0));
   EXPECT_EQ(ws_->LastDeclaredFont, 5);
   EXPECT_EQ(ws_->CharsPerFontLimit, 127);
   EXPECT_TRUE(AllEqual(ws_->LineFontTable, 0));
-  EXPECT_TRUE(AllEqual(ws_->LineSkipTable, 0));
+  EXPECT_TRUE(AllEqual(ws_->LinesInUse, false));
   EXPECT_TRUE(AllEqual(ws_->ColourTables, 0));
 }
 
@@ -196,7 +193,7 @@ TEST_F(ReaderTest, ModeIsDecidedBeforeTheInverseBitIsSplitOff) {
   content.line_fonts[0] = 0x80;
   Load(BuildProject(content));
   EXPECT_EQ(Kind(), ConversionKind::kCharPerCell);
-  EXPECT_TRUE(ws_->LineInverseFlags[0]);
+  EXPECT_TRUE(ws_->LineStartsNewFont[0]);
 }
 
 TEST_F(ReaderTest, LineFontBitSevenBecomesTheLineInverseFlag) {
@@ -208,7 +205,7 @@ TEST_F(ReaderTest, LineFontBitSevenBecomesTheLineInverseFlag) {
   Load(BuildProject(content));
   EXPECT_EQ(ws_->LineFontTable[7], 5);
   EXPECT_EQ(ws_->LineFontTable[8], 5);
-  for (int i = 0; i < 30; ++i) EXPECT_EQ(ws_->LineInverseFlags[i], i == 7) << i;
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(ws_->LineStartsNewFont[i], i == 7) << i;
 }
 
 TEST_F(ReaderTest, SkipTableIsTakenOnlyWhenEveryValueIsValid) {
@@ -237,8 +234,8 @@ TEST_F(ReaderTest, SkipTableIsTakenOnlyWhenEveryValueIsValid) {
     content.skip_table = c.values;
     Load(BuildProject(content));
     for (int i = 0; i < 30; ++i) {
-      uint8_t want = !c.taken || c.values[i] == 255 ? 0 : c.values[i];
-      EXPECT_EQ(ws_->LineSkipTable[i], want) << i;
+      bool want = c.taken && c.values[i] != 255;
+      EXPECT_EQ(ws_->LinesInUse[i], want) << i;
     }
   }
 }
@@ -277,12 +274,12 @@ TEST_F(ReaderTest, FileEndingAfterTheLineFontsLoadsWhatItHolds) {
   Bytes bytes = BuildProject(content);
   bytes.resize(content.GetLayout().ColourTables());
   Load(bytes);
-  EXPECT_EQ(ws_->ScreenPages[0][0], 5);
-  EXPECT_EQ(ws_->ScreenPages[0][29 * 48 + 39], 0x41);
+  EXPECT_EQ(ws_->Screen[0], 5);
+  EXPECT_EQ(ws_->Screen[29 * 48 + 39], 0x41);
   EXPECT_EQ(ws_->FontBank[1024 + 5 * 8 + 7], 8);
   EXPECT_EQ(ws_->LineFontTable[29], 1);
   EXPECT_TRUE(AllEqual(ws_->ColourTables, 0));
-  EXPECT_TRUE(AllEqual(ws_->LineSkipTable, 0));
+  EXPECT_TRUE(AllEqual(ws_->LinesInUse, false));
   EXPECT_EQ(ws_->CharsPerFontLimit, 127);
   // Still rendered: the glyph of line 0's first cell is in the bitmap.
   EXPECT_EQ(ws_->Bitmap[0], 1);
@@ -299,12 +296,12 @@ TEST_F(ReaderTest, FileEndingInsideTheScreenKeepsTheDeliveredPart) {
   Bytes bytes = BuildProject(content);
   bytes.resize(3 + 10 * 40 + 15);  // lines 0 to 9 and 15 cells of line 10
   Load(bytes);
-  EXPECT_EQ(ws_->ScreenPages[0][9 * 48 + 39], 10);
-  EXPECT_EQ(ws_->ScreenPages[0][10 * 48 + 14], 11);
-  EXPECT_EQ(ws_->ScreenPages[0][10 * 48 + 15], 0);
-  EXPECT_TRUE(std::all_of(ws_->ScreenPages[0].begin() + 11 * 48, ws_->ScreenPages[0].end(),
+  EXPECT_EQ(ws_->Screen[9 * 48 + 39], 10);
+  EXPECT_EQ(ws_->Screen[10 * 48 + 14], 11);
+  EXPECT_EQ(ws_->Screen[10 * 48 + 15], 0);
+  EXPECT_TRUE(std::all_of(ws_->Screen.begin() + 11 * 48, ws_->Screen.end(),
                           [](uint8_t v) { return v == 0; }));
-  EXPECT_TRUE(AllEqual(ws_->LineSkipTable, 0));
+  EXPECT_TRUE(AllEqual(ws_->LinesInUse, false));
 }
 
 TEST_F(ReaderTest, NarrowScreenLeavesTheRestOfEachRowZero) {
@@ -313,17 +310,15 @@ TEST_F(ReaderTest, NarrowScreenLeavesTheRestOfEachRowZero) {
   content.mode_byte = kRawMode;
   content.screen.assign(30 * 32, 0x2A);
   Load(BuildProject(content));
-  for (int page = 0; page < 2; ++page) {
-    for (int row = 0; row < 30; ++row) {
-      for (int x = 0; x < 48; ++x) {
-        ASSERT_EQ(ws_->ScreenPages[page][row * 48 + x], x < 32 ? 0x2A : 0)
-            << "page " << page << " row " << row << " x " << x;
-      }
+  for (int row = 0; row < 30; ++row) {
+    for (int x = 0; x < 48; ++x) {
+      ASSERT_EQ(ws_->Screen[row * 48 + x], x < 32 ? 0x2A : 0) << "row " << row << " x " << x;
     }
   }
+  EXPECT_TRUE(AllEqual(ws_->InverseMarks, false));
 }
 
-TEST(LayoutTest, WorkedExampleOffsets) {
+TEST(LayoutTest, OffsetsOfAWidth40ProjectWithTenFonts) {
   ProjectLayout layout{40, 10};
   EXPECT_EQ(layout.ColourTables(), 11473u);
   EXPECT_EQ(layout.SkipTable(), 165137u);
@@ -332,9 +327,9 @@ TEST(LayoutTest, WorkedExampleOffsets) {
   EXPECT_EQ((ProjectLayout{48, 128}.FullLength()), 429529u);
 }
 
-// Builds the worked-example file by hand, independently of the builder, and
-// checks that every value is taken from its own offset.
-TEST_F(ReaderTest, ReadsTheWorkedExampleAtItsOffsets) {
+// Builds a width-40 project with ten fonts by hand, independently of the
+// builder, and checks that every value is taken from its own offset.
+TEST_F(ReaderTest, ReadsAWidth40ProjectWithTenFontsAtItsOffsets) {
   for (size_t surplus : {size_t{0}, size_t{5000}}) {
     SCOPED_TRACE(surplus);
     SetUp();
@@ -347,12 +342,12 @@ TEST_F(ReaderTest, ReadsTheWorkedExampleAtItsOffsets) {
     std::fill(bytes.begin() + 165137, bytes.begin() + 165167, 4);
     bytes[165393] = 50;
     Load(bytes);
-    EXPECT_EQ(ws_->ScreenPages[0][0], 0xEE);
+    EXPECT_EQ(ws_->Screen[0], 0xEE);
     EXPECT_EQ(ws_->FontBank[10 * 1024 - 1], 0xEE);
     EXPECT_EQ(ws_->FontBank[10 * 1024], 0);
     EXPECT_TRUE(AllEqual(ws_->LineFontTable, 3));
     EXPECT_TRUE(AllEqual(ws_->ColourTables, 0x33));
-    EXPECT_TRUE(AllEqual(ws_->LineSkipTable, 4));
+    EXPECT_TRUE(AllEqual(ws_->LinesInUse, true));
     EXPECT_EQ(ws_->CharsPerFontLimit, 50);
   }
 }
@@ -360,7 +355,6 @@ TEST_F(ReaderTest, ReadsTheWorkedExampleAtItsOffsets) {
 // Runs the whole program in-process on the memory file system.
 int RunInProcess(testing::MemoryFileSystem& fs, std::string& err_text) {
   auto ws = std::make_unique<Workspace>();
-  BuildTables(*ws);
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   int status = RunMain({"qdpext", "-mfsc", kInput}, *ws, fs, out, err);

@@ -19,7 +19,7 @@ const char kUsage[] =
 
 void ExpectUsage(const ProgramResult& r) {
   EXPECT_EQ(r.exit_status, 2);
-  ASSERT_EQ(r.out.rfind("QDP Extractor v1.5 ", 0), 0u) << r.out;
+  ASSERT_EQ(r.out.rfind("QDP Extractor v" QDP_VERSION " ", 0), 0u) << r.out;
   EXPECT_EQ(r.out.substr(r.out.find("\r\n") + 2), kUsage);
   EXPECT_EQ(r.err, "");
 }

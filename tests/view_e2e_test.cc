@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 
 #include <nlohmann/json.hpp>
 
@@ -18,6 +19,17 @@ using testing::ScratchDir;
 
 testing::ProgramResult RunView(const std::vector<std::string>& args, const std::string& cwd) {
   return testing::RunBinary(QDPVIEW_BINARY, args, cwd);
+}
+
+// The JSON objects of a run, one a line.
+std::vector<nlohmann::json> JsonLines(const std::string& out) {
+  std::vector<nlohmann::json> lines;
+  size_t start = 0;
+  for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(nlohmann::json::parse(out.substr(start, end - start)));
+  }
+  EXPECT_EQ(start, out.size());
+  return lines;
 }
 
 // Two good projects around a rejected one and a missing one.
@@ -79,12 +91,7 @@ TEST(ViewEndToEndTest, JsonIsOneObjectPerFileInInputOrder) {
   PutFiles(dir);
   auto r = RunView({"--json", "--scale", "2", "two.qdp", "bad.qdp", "one.qdp"}, dir.Path());
   EXPECT_EQ(r.exit_status, 1);
-  std::vector<nlohmann::json> lines;
-  size_t start = 0;
-  for (size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1) {
-    lines.push_back(nlohmann::json::parse(r.out.substr(start, end - start)));
-  }
-  EXPECT_EQ(start, r.out.size());
+  std::vector<nlohmann::json> lines = JsonLines(r.out);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0]["file"], "two.qdp");
   EXPECT_EQ(lines[1]["file"], "bad.qdp");
@@ -110,6 +117,45 @@ TEST(ViewEndToEndTest, JsonIsOneObjectPerFileInInputOrder) {
   EXPECT_EQ(view::ReadPng(dir.File("one.png")).width, 640);
 }
 
+// --no-images is the summary alone: the same JSON as a run that draws,
+// but for the pictures, and not one file written, whatever -o and --scale
+// say (the folder named by -o need not exist).
+TEST(ViewEndToEndTest, NoImagesGivesTheSameSummaryAndWritesNothing) {
+  ScratchDir dir;
+  PutFiles(dir);
+  const std::vector<std::string> files = {"one.qdp", "bad.qdp", "missing.qdp", "two.qdp"};
+  const std::vector<std::string> before = dir.List();
+  std::vector<std::string> args = {"--json", "--no-images", "-o", "nowhere", "--scale", "3"};
+  args.insert(args.end(), files.begin(), files.end());
+  auto quick = RunView(args, dir.Path());
+  EXPECT_EQ(dir.List(), before);
+  auto text = RunView({"--no-images", "one.qdp"}, dir.Path());
+  EXPECT_EQ(text.exit_status, 0);
+  EXPECT_NE(text.out.find("round trip:    exact"), std::string::npos) << text.out;
+  EXPECT_EQ(text.out.find("preview:"), std::string::npos) << text.out;
+  EXPECT_EQ(dir.List(), before);
+
+  std::vector<std::string> drawn_args = {"--json"};
+  drawn_args.insert(drawn_args.end(), files.begin(), files.end());
+  auto drawn = RunView(drawn_args, dir.Path());
+  EXPECT_EQ(quick.exit_status, drawn.exit_status);
+  EXPECT_EQ(quick.err, drawn.err);
+  std::vector<nlohmann::json> a = JsonLines(quick.out), b = JsonLines(drawn.out);
+  ASSERT_EQ(a.size(), files.size());
+  ASSERT_EQ(b.size(), files.size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    SCOPED_TRACE(files[i]);
+    EXPECT_TRUE(a[i]["preview"].is_null());
+    EXPECT_TRUE(a[i]["font_sheet"].is_null());
+    ASSERT_EQ(a[i].size(), b[i].size());
+    for (auto it = b[i].begin(); it != b[i].end(); ++it) {
+      if (it.key() == "preview" || it.key() == "font_sheet") continue;
+      EXPECT_EQ(a[i][it.key()], it.value()) << it.key();
+    }
+  }
+  EXPECT_EQ(b[0]["round_trip_exact"], true);
+}
+
 // A preview that the file-size limit cuts short: the failure is the one
 // line that names the file, and neither the preview nor its temporary
 // name is left.
@@ -132,8 +178,170 @@ TEST(ViewEndToEndTest, AWriteFailureIsOneLineAndLeavesNoPreview) {
   auto r = testing::RunBinary(QDPVIEW_BINARY, {"--scale", "16", "pic.qdp"}, dir.Path(), {},
                               testing::ChildSetup{1024});
   EXPECT_EQ(r.exit_status, 1);
-  EXPECT_EQ(r.err, "qdpview: pic.qdp: Disk full\n");
+  EXPECT_EQ(r.err, "qdpview: pic.qdp: cannot write pic.png: Disk full\n");
   EXPECT_EQ(dir.List(), std::vector<std::string>{"pic.qdp"});
+}
+
+// A project whose rebuild fails: every cell of a line needs a character of
+// its own, and the project allows 20 per font.
+testing::Bytes Unconvertible() {
+  testing::ProjectContent p;
+  p.mode_byte = 0x80 | 1;
+  p.chars_per_font = 20;
+  for (int ch = 0; ch < 128; ++ch) {
+    p.SetGlyph(0, ch,
+               {static_cast<uint8_t>(ch), 0x81, static_cast<uint8_t>(ch * 37), 0, 0, 0, 0, 1});
+  }
+  for (int line = 0; line < 30; ++line) {
+    for (int x = 0; x < 40; ++x) p.SetCell(line, x, static_cast<uint8_t>(x));
+  }
+  return testing::BuildProject(p);
+}
+
+// Each picture belongs to one input of the run: a later input whose
+// picture or font sheet would land on one that an earlier input wrote is
+// refused, and the earlier picture stays. Names are compared normalised.
+TEST(ViewEndToEndTest, APictureOfTheRunIsNeverReplacedByAnother) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"-o", "out", "d1/x.qdp", "d2/x.qdp"},
+       "qdpview: d2/x.qdp: out/x.png is already the preview of d1/x.qdp\n"},
+      {{"-o", "out/", "d1/x.qdp", "d2/./x.qdp", "--", "d2//x"},
+       "qdpview: d2/./x.qdp: out/x.png is already the preview of d1/x.qdp\n"
+       "qdpview: d2//x: out/x.png is already the preview of d1/x.qdp\n"},
+      {{"d1/x.qdp", "d1/x"}, "qdpview: d1/x: d1/x.png is already the preview of d1/x.qdp\n"},
+      {{"d1/x.qdp", "d2/../d1/x"},
+       "qdpview: d2/../d1/x: d2/../d1/x.png is already the preview of d1/x.qdp\n"},
+      {{"d1/x.qdp", "./d1/x.qdp"},
+       "qdpview: ./d1/x.qdp: ./d1/x.png is already the preview of d1/x.qdp\n"},
+      {{"d1/x.qdp", "d1/x-fonts.qdp"},
+       "qdpview: d1/x-fonts.qdp: d1/x-fonts.png is already the font sheet of d1/x.qdp\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    ScratchDir dir;
+    std::filesystem::create_directories(dir.File("d1"));
+    std::filesystem::create_directories(dir.File("d2"));
+    // d1's pictures show the box at cell (3, 4); d2's are blank.
+    testing::ProjectContent boxed;
+    boxed.SetGlyph(0, 1, {0xFF, 0x81, 0x81, 0x81, 0x81, 0x81, 0x81, 0xFF});
+    boxed.SetCell(3, 4, 1);
+    const testing::Bytes first = testing::BuildProject(boxed);
+    const testing::Bytes other = testing::BuildProject(testing::ProjectContent{});
+    for (const char* name : {"d1/x.qdp", "d1/x", "d1/x-fonts.qdp"}) {
+      testing::WriteFileBytes(dir.File(name), name == std::string("d1/x.qdp") ? first : other);
+    }
+    testing::WriteFileBytes(dir.File("d2/x.qdp"), other);
+    testing::WriteFileBytes(dir.File("d2/x"), other);
+    auto r = RunView(c.args, dir.Path());
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.err, c.err);
+    const std::string picture = dir.File(c.args[0] == "-o" ? "out/x.png" : "d1/x.png");
+    view::GrayImage image = view::ReadPng(picture);
+    ASSERT_TRUE(image.ok) << picture;
+    EXPECT_EQ(image.At(32, 24), 255);  // still the first input's
+  }
+}
+
+// A failure names what failed: the input, the picture being written, or
+// the temporary directory. The JSON keeps what was found before it.
+TEST(ViewEndToEndTest, EveryFailureSaysWhatFailed) {
+  const std::string stem(250, 's');  // its font sheet's name is too long
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    testing::Environment env;
+    std::string error;   // after "qdpview: FILE: "
+    bool summary_found;  // the rebuild and round trip were done
+    bool preview_written;
+  };
+  const Case cases[] = {
+      {"not a project", {"bad.qdp"}, {}, "Unsupported line width 36", false, false},
+      {"missing", {"missing.qdp"}, {}, "File not found", false, false},
+      {"a directory where the picture goes",
+       {"one.qdp"},
+       {},
+       "cannot write one.png: File access denied",
+       true,
+       false},
+      {"no temporary directory",
+       {"two.qdp"},
+       {{"TMPDIR", "/nonexistent"}},
+       "cannot make a temporary file in /nonexistent: File not found",
+       false,
+       false},
+      {"a font sheet name over the limit",
+       {stem + ".qdp"},
+       {},
+       "cannot write " + stem + "-fonts.png: Invalid filename",
+       true,
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    PutFiles(dir);
+    std::filesystem::create_directory(dir.File("one.png"));
+    std::filesystem::copy_file(dir.File("one.qdp"), dir.File(stem + ".qdp"));
+    for (bool json : {false, true}) {
+      std::vector<std::string> args = c.args;
+      if (json) args.insert(args.begin(), "--json");
+      auto r = testing::RunBinary(QDPVIEW_BINARY, args, dir.Path(), c.env);
+      EXPECT_EQ(r.exit_status, 1);
+      EXPECT_EQ(r.err, "qdpview: " + c.args[0] + ": " + c.error + "\n");
+      if (!json) continue;
+      std::vector<nlohmann::json> lines = JsonLines(r.out);
+      ASSERT_EQ(lines.size(), 1u);
+      const nlohmann::json& j = lines[0];
+      EXPECT_EQ(j["error"], c.error);
+      EXPECT_EQ(j["round_trip_exact"], c.summary_found ? nlohmann::json(true) : nlohmann::json());
+      EXPECT_EQ(j["fonts_used"],
+                c.summary_found ? nlohmann::json::parse("[0]") : nlohmann::json::array());
+      EXPECT_EQ(j["preview"].is_string(), c.preview_written);
+      EXPECT_TRUE(j["font_sheet"].is_null());
+    }
+  }
+}
+
+// -o makes the folder and its parents when they are missing.
+TEST(ViewEndToEndTest, TheOutputFolderIsMadeWhenMissing) {
+  ScratchDir dir;
+  PutFiles(dir);
+  auto r = RunView({"-o", "a/b/c", "one.qdp", "two.qdp"}, dir.Path());
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  for (const char* name : {"one.png", "one-fonts.png", "two.png", "two-fonts.png"}) {
+    EXPECT_TRUE(view::ReadPng(dir.File(std::string("a/b/c/") + name)).ok) << name;
+  }
+}
+
+// When the rebuild fails, a font sheet left at that name by an earlier
+// run goes (it would be taken for this one), but only a regular file: a
+// link there is left alone, and so is what it leads to.
+TEST(ViewEndToEndTest, AFailedRebuildRemovesAStaleFontSheet) {
+  for (bool link : {false, true}) {
+    SCOPED_TRACE(link ? "a link" : "a file");
+    ScratchDir dir;
+    testing::WriteFileBytes(dir.File("tight.qdp"), Unconvertible());
+    testing::WriteFileBytes(dir.File("kept.png"), testing::Bytes{1, 2, 3});
+    if (link) {
+      std::filesystem::create_symlink("kept.png", dir.File("tight-fonts.png"));
+    } else {
+      testing::WriteFileBytes(dir.File("tight-fonts.png"), testing::Bytes{1, 2, 3});
+    }
+    auto r = RunView({"tight.qdp"}, dir.Path());
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.err.rfind("qdpview: tight.qdp: conversion failed: line 0 needs", 0), 0u) << r.err;
+    EXPECT_NE(r.out.find("  font sheet:    none (the rebuild failed)\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(std::filesystem::is_symlink(dir.File("tight-fonts.png")), link);
+    EXPECT_EQ(testing::FileExists(dir.File("tight-fonts.png")), link);
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("kept.png")), (testing::Bytes{1, 2, 3}));
+    EXPECT_TRUE(view::ReadPng(dir.File("tight.png")).ok);
+  }
 }
 
 TEST(ViewEndToEndTest, UsageErrorsExitWithTwo) {
@@ -143,14 +351,16 @@ TEST(ViewEndToEndTest, UsageErrorsExitWithTwo) {
                                         {"--scale", "0", "one.qdp"},
                                         {"--scale", "17", "one.qdp"},
                                         {"--bogus", "one.qdp"},
-                                        {"-o", "nowhere", "one.qdp"},
+                                        {"-o", "one.qdp", "two.qdp"},
                                         {"-o"}}) {
     auto r = RunView(args, dir.Path());
     EXPECT_EQ(r.exit_status, 2) << ::testing::PrintToString(args);
-    EXPECT_NE(r.err.find("qdpview: "), std::string::npos);
+    EXPECT_EQ(r.err.rfind("qdpview: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("\nusage: qdpview"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
   }
   EXPECT_FALSE(testing::FileExists(dir.File("one.png")));
+  EXPECT_FALSE(testing::FileExists(dir.File("two.png")));
   auto help = RunView({"--help"}, dir.Path());
   EXPECT_EQ(help.exit_status, 0);
   EXPECT_EQ(help.out.rfind("usage: qdpview", 0), 0u);

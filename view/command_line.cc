@@ -7,13 +7,14 @@
 namespace qdp::view {
 
 const char kViewUsage[] =
-    "usage: qdpview [-o DIR] [--scale N] [--json] FILE...\n"
+    "usage: qdpview [-o DIR] [--scale N] [--json] [--no-images] FILE...\n"
     "       qdpview --help | --version\n"
     "Writes STEM.png (the picture) and STEM-fonts.png (the fonts in use) for each\n"
     "project FILE, into DIR or beside FILE, and prints a summary of each.\n"
     "  -o, --output DIR  write the pictures into DIR\n"
     "  --scale N         draw every pixel as N x N (1 to 16, default 1)\n"
-    "  --json            one JSON object per file instead of the text summary\n";
+    "  --json            one JSON object per file instead of the text summary\n"
+    "  --no-images       the summary only; nothing is written (-o, --scale unused)\n";
 
 namespace {
 
@@ -61,6 +62,8 @@ ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
       options.version = true;
     } else if (arg == "--json") {
       options.json = true;
+    } else if (arg == "--no-images") {
+      options.images = false;
     } else if (is("-o") || is("--output")) {
       if (!value_of(arg[1] == '-' ? "--output" : "-o", value) || value.empty()) {
         return Refuse("-o needs a directory");

@@ -12,6 +12,7 @@ struct ViewOptions {
   std::optional<std::string> output_dir;  // -o DIR; else beside each input
   int scale = 1;                          // --scale N, 1 to 16
   bool json = false;                      // --json
+  bool images = true;                     // false for --no-images
   bool help = false;                      // --help: nothing else is done
   bool version = false;                   // --version: nothing else is done
   std::vector<std::string> files;

@@ -1,30 +1,107 @@
 #include "view/png_writer.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <array>
+#include <cmath>
 #include <csetjmp>
-#include <cstdio>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/signal_cleanup.h"
 
 namespace qdp::view {
 namespace {
 
-// Spreads the `width` pixels of `row` over `width` x `scale` pixels.
+// Spreads the `width` pixels of `row` over `width` x `scale` pixels. Each
+// output bit is taken from its source pixel without a branch: a branch per
+// pixel on a busy picture cost more than all the rest of the encoding.
 void ScaleRow(const uint8_t* row, int width, int scale, uint8_t* out) {
-  for (int x = 0; x < width; ++x) {
-    if (!(row[x >> 3] & (0x80 >> (x & 7)))) continue;
-    for (int k = x * scale; k < (x + 1) * scale; ++k) {
-      out[k >> 3] |= static_cast<uint8_t>(0x80 >> (k & 7));
-    }
+  const int out_width = width * scale;
+  for (int k = 0; k < out_width; ++k) {
+    const int x = k / scale;
+    const int bit = (row[x >> 3] >> (7 - (x & 7))) & 1;
+    out[k >> 3] |= static_cast<uint8_t>(bit << (7 - (k & 7)));
   }
+}
+
+// libpng and zlib ask for the same few hundred kilobytes for every
+// picture. Served by malloc, that memory went back to the system after
+// each picture and was faulted in page by page again for the next; kept
+// here, only the first picture of a run pays for it. Requests are served
+// in order from one block, which is taken back whole when the picture is
+// done; what does not fit comes from malloc. One picture at a time only.
+class EncoderArena {
+ public:
+  void* Allocate(size_t size) {
+    size = (size + kAlign - 1) / kAlign * kAlign;
+    if (size <= kBytes - used_) {
+      void* block = storage_ + used_;
+      used_ += size;
+      return block;
+    }
+    return std::malloc(size);
+  }
+  void Free(void* block) {
+    auto* bytes = static_cast<unsigned char*>(block);
+    if (bytes < storage_ || bytes >= storage_ + kBytes) std::free(block);
+  }
+  void Reset() { used_ = 0; }
+
+ private:
+  static constexpr size_t kAlign = alignof(std::max_align_t);
+  static constexpr size_t kBytes = 256 * 1024;
+  alignas(kAlign) unsigned char storage_[kBytes]{};
+  size_t used_ = 0;
+};
+
+constinit EncoderArena g_arena;
+
+png_voidp ArenaAllocate(png_structp png, png_alloc_size_t size) {
+  return static_cast<EncoderArena*>(png_get_mem_ptr(png))->Allocate(size);
+}
+void ArenaFree(png_structp png, png_voidp block) {
+  static_cast<EncoderArena*>(png_get_mem_ptr(png))->Free(block);
+}
+
+// True when deflate would gain too little on `image` at scale 1 to be
+// worth its time. The run search and the "up" filter turn a byte that
+// repeats the byte to its left or the byte above into next to nothing;
+// every other byte costs about its share of the entropy of such bytes.
+// When that estimate keeps more than two thirds of the size, the picture
+// is mostly noise (random glyphs, say), which deflate codes at several
+// times the cost of all the rest of the encoding for a file at most a
+// third smaller: it is stored instead. Larger scales repeat every pixel
+// and row, so they always pay.
+bool HardlyCompressible(const BitImage& image, std::vector<uint8_t>& row,
+                        std::vector<uint8_t>& above) {
+  std::array<long, 256> counts{};
+  long others = 0;
+  const long bytes = static_cast<long>(row.size()) * image.height;
+  for (int y = 0; y < image.height; ++y) {
+    std::fill(row.begin(), row.end(), 0);
+    image.fill_row(y, row.data());
+    for (size_t x = 0; x < row.size(); ++x) {
+      if ((y > 0 && row[x] == above[x]) || (x > 0 && row[x] == row[x - 1])) continue;
+      ++counts[row[x]];
+      ++others;
+    }
+    row.swap(above);
+  }
+  if (bytes == 0) return false;
+  double bits = 0;  // the other bytes' order-0 entropy, in bits in all
+  for (long count : counts) {
+    if (count != 0)
+      bits += static_cast<double>(count) * std::log2(static_cast<double>(others) / count);
+  }
+  return bits > 2.0 / 3.0 * 8.0 * static_cast<double>(bytes);
 }
 
 // libpng's own handlers print to standard error; qdpview reports every
@@ -33,23 +110,80 @@ void ScaleRow(const uint8_t* row, int width, int scale, uint8_t* out) {
 [[noreturn]] void QuietError(png_structp png, png_const_charp /*message*/) { png_longjmp(png, 1); }
 void QuietWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
+// Where libpng's bytes go: gathered into large writes (libpng hands over a
+// chunk's length, body and checksum one by one) and passed to the file.
+// A failing write is a C++ exception, which must never cross libpng's C
+// frames: it is caught and kept here, libpng is left by its own error
+// path, and the caller throws it again once libpng is out of the way.
+struct PngSink {
+  File* file = nullptr;
+  std::exception_ptr failure;
+  size_t used = 0;
+
+  static constexpr size_t kBytes = 16 * 1024;
+  // One picture is written at a time; static, so that only the first
+  // picture of a run faults its pages in.
+  static unsigned char buffer[kBytes];
+
+  void Put(const unsigned char* data, size_t size) {
+    if (size > kBytes - used) Flush();
+    if (size >= kBytes) {
+      file->Write(data, size);
+      return;
+    }
+    std::memcpy(buffer + used, data, size);
+    used += size;
+  }
+  void Flush() {
+    if (used == 0) return;
+    const size_t size = std::exchange(used, 0);
+    file->Write(buffer, size);
+  }
+};
+unsigned char PngSink::buffer[PngSink::kBytes];
+
+void WriteToSink(png_structp png, png_bytep data, size_t size) {
+  auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
+  try {
+    sink->Put(data, size);
+    return;
+  } catch (...) {
+    sink->failure = std::current_exception();
+  }
+  // Outside the handler: a longjmp must not leave a catch block.
+  png_error(png, "write failed");
+}
+void FlushNothing(png_structp /*png*/) {}
+
 // The encoding proper. libpng reports errors by longjmp back into this
-// function, so nothing here may need destruction: the buffers belong to
-// the caller, and the return value says whether libpng gave up.
-bool Encode(std::FILE* file, const BitImage& image, int scale, std::vector<uint8_t>& source,
-            std::vector<uint8_t>& scaled) {
-  png_structp png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, QuietWarning);
+// function, so nothing here may need destruction: the buffers and the sink
+// belong to the caller, and the return value says whether libpng gave up.
+bool Encode(PngSink& sink, const BitImage& image, int scale, bool store,
+            std::vector<uint8_t>& source, std::vector<uint8_t>& scaled) {
+  g_arena.Reset();
+  png_structp png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, nullptr, QuietError,
+                                              QuietWarning, &g_arena, ArenaAllocate, ArenaFree);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr || setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_init_io(png, file);
+  png_set_write_fn(png, &sink, WriteToSink, FlushNothing);
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.width * scale),
                static_cast<png_uint_32>(image.height * scale), 1, PNG_COLOR_TYPE_GRAY,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // Two-tone pictures are runs of equal bytes, and at a scale above 1 runs
+  // of equal rows, which the "up" filter turns into runs of zeros. Deflate
+  // that looks for runs alone is two to three times as fast as its default
+  // search here, for files a little larger; the smaller memory level only
+  // shrinks tables that the run search does not use.
+  // Stored, the rows gain nothing from a filter, so none is tried.
+  png_set_filter(png, PNG_FILTER_TYPE_BASE,
+                 store ? PNG_FILTER_NONE : PNG_FILTER_NONE | PNG_FILTER_UP);
+  png_set_compression_strategy(png, Z_RLE);
+  png_set_compression_mem_level(png, 6);
+  if (store) png_set_compression_level(png, Z_NO_COMPRESSION);
   png_write_info(png, info);
   for (int y = 0; y < image.height; ++y) {
     std::fill(source.begin(), source.end(), 0);
@@ -67,65 +201,24 @@ bool Encode(std::FILE* file, const BitImage& image, int scale, std::vector<uint8
   return true;
 }
 
-// The permissions a newly created file would get: mkstemp makes 0600.
-mode_t NewFileMode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 }  // namespace
 
-void WritePng(const std::string& path, const BitImage& image, int scale) {
+void WritePng(FileSystem& fs, const std::string& path, const BitImage& image, int scale) {
   std::vector<uint8_t> source((image.width + 7) / 8);
   std::vector<uint8_t> scaled((static_cast<size_t>(image.width) * scale + 7) / 8);
+  const bool store = scale == 1 && HardlyCompressible(image, source, scaled);
 
-  // The temporary file lives beside its target, so the rename is within
-  // one file system and readers of `path` see the old file or the new one,
-  // never a part.
-  // It is registered for removal as it is made, so that a signal never
-  // leaves it behind, and given up in the same step as it is renamed or
-  // removed, so that a signal never removes a name that is no longer ours.
-  // Its name is short whatever the target's, so that a target named as
-  // long as a directory entry allows still gets one.
-  const size_t slash = path.find_last_of('/');
-  std::string temp =
-      (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "~qdpviewXXXXXX";
-  int fd = -1;
-  {
-    CleanupSignalsHeld held;
-    fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd >= 0) RegisterCleanupPath(temp.c_str());
+  // Written whole or not at all: a file given up without Close() leaves
+  // `path` as it was.
+  std::unique_ptr<File> file = fs.CreateReplacing(path);
+  PngSink sink;
+  sink.file = file.get();
+  if (!Encode(sink, image, scale, store, source, scaled)) {
+    if (sink.failure) std::rethrow_exception(sink.failure);
+    throw InOutError("Cannot encode the picture", path, FileAccess::kWrite);
   }
-  if (fd < 0) throw InOutError(ReasonForErrno(errno));
-  auto give_up = [&temp] {
-    CleanupSignalsHeld held;
-    ::unlink(temp.c_str());
-    UnregisterCleanupPath(temp.c_str());
-  };
-  std::FILE* file = ::fdopen(fd, "wb");
-  if (file == nullptr) {
-    int error = errno;
-    ::close(fd);
-    give_up();
-    throw InOutError(ReasonForErrno(error));
-  }
-  errno = 0;
-  bool ok = ::fchmod(fd, NewFileMode()) == 0 && Encode(file, image, scale, source, scaled) &&
-            std::fflush(file) == 0 && !std::ferror(file);
-  int error = errno;
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok && error == 0) error = errno;
-  if (ok) {
-    CleanupSignalsHeld held;
-    if (::rename(temp.c_str(), path.c_str()) == 0) {
-      UnregisterCleanupPath(temp.c_str());
-      return;
-    }
-    error = errno;
-  }
-  give_up();
-  throw InOutError(error != 0 ? ReasonForErrno(error) : "Cannot encode the picture");
+  sink.Flush();
+  file->Close();
 }
 
 }  // namespace qdp::view

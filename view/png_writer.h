@@ -1,13 +1,15 @@
 // Writes black-and-white pictures as 1-bit grayscale PNG files through
 // libpng, one pixel row at a time, so that memory stays bounded whatever
-// the scale. A file is written under a temporary name beside its target
-// and renamed into place only when complete.
+// the scale. A file is written whole or not at all (FileSystem::
+// CreateReplacing).
 #ifndef QDPEXT_VIEW_PNG_WRITER_H_
 #define QDPEXT_VIEW_PNG_WRITER_H_
 
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "platform/file_system.h"
 
 namespace qdp::view {
 
@@ -23,10 +25,10 @@ struct BitImage {
 };
 
 // Writes `image` with every pixel drawn `scale` x `scale` (1 to
-// kMaxScale) to `path`. Throws InOutError when it cannot, leaving neither
-// the temporary file nor a partial `path` behind; an existing `path` then
-// stays as it was.
-void WritePng(const std::string& path, const BitImage& image, int scale);
+// kMaxScale) to `path` in `fs`. Throws what the file system throws
+// (InOutError) when it cannot, leaving no partial `path` behind; an
+// existing `path` then stays as it was. Not for use by two threads at once.
+void WritePng(FileSystem& fs, const std::string& path, const BitImage& image, int scale);
 
 }  // namespace qdp::view
 

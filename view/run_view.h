@@ -4,35 +4,44 @@
 #ifndef QDPEXT_VIEW_RUN_VIEW_H_
 #define QDPEXT_VIEW_RUN_VIEW_H_
 
-#include <cstdint>
 #include <cstdio>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "view/command_line.h"
 #include "view/summary.h"
 
 namespace qdp::view {
 
-enum ViewExitStatus : int {
-  kViewAllFine = 0,
-  kViewSomeFileFailed = 1,
-  kViewUsageError = 2,
-};
-
-// The files named on one command line, so that no picture replaces one of
-// them, whether it is still to be read or was read already.
-class InputFiles {
+// The files of one run: the inputs named on the command line and the
+// pictures written so far, so that no picture replaces an input, whether
+// it is still to be read or was read already, nor a picture that an
+// earlier input of the same run wrote. Names are compared once normalised
+// (so "x.png", "./x.png" and "out//x.png" are found), and existing files
+// by identity (so another name for the same file is found too).
+class RunFiles {
  public:
-  explicit InputFiles(const std::vector<std::string>& names);
-  // True when `path` is one of the names, or the same file as one of them.
-  bool Holds(const std::string& path) const;
+  RunFiles(FileSystem& fs, const std::vector<std::string>& inputs);
+  // Why `target` may not be written for `input`, or nothing when it may.
+  std::optional<std::string> Refusal(const std::string& input, const std::string& target) const;
+  // Records that `target` now holds the `kind` ("preview" or "font
+  // sheet") of `input`.
+  void Claim(const std::string& target, const char* kind, const std::string& input);
 
  private:
-  std::set<std::string> names_;
-  std::set<std::pair<uint64_t, uint64_t>> files_;  // device and inode
+  struct Owner {
+    const char* kind;
+    std::string input;
+  };
+  FileSystem& fs_;
+  std::set<std::string> input_names_;
+  std::set<FileIdentity> input_files_;
+  std::map<std::string, Owner> by_name_;
+  std::map<FileIdentity, Owner> by_file_;
 };
 
 // The preview's name for `input`: its side-file name with `suffix`
@@ -40,15 +49,19 @@ class InputFiles {
 std::string PreviewName(const std::string& input, const char* suffix,
                         const std::optional<std::string>& output_dir);
 
-// Loads `input` into a fresh workspace exactly as qdpext does, writes its
-// pictures and returns what there is to say about it. Failures end up in
-// the report's `error`; nothing is thrown. No picture is written over
-// `input`, nor over any of `others` when given.
-FileReport ViewFile(const std::string& input, const ViewOptions& options,
-                    const InputFiles* others = nullptr);
+// Loads `input` from `fs` into a fresh workspace exactly as qdpext does,
+// works out the summary and the round trip, then writes the pictures
+// (unless options.images is false). Failures end up in the report's
+// `error`, which names what failed (the input, a picture, the temporary
+// directory); what was found before a failure stays in the report.
+// Nothing is thrown. No picture is written over `input`, nor, when `run`
+// is given, over another input or an earlier picture of the run. The
+// workspaces are shared by all calls: one file at a time only.
+FileReport ViewFile(const std::string& input, const ViewOptions& options, FileSystem& fs,
+                    RunFiles* run = nullptr);
 
-// Runs qdpview with `argv` (argv[0] the program's own name).
-int RunView(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err);
+// Runs qdpview with `argv` (argv[0] the program's own name) on `fs`.
+int RunView(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err, FileSystem& fs);
 
 }  // namespace qdp::view
 

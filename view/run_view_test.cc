@@ -2,14 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/run_main.h"
 #include "platform/file_system.h"
 #include "project/reader.h"
+#include "tests/support/memory_file_system.h"
 #include "tests/support/project_builder.h"
 #include "view/png_reader.h"
 #include "view/preview_images.h"
@@ -103,15 +106,14 @@ std::string Put(const ScratchDir& dir, const std::string& name, const ProjectCon
 // The workspace qdpext would leave for this file.
 std::unique_ptr<Workspace> Loaded(const std::string& path) {
   auto ws = std::make_unique<Workspace>();
-  BuildTables(*ws);
-  LoadProject(*ws, PosixFileSystem(), path);
+  LoadProject(*ws, RealFileSystem(), path);
   return ws;
 }
 
 FileReport View(const std::string& path, int scale = 1) {
   ViewOptions options;
   options.scale = scale;
-  return ViewFile(path, options);
+  return ViewFile(path, options, RealFileSystem());
 }
 
 std::vector<int> Range(int first, int last, int step = 1) {
@@ -214,8 +216,7 @@ TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
     SCOPED_TRACE(name);
     std::string path = Put(dir, name, content);
     auto ws = std::make_unique<Workspace>();
-    BuildTables(*ws);
-    ASSERT_EQ(RunMain({"qdpext", path, "-m"}, *ws, PosixFileSystem(), stdout, stderr), 0);
+    ASSERT_EQ(RunMain({"qdpext", path, "-m"}, *ws, RealFileSystem(), stdout, stderr), 0);
     Bytes mic = testing::ReadFileBytes(path.substr(0, path.size() - 4) + ".mic");
     const int width = content.Width();
     ASSERT_EQ(mic.size(), 240u * width);
@@ -242,39 +243,99 @@ TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
   }
 }
 
-TEST(ViewFileTest, TheFontSheetLightsExactlyTheGlyphBitsOfTheFontsInUse) {
-  ScratchDir dir;
-  std::string path = Put(dir, "wide.qdp", PerCellPastFont29());
-  auto ws = Loaded(path);
-  const std::vector<int> fonts = Range(1, 30);
-  long set_bits = 0;
-  for (int f : fonts) {
-    for (int i = 0; i < kFontBytes; ++i) {
-      set_bits += std::popcount(ws->FontBank[f * kFontBytes + i]);
-    }
+// Fonts 0, 7, 12 and 100, kept as stored: one- to three-digit labels.
+ProjectContent FontsZeroSevenTwelveHundred() {
+  ProjectContent p = KeptAsStored();
+  p.fonts_byte = 100;
+  FillFonts(p);
+  for (int line = 0; line < 30; ++line) {
+    p.line_fonts[line] = static_cast<uint8_t>(line < 10 ? 0 : line < 20 ? 7 : line < 29 ? 12 : 100);
   }
-  ASSERT_GT(set_bits, 0);
-  for (int scale : {1, 2}) {
-    SCOPED_TRACE(scale);
-    FileReport r = View(path, scale);
-    ASSERT_EQ(r.font_sheet, dir.File("wide-fonts.png"));
-    GrayImage sheet = ReadPng(*r.font_sheet);
-    ASSERT_TRUE(sheet.ok);
-    long light = std::count(sheet.pixels.begin(), sheet.pixels.end(), 255);
-    EXPECT_EQ(light, set_bits * scale * scale);
-    // Character c of the i-th font: column c mod 16, row c div 16 of that
-    // font's grid, fonts four to a row.
-    for (int i = 0; i < static_cast<int>(fonts.size()); ++i) {
-      int left = (i % kFontsPerRow) * (kFontWidth + kFontGap);
-      int top = (i / kFontsPerRow) * (kFontHeight + kFontGap);
-      for (int c = 0; c < 128; ++c) {
-        for (int k = 0; k < 64; ++k) {
-          int x = left + (c % 16) * kGlyphPitch + k % 8;
-          int y = top + (c / 16) * kGlyphPitch + k / 8;
-          bool set = ws->FontBank[fonts[i] * kFontBytes + c * 8 + k / 8] & (0x80 >> (k % 8));
-          ASSERT_EQ(sheet.At(x * scale, y * scale), set ? 255 : 0) << i << "/" << c << "/" << k;
+  return p;
+}
+
+// The number drawn in the label band whose top left pixel is (x, y) at
+// scale 1, read digit by digit against the digit set; -1 when a slot
+// matches no digit. A slot that is all dark ends the number.
+int ReadLabel(const GrayImage& sheet, int x, int y, int scale) {
+  int number = -1;
+  for (int slot = 0;; ++slot) {
+    const int left = x + slot * kDigitPitch;
+    if ((left + kDigitWidth) * scale > sheet.width) return number;
+    uint8_t rows[kDigitHeight] = {};
+    bool any = false;
+    for (int r = 0; r < kDigitHeight; ++r) {
+      for (int c = 0; c < kDigitWidth; ++c) {
+        if (sheet.At((left + c) * scale, (y + r) * scale) == 255) {
+          rows[r] |= static_cast<uint8_t>(4 >> c);
+          any = true;
         }
       }
+    }
+    if (!any) return number;
+    int digit = -1;
+    for (int d = 0; d < 10; ++d) {
+      if (std::equal(rows, rows + kDigitHeight, kDigitRows[d])) digit = d;
+    }
+    if (digit < 0) return -1;
+    number = (number < 0 ? 0 : number * 10) + digit;
+  }
+}
+
+// Every font in use gets its grid of glyphs, exactly, under a band that
+// holds its number; nothing else is light anywhere on the sheet.
+TEST(ViewFileTest, TheFontSheetShowsEachFontInUseUnderItsNumber) {
+  ScratchDir dir;
+  struct Case {
+    const char* name;
+    ProjectContent content;
+    std::vector<int> fonts;
+  };
+  for (const Case& c : {Case{"wide.qdp", PerCellPastFont29(), Range(1, 30)},
+                        Case{"labels.qdp", FontsZeroSevenTwelveHundred(), {0, 7, 12, 100}}}) {
+    const std::string path = Put(dir, c.name, c.content);
+    auto ws = Loaded(path);
+    long glyph_bits = 0;
+    for (int f : c.fonts) {
+      for (int i = 0; i < kFontBytes; ++i) {
+        glyph_bits += std::popcount(ws->FontBank[f * kFontBytes + i]);
+      }
+    }
+    ASSERT_GT(glyph_bits, 0);
+    for (int scale : {1, 2}) {
+      SCOPED_TRACE(std::string(c.name) + " at scale " + std::to_string(scale));
+      FileReport r = View(path, scale);
+      ASSERT_FALSE(r.error) << *r.error;
+      ASSERT_EQ(FontNumbers(r), c.fonts);
+      GrayImage sheet = ReadPng(*r.font_sheet);
+      ASSERT_TRUE(sheet.ok);
+      const int count = static_cast<int>(c.fonts.size());
+      const int rows = (count + kFontsPerRow - 1) / kFontsPerRow;
+      EXPECT_EQ(sheet.width,
+                (std::min(count, kFontsPerRow) * (kFontWidth + kFontGap) - kFontGap) * scale);
+      EXPECT_EQ(sheet.height, (rows * kFontRowPitch - kFontGap) * scale);
+      long label_bits = 0;
+      for (int i = 0; i < count; ++i) {
+        const int left = (i % kFontsPerRow) * (kFontWidth + kFontGap);
+        const int band = (i / kFontsPerRow) * kFontRowPitch;
+        const int top = band + kLabelHeight;
+        EXPECT_EQ(ReadLabel(sheet, left, band, scale), c.fonts[i]) << "font " << c.fonts[i];
+        for (char d : std::to_string(c.fonts[i])) {
+          for (uint8_t row : kDigitRows[d - '0']) label_bits += std::popcount(row);
+        }
+        // Character ch: column ch mod 16, row ch div 16 of the grid.
+        for (int ch = 0; ch < 128; ++ch) {
+          for (int k = 0; k < 64; ++k) {
+            int x = left + (ch % 16) * kGlyphPitch + k % 8;
+            int y = top + (ch / 16) * kGlyphPitch + k / 8;
+            bool set = ws->FontBank[c.fonts[i] * kFontBytes + ch * 8 + k / 8] & (0x80 >> (k % 8));
+            ASSERT_EQ(sheet.At(x * scale, y * scale), set ? 255 : 0)
+                << c.fonts[i] << "/" << ch << "/" << k;
+          }
+        }
+      }
+      long light = std::count(sheet.pixels.begin(), sheet.pixels.end(), 255);
+      EXPECT_EQ(light, (glyph_bits + label_bits) * scale * scale);
     }
   }
 }
@@ -318,11 +379,91 @@ TEST(ViewFileTest, WritesIntoTheOutputDirectoryUnderTheInputsStem) {
   ScratchDir in, out;
   ViewOptions options;
   options.output_dir = out.Path();
-  FileReport r = ViewFile(Put(in, "a.b.qdp", KeptAsStored()), options);
+  FileReport r = ViewFile(Put(in, "a.b.qdp", KeptAsStored()), options, RealFileSystem());
   EXPECT_EQ(r.preview, out.File("a.b.png"));
   EXPECT_EQ(r.font_sheet, out.File("a.b-fonts.png"));
   EXPECT_EQ(out.List(), (std::vector<std::string>{"a.b-fonts.png", "a.b.png"}));
   EXPECT_EQ(in.List(), std::vector<std::string>{"a.b.qdp"});
+}
+
+// Each failure of the file system is reported as what it was about: the
+// input (its reason alone, the input being named already), a picture
+// ("cannot write" it) or the temporary directory; a picture that cannot
+// be written keeps the summary found before it.
+TEST(ViewFileTest, EveryFailureNamesWhatFailedAndKeepsTheSummary) {
+  const std::string input = "/mem/in/p.qdp";
+  const std::string preview = "/mem/out/p.png";
+  const std::string sheet = "/mem/out/p-fonts.png";
+  struct Case {
+    const char* name;
+    std::function<void(testing::MemoryFileSystem&)> fail;
+    bool packed;
+    std::string error;
+    bool summary;  // round trip and fonts in use found
+    bool preview_written;
+  };
+  const Case cases[] = {
+      {"input unreadable", [&](auto& fs) { fs.fail_open[input] = "File access denied"; }, false,
+       "File access denied", false, false},
+      {"output folder unwritable",
+       [&](auto& fs) { fs.fail_create[preview] = "File access denied"; }, false,
+       "cannot write " + preview + ": File access denied", true, false},
+      {"disk full in the middle of the picture",
+       [&](auto& fs) {
+         fs.fail_write[preview] = "Disk full";
+         fs.write_limit = 10;
+       },
+       false, "cannot write " + preview + ": Disk full", true, false},
+      {"font sheet not closed", [&](auto& fs) { fs.fail_close[sheet] = "Disk full"; }, false,
+       "cannot write " + sheet + ": Disk full", true, true},
+      {"no temporary file", [&](auto& fs) { fs.fail_temp = "File not found"; }, true,
+       "cannot make a temporary file in /mem/tmp: File not found", false, false},
+  };
+  const Bytes plain = testing::BuildProject(KeptAsStored());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::MemoryFileSystem fs;
+    fs.files[input] = c.packed ? testing::Compress(plain) : plain;
+    c.fail(fs);
+    ViewOptions options;
+    options.output_dir = "/mem/out";
+    FileReport r = ViewFile(input, options, fs);
+    ASSERT_TRUE(r.error);
+    EXPECT_EQ(*r.error, c.error);
+    EXPECT_EQ(r.round_trip_exact.has_value(), c.summary);
+    EXPECT_EQ(FontNumbers(r).size(), c.summary ? 4u : 0u);
+    EXPECT_EQ(r.preview.has_value(), c.preview_written);
+    EXPECT_EQ(fs.files.count(preview), c.preview_written ? 1u : 0u);
+    EXPECT_FALSE(r.font_sheet);
+    EXPECT_EQ(fs.files.count(sheet), 0u);
+  }
+}
+
+// The -o folder is made, parents too, when missing, and not with
+// --no-images; one that cannot be made ends the run with a line naming it.
+TEST(RunViewTest, TheOutputFolderIsMadeWhenMissing) {
+  testing::MemoryFileSystem fs;
+  fs.files["/mem/p.qdp"] = testing::BuildProject(KeptAsStored());
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  ASSERT_NE(err, nullptr);
+  EXPECT_EQ(RunView({"qdpview", "--no-images", "-o", "/mem/a/b", "/mem/p.qdp"}, out, err, fs), 0);
+  EXPECT_FALSE(fs.IsDirectory("/mem/a/b"));
+  EXPECT_EQ(RunView({"qdpview", "-o", "/mem/a/b", "/mem/p.qdp"}, out, err, fs), 0);
+  EXPECT_TRUE(fs.IsDirectory("/mem/a"));
+  EXPECT_TRUE(fs.IsDirectory("/mem/a/b"));
+  EXPECT_EQ(fs.files.count("/mem/a/b/p.png"), 1u);
+  EXPECT_EQ(fs.files.count("/mem/a/b/p-fonts.png"), 1u);
+
+  fs.fail_create["/mem/c"] = "File access denied";
+  EXPECT_EQ(RunView({"qdpview", "-o", "/mem/c", "/mem/p.qdp"}, out, err, fs), kExitError);
+  std::rewind(err);
+  char line[200] = {};
+  ASSERT_NE(std::fgets(line, sizeof line, err), nullptr);
+  EXPECT_STREQ(line, "qdpview: cannot make the directory /mem/c: File access denied\n");
+  std::fclose(out);
+  std::fclose(err);
 }
 
 // A summary that cannot be written is a failure like any other: a script
@@ -338,7 +479,7 @@ TEST(RunViewTest, ASummaryThatCannotBeWrittenFailsTheRun) {
     ASSERT_NE(err, nullptr);
     std::vector<std::string> args = {"qdpview", mode};
     if (std::string(mode) == "--json") args.push_back(input);
-    EXPECT_EQ(RunView(args, full, err), kViewSomeFileFailed);
+    EXPECT_EQ(RunView(args, full, err, RealFileSystem()), kExitError);
     std::rewind(err);
     char line[200] = {};
     ASSERT_NE(std::fgets(line, sizeof line, err), nullptr);

@@ -13,35 +13,29 @@ std::string Plural(int n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-const char* ConversionKindText(ConversionKind kind) {
-  switch (kind) {
-    case ConversionKind::kNone:
-      return "none, the fonts and screen are used as stored";
-    case ConversionKind::kCharPerCell:
-      return "one new character for every cell";
-    case ConversionKind::kSharedChars:
-      return "shared characters";
-    case ConversionKind::kBlocks16:
-      return "16 x 16 blocks on two alternating fonts";
+// Each conversion kind's name in the JSON and its words in the text.
+struct ConversionNames {
+  ConversionKind kind;
+  const char* name;
+  const char* text;
+};
+constexpr ConversionNames kConversionNames[] = {
+    {ConversionKind::kNone, "none", "none, the fonts and screen are used as stored"},
+    {ConversionKind::kCharPerCell, "per-cell", "one new character for every cell"},
+    {ConversionKind::kSharedChars, "shared", "shared characters"},
+    {ConversionKind::kBlocks16, "blocks", "16 x 16 blocks on two alternating fonts"},
+};
+
+const ConversionNames& NamesOf(ConversionKind kind) {
+  for (const ConversionNames& names : kConversionNames) {
+    if (names.kind == kind) return names;
   }
-  return "";
+  return kConversionNames[0];
 }
 
 }  // namespace
 
-const char* ConversionKindName(ConversionKind kind) {
-  switch (kind) {
-    case ConversionKind::kNone:
-      return "none";
-    case ConversionKind::kCharPerCell:
-      return "per-cell";
-    case ConversionKind::kSharedChars:
-      return "shared";
-    case ConversionKind::kBlocks16:
-      return "blocks";
-  }
-  return "none";
-}
+const char* ConversionKindName(ConversionKind kind) { return NamesOf(kind).name; }
 
 void DescribeLoadedProject(const Workspace& ws, FileReport& report) {
   report.loaded = true;
@@ -51,9 +45,8 @@ void DescribeLoadedProject(const Workspace& ws, FileReport& report) {
   report.conversion_from_header = ws.Conversion.Source == ConversionSource::kHeaderBits;
   report.fonts_stored = ws.LastDeclaredFont + 1;
   report.lines_in_use.clear();
-  const LinesInUse in_use = FindLinesInUse(ws);
   for (int line = 0; line < kScreenLines; ++line) {
-    if (in_use[line]) report.lines_in_use.push_back(line);
+    if (ws.LinesInUse[line]) report.lines_in_use.push_back(line);
   }
   // A line naming a font the file does not hold is drawn from an empty
   // one: usually a mistake in the project.
@@ -81,8 +74,8 @@ void DescribeRebuild(const Workspace& ws, FileReport& report) {
     if (lines_of[font].empty()) continue;
     std::array<bool, kCharsPerFont> used{};
     for (int line : lines_of[font]) {
-      const uint8_t* codes = &ws.ScreenPages[0][ws.RowOffsetTable[line]];
-      for (int x = 0; x < width; ++x) used[codes[x] & 0x7F] = true;
+      const uint8_t* codes = &ws.Screen[RowOffset(line)];
+      for (int x = 0; x < width; ++x) used[codes[x] & kCharNumberMask] = true;
     }
     FontUse use;
     use.number = font;
@@ -126,7 +119,7 @@ std::string FormatText(const FileReport& r) {
     t += "  geometry:      " + std::to_string(r.width) + " x 30 cells, " +
          std::to_string(r.width * 8) + " x 240 pixels, character mode " +
          std::to_string(r.character_mode) + "\n";
-    t += "  conversion:    " + std::string(ConversionKindText(r.conversion)) + " (chosen by the " +
+    t += "  conversion:    " + std::string(NamesOf(r.conversion).text) + " (chosen by the " +
          (r.conversion_from_header ? "header" : "layout") + ")\n";
     t += "  fonts:         " + std::to_string(r.fonts_stored) + " stored";
     if (r.converted) t += ", " + std::to_string(r.fonts.size()) + " in use after the rebuild";
@@ -145,7 +138,11 @@ std::string FormatText(const FileReport& r) {
   }
   if (r.error) t += "  error:         " + *r.error + "\n";
   if (r.preview) t += "  preview:       " + *r.preview + "\n";
-  if (r.font_sheet) t += "  font sheet:    " + *r.font_sheet + "\n";
+  if (r.font_sheet) {
+    t += "  font sheet:    " + *r.font_sheet + "\n";
+  } else if (r.preview && r.loaded && !r.converted) {
+    t += "  font sheet:    none (the rebuild failed)\n";
+  }
   return t;
 }
 

@@ -1,10 +1,9 @@
 // The one in-memory picture of a project that every stage works on: the
 // character screen, the fonts, the per-line tables, the rendered bitmap, the
-// colour tables, the scalars taken from the project header and the lookup
-// tables built at start-up. Every buffer has a fixed size known before any
-// file is read, so loading, rendering, reconstruction and export never
-// allocate picture memory. One Workspace is made per run and handed by
-// reference to every stage; a test makes a fresh one for each case.
+// colour tables and the scalars taken from the project header. Every buffer
+// has a fixed size known before any file is read, so loading, rendering,
+// reconstruction and export never allocate picture memory. One Workspace is made per run and handed
+// by reference to every stage; a test makes a fresh one for each case.
 #ifndef QDPEXT_WORKSPACE_WORKSPACE_H_
 #define QDPEXT_WORKSPACE_WORKSPACE_H_
 
@@ -14,20 +13,28 @@
 namespace qdp {
 
 // Geometry shared by every buffer.
-inline constexpr int kScreenLines = 30;    // character lines of a screen
-inline constexpr int kRowStride = 48;      // bytes per stored row, whatever the width
-inline constexpr int kBitmapLines = 240;   // pixel lines of the bitmap
-inline constexpr int kFontCount = 128;     // fonts a bank can hold
-inline constexpr int kCharsPerFont = 128;  // characters per font
-inline constexpr int kCharBytes = 8;       // one byte per pixel row
+inline constexpr int kScreenLines = 30;  // character lines of a screen
+inline constexpr int kRowStride = 48;    // bytes per stored row, whatever the width
+inline constexpr int kCharBytes = 8;     // one byte per pixel row
+inline constexpr int kBitmapLines = kScreenLines * kCharBytes;  // 240 pixel lines
+inline constexpr int kFontCount = 128;                          // fonts a bank can hold
+inline constexpr int kCharsPerFont = 128;                       // characters per font
 inline constexpr int kFontBytes = kCharsPerFont * kCharBytes;   // 1024
 inline constexpr int kFontBankBytes = kFontCount * kFontBytes;  // 131072
-inline constexpr int kScreenPageBytes = 1921;                   // 40 rows of 48 and one more byte
-inline constexpr int kBitmapBytes = 11521;                      // 240 rows of 48 and one more byte
+inline constexpr int kScreenBytes = kScreenLines * kRowStride;  // 1440
+inline constexpr int kBitmapBytes = kBitmapLines * kRowStride;  // 11520
 inline constexpr int kColourTableCount = 5;
-inline constexpr int kColourTableBytes = 256;
-inline constexpr int kIoBufferBytes = 15384;
-inline constexpr int kMaxBlocks = 63;  // distinct 16x16 blocks two fonts can hold
+inline constexpr int kColourTableBytes = 256;  // one entry per bitmap line, and 16 unused
+inline constexpr int kMaxBlocks = 63;          // distinct 16x16 blocks two fonts can hold
+
+// Bits of a screen code: the character within the line's font, and the
+// mark of a cell shown inverse.
+inline constexpr uint8_t kCharNumberMask = 0x7F;
+inline constexpr uint8_t kInverseBit = 0x80;
+
+// Where row `row` (a screen line, or a bitmap pixel line) starts in the
+// screen or the bitmap: every row is stored at the full stride.
+constexpr int RowOffset(int row) { return row * kRowStride; }
 
 // A distinct 16 x 16 block met by the block conversion: the hash that
 // indexes it and its 32 bytes, the left byte column top to bottom, then the
@@ -69,7 +76,6 @@ using FontMask = std::array<uint64_t, 2>;
 struct ReconstructScratch {
   uint8_t FillingFont;  // the font the cell conversion is filling
   uint8_t FontFill;     // characters in that font
-  uint32_t CellCount;   // 30 x LineWidth
 
   // Block conversion: the distinct blocks in order of entry. BlockCount
   // goes on counting past the table in the row that fails.
@@ -81,7 +87,7 @@ struct ReconstructScratch {
   // Open-addressing indexes keyed by a hash of the pattern, each slot
   // holding a character number + 1 (0 = empty). Bytes are always compared
   // before a slot counts as a match: only identical patterns ever share a
-  // character, even where their checksums collide.
+  // character, even where their hashes collide.
   // CharIndex covers the font being filled; when a font is left it is
   // copied to FontIndex, since that font never changes again.
   static constexpr int kCharIndexSlots = 256;
@@ -126,23 +132,25 @@ struct Workspace {
 
   // Picture buffers.
   std::array<uint8_t, kFontBankBytes> FontBank{};
-  // Page 0 is the screen, page 1 its working copy whose bit 7 decides
-  // inverse rendering.
-  std::array<std::array<uint8_t, kScreenPageBytes>, 2> ScreenPages{};
+  // The screen codes: bits 0-6 the character in the line's font, bit 7 the
+  // cell's inverse bit.
+  std::array<uint8_t, kScreenBytes> Screen{};
+  // One mark per cell of Screen: the loaded code had bit 7 set and the
+  // cell was not drawn inverse for it (character mode 2 draws no cell
+  // inverse). The reader sets a mark for every bit 7; rendering clears the
+  // marks of the cells it draws inverse, and a rebuild carries the marks
+  // left over into the rebuilt codes' bit 7.
+  std::array<bool, kScreenBytes> InverseMarks{};
   std::array<uint8_t, kScreenLines> LineFontTable{};
   // Bit 7 of each line's entry in the file: the line begins a new font
   // when the charset is rebuilt cell by cell.
-  std::array<bool, kScreenLines> LineInverseFlags{};
-  std::array<uint8_t, kScreenLines> LineSkipTable{};
+  std::array<bool, kScreenLines> LineStartsNewFont{};
+  // The lines the exports include. A line left out gets filler in .scr
+  // and nothing in .tab. All false unless the project's per-line table was
+  // valid.
+  std::array<bool, kScreenLines> LinesInUse{};
   std::array<uint8_t, kBitmapBytes> Bitmap{};
   std::array<uint8_t, kColourTableCount * kColourTableBytes> ColourTables{};
-
-  // Lookup tables filled by BuildTables before anything else runs.
-  std::array<uint16_t, 256> RowOffsetTable{};
-  std::array<uint32_t, 256> Crc32Table{};
-
-  // The reader's scratch and the container's copy buffer.
-  std::array<uint8_t, kIoBufferBytes> IoBuffer{};
 
   LoadRecord Loaded{};
 
@@ -157,9 +165,9 @@ inline int LineCells(const Workspace& ws) {
   return ws.LineWidth < kRowStride ? ws.LineWidth : kRowStride;
 }
 
-// Fills RowOffsetTable (entry i = i x 48) and Crc32Table (the standard
-// reflected CRC-32 table, polynomial 0xEDB88320).
-void BuildTables(Workspace& ws);
+static_assert(sizeof(Workspace::FontBank) == 131072);
+static_assert(sizeof(Workspace::Screen) == 1440 && sizeof(Workspace::Bitmap) == 11520);
+static_assert(sizeof(Workspace::ColourTables) == 1280);
 
 }  // namespace qdp
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "platform/error.h"
 
@@ -10,13 +11,14 @@ namespace {
 
 class MemoryFile : public File {
  public:
-  // The bytes live in a node of `fs.files`, which keeps its place when
-  // other files come and go, and when the file is removed (see Remove).
-  MemoryFile(MemoryFileSystem& fs, std::string name, bool writing)
+  // `bytes` is a node of one of the file system's maps, which keeps its
+  // place when other files come and go.
+  MemoryFile(MemoryFileSystem& fs, std::string name, Bytes& bytes, bool writing, FileAccess access)
       : fs_(fs),
         name_(std::move(name)),
-        bytes_(fs.files[name_]),
-        writing_(writing) {}
+        bytes_(bytes),
+        writing_(writing),
+        access_(access) {}
 
   size_t Read(void* data, size_t size) override {
     const Bytes& bytes = bytes_;
@@ -35,7 +37,7 @@ class MemoryFile : public File {
       size_t room = fs_.write_limit > bytes.size() ? fs_.write_limit - bytes.size() : 0;
       const auto* in = static_cast<const uint8_t*>(data);
       bytes.insert(bytes.end(), in, in + room);
-      throw InOutError(failure->second);
+      throw InOutError(failure->second, name_, access_);
     }
     if (bytes.size() < position_ + size) bytes.resize(position_ + size);
     if (size != 0) std::memcpy(bytes.data() + position_, data, size);  // data() may be null
@@ -49,73 +51,103 @@ class MemoryFile : public File {
     if (closed_) return;
     closed_ = true;
     auto failure = fs_.fail_close.find(name_);
-    if (writing_ && failure != fs_.fail_close.end()) throw InOutError(failure->second);
+    if (writing_ && failure != fs_.fail_close.end()) {
+      throw InOutError(failure->second, name_, access_);
+    }
   }
 
- private:
+ protected:
   MemoryFileSystem& fs_;
   std::string name_;
   Bytes& bytes_;
+
+ private:
   bool writing_;
+  FileAccess access_;
   uint64_t position_ = 0;
   bool closed_ = false;
+};
+
+// Holds its bytes apart and puts them under the target's name only when
+// closed without failure.
+class ReplacingMemoryFile : public MemoryFile {
+ public:
+  ReplacingMemoryFile(MemoryFileSystem& fs, const std::string& target)
+      : MemoryFile(fs, target, staged_, true, FileAccess::kWrite) {}
+  void Close() override {
+    MemoryFile::Close();
+    fs_.files[name_] = staged_;
+    fs_.created.push_back(name_);
+  }
+
+ private:
+  Bytes staged_;
 };
 
 }  // namespace
 
 std::unique_ptr<File> MemoryFileSystem::OpenForReading(const std::string& path) {
   if (auto failure = fail_open.find(path); failure != fail_open.end()) {
-    throw InOutError(failure->second);
+    throw InOutError(failure->second, path, FileAccess::kRead);
   }
-  if (files.count(path) == 0) throw InOutError("File not found");
-  return std::make_unique<MemoryFile>(*this, path, false);
+  auto file = files.find(path);
+  if (file == files.end()) throw InOutError("File not found", path, FileAccess::kRead);
+  return std::make_unique<MemoryFile>(*this, path, file->second, false, FileAccess::kRead);
 }
 
 std::unique_ptr<File> MemoryFileSystem::CreateForWriting(const std::string& path) {
   if (auto failure = fail_create.find(path); failure != fail_create.end()) {
-    throw InOutError(failure->second);
+    throw InOutError(failure->second, path, FileAccess::kWrite);
   }
-  if (directories.count(path) != 0) throw InOutError("File access denied");
-  files[path].clear();
+  if (directories.count(path) != 0) {
+    throw InOutError("File access denied", path, FileAccess::kWrite);
+  }
+  Bytes& bytes = files[path];
+  bytes.clear();
   created.push_back(path);
-  return std::make_unique<MemoryFile>(*this, path, true);
+  return std::make_unique<MemoryFile>(*this, path, bytes, true, FileAccess::kWrite);
+}
+
+std::unique_ptr<File> MemoryFileSystem::CreateReplacing(const std::string& target) {
+  if (auto failure = fail_create.find(target); failure != fail_create.end()) {
+    throw InOutError(failure->second, target, FileAccess::kWrite);
+  }
+  if (directories.count(target) != 0) {
+    throw InOutError("File access denied", target, FileAccess::kWrite);
+  }
+  return std::make_unique<ReplacingMemoryFile>(*this, target);
+}
+
+std::unique_ptr<File> MemoryFileSystem::MakeTempFile() {
+  if (!fail_temp.empty()) throw InOutError(fail_temp, temp_directory, FileAccess::kTemporary);
+  std::string name = temp_directory + "/~" + std::to_string(++temp_counter);
+  Bytes& bytes = temp_files[name];
+  return std::make_unique<MemoryFile>(*this, name, bytes, true, FileAccess::kTemporary);
+}
+
+void MemoryFileSystem::RemoveRegularFile(const std::string& path) noexcept {
+  if (files.erase(path) != 0) removed.push_back(path);
+}
+
+void MemoryFileSystem::MakeDirectories(const std::string& path) {
+  if (auto failure = fail_create.find(path); failure != fail_create.end()) {
+    throw InOutError(failure->second, path, FileAccess::kWrite);
+  }
+  if (files.count(path) != 0) throw InOutError("Invalid filename", path, FileAccess::kWrite);
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    directories.insert(path.substr(0, slash));
+  }
+  directories.insert(path);
 }
 
 bool MemoryFileSystem::IsExistingFile(const std::string& path) { return files.count(path) != 0; }
 
-bool MemoryFileSystem::IsSameFile(const std::string& a, const std::string& b) {
-  return a == b && files.count(a) != 0;
-}
+bool MemoryFileSystem::IsDirectory(const std::string& path) { return directories.count(path) != 0; }
 
-TempFile MemoryFileSystem::MakeTempFile() {
-  std::string name = temp_directory + "/~" + std::to_string(++temp_counter);
-  files[name].clear();
-  uint64_t inode = 1000 + static_cast<uint64_t>(temp_counter);
-  inodes[name] = inode;
-  return TempFile{name, 1, inode};
-}
-
-std::unique_ptr<File> MemoryFileSystem::ReopenTempFile(const TempFile& temp, bool for_writing) {
-  if (files.count(temp.path) == 0) throw InOutError("File not found");
-  auto inode = inodes.find(temp.path);
-  if (temp.device != 1 || inode == inodes.end() || inode->second != temp.inode) {
-    throw InOutError("File access denied");
-  }
-  return for_writing ? CreateForWriting(temp.path) : OpenForReading(temp.path);
-}
-
-void MemoryFileSystem::Remove(const std::string& path) noexcept {
-  if (files.count(path) == 0) return;
-  removed.push_back(files.extract(path));
-  inodes.erase(path);
-}
-
-const Bytes& MemoryFileSystem::RemovedFile(const std::string& path) const {
-  for (auto node = removed.rbegin(); node != removed.rend(); ++node) {
-    if (node->key() == path) return node->mapped();
-  }
-  static const Bytes kNone;
-  return kNone;
+std::optional<FileIdentity> MemoryFileSystem::Identify(const std::string& path) {
+  if (files.count(path) == 0 && directories.count(path) == 0) return std::nullopt;
+  return FileIdentity{1, std::hash<std::string>{}(path)};
 }
 
 }  // namespace qdp::testing

@@ -1,6 +1,6 @@
 // Test support: an in-memory file system whose operations can be made to
-// fail on purpose, to test that every failure is reported and nothing
-// after it is written.
+// fail on purpose, to test that every failure is reported, nothing after it
+// is written, and nothing half-written is left.
 #ifndef QDPEXT_TESTS_SUPPORT_MEMORY_FILE_SYSTEM_H_
 #define QDPEXT_TESTS_SUPPORT_MEMORY_FILE_SYSTEM_H_
 
@@ -20,38 +20,40 @@ class MemoryFileSystem : public FileSystem {
   // The files, by name. Tests put inputs here and read outputs back.
   std::map<std::string, Bytes> files;
   std::set<std::string> directories;
-  // Names in the order they were created for writing.
+  // Names in the order they were created for writing (or, for a file
+  // written whole by CreateReplacing, put in place).
   std::vector<std::string> created;
+  // Names removed by RemoveRegularFile, in order.
+  std::vector<std::string> removed;
   // The size of every write, by file name.
   std::map<std::string, std::vector<size_t>> write_sizes;
-  // Removed files, latest last: a file stays readable while it is open,
-  // and tests can still look at what it held.
-  std::vector<std::map<std::string, Bytes>::node_type> removed;
-  // Identity of every file made by MakeTempFile; a test may change one to
-  // act as someone who swapped the file.
-  std::map<std::string, uint64_t> inodes;
+  // Temporary files have no name on disk; here they are known as
+  // temp_directory + "/~N" (N counting from 1) so that tests can look at
+  // them and make them fail. They never appear in `files`.
+  std::map<std::string, Bytes> temp_files;
+  int temp_counter = 0;
+  std::string temp_directory = "/mem/tmp";
 
-  // Failures to inject: the named file's create, write or close fails with
-  // the given reason. A write fails once `write_limit` bytes are in the file.
+  // Failures to inject: the named file's open, create, write or close
+  // fails with the given reason. A write fails once `write_limit` bytes
+  // are in the file. `fail_temp`, when set, is the reason every temporary
+  // file cannot be made.
   std::map<std::string, std::string> fail_open;
   std::map<std::string, std::string> fail_create;
   std::map<std::string, std::string> fail_write;
   std::map<std::string, std::string> fail_close;
+  std::string fail_temp;
   size_t write_limit = 0;
-
-  std::string temp_directory = "/mem/tmp";
-  int temp_counter = 0;
 
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
   std::unique_ptr<File> CreateForWriting(const std::string& path) override;
+  std::unique_ptr<File> CreateReplacing(const std::string& target) override;
+  std::unique_ptr<File> MakeTempFile() override;
+  void RemoveRegularFile(const std::string& path) noexcept override;
+  void MakeDirectories(const std::string& path) override;
   bool IsExistingFile(const std::string& path) override;
-  bool IsSameFile(const std::string& a, const std::string& b) override;
-  std::string TempDirectory() override { return temp_directory; }
-  TempFile MakeTempFile() override;
-  std::unique_ptr<File> ReopenTempFile(const TempFile& temp, bool for_writing) override;
-  void Remove(const std::string& path) noexcept override;
-  // What a removed file held when it was removed (the last one of that name).
-  const Bytes& RemovedFile(const std::string& path) const;
+  bool IsDirectory(const std::string& path) override;
+  std::optional<FileIdentity> Identify(const std::string& path) override;
 };
 
 }  // namespace qdp::testing

@@ -51,8 +51,6 @@ Bytes BuildProject(const ProjectContent& content, size_t surplus) {
 
 namespace {
 
-const uint8_t kMagic[] = {'Q', 'D', 'P', 'Z', 'L', 'I', 'B'};
-
 Bytes Deflate(const Bytes& plain, int level, const Bytes* dictionary) {
   z_stream zs{};
   if (deflateInit(&zs, level) != Z_OK) throw std::runtime_error("deflateInit");
@@ -61,7 +59,7 @@ Bytes Deflate(const Bytes& plain, int level, const Bytes* dictionary) {
           Z_OK) {
     throw std::runtime_error("deflateSetDictionary");
   }
-  Bytes out(std::begin(kMagic), std::end(kMagic));
+  Bytes out(kContainerMagic.begin(), kContainerMagic.end());
   out.resize(kMagicLength + deflateBound(&zs, static_cast<uLong>(plain.size())) + 64);
   zs.next_in = const_cast<Bytef*>(plain.data());
   zs.avail_in = static_cast<uInt>(plain.size());
@@ -81,36 +79,37 @@ Bytes CompressWithDictionary(const Bytes& plain, const Bytes& dictionary) {
   return Deflate(plain, 6, &dictionary);
 }
 
-Bytes CompressedZeros(uint64_t size, const Bytes& prefix) {
+void StreamCompressedZeros(uint64_t size, const Bytes& prefix, int level,
+                           const std::function<void(const uint8_t*, size_t)>& sink) {
   z_stream zs{};
-  if (deflateInit(&zs, 9) != Z_OK) throw std::runtime_error("deflateInit");
-  Bytes out(std::begin(kMagic), std::end(kMagic));
+  if (deflateInit(&zs, level) != Z_OK) throw std::runtime_error("deflateInit");
+  sink(kContainerMagic.data(), kContainerMagic.size());
   Bytes zeros(1 << 20, 0);
   Bytes chunk(1 << 16);
-  zs.next_in = const_cast<Bytef*>(prefix.data());
-  zs.avail_in = static_cast<uInt>(prefix.size());
-  while (zs.avail_in != 0) {
-    zs.next_out = chunk.data();
-    zs.avail_out = static_cast<uInt>(chunk.size());
-    deflate(&zs, Z_NO_FLUSH);
-    out.insert(out.end(), chunk.begin(), chunk.end() - zs.avail_out);
-  }
-  uint64_t left = size;
-  int flush = Z_NO_FLUSH;
-  do {
-    size_t take = static_cast<size_t>(std::min<uint64_t>(left, zeros.size()));
-    left -= take;
-    flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
-    zs.next_in = zeros.data();
-    zs.avail_in = static_cast<uInt>(take);
+  auto feed = [&](const uint8_t* data, size_t length, int flush) {
+    zs.next_in = const_cast<Bytef*>(data);
+    zs.avail_in = static_cast<uInt>(length);
     do {
       zs.next_out = chunk.data();
       zs.avail_out = static_cast<uInt>(chunk.size());
       deflate(&zs, flush);
-      out.insert(out.end(), chunk.begin(), chunk.end() - zs.avail_out);
-    } while (zs.avail_out == 0);
-  } while (flush != Z_FINISH);
+      sink(chunk.data(), chunk.size() - zs.avail_out);
+    } while (zs.avail_out == 0 || zs.avail_in != 0);
+  };
+  feed(prefix.data(), prefix.size(), size == 0 ? Z_FINISH : Z_NO_FLUSH);
+  for (uint64_t left = size; left > 0;) {
+    size_t take = static_cast<size_t>(std::min<uint64_t>(left, zeros.size()));
+    left -= take;
+    feed(zeros.data(), take, left == 0 ? Z_FINISH : Z_NO_FLUSH);
+  }
   deflateEnd(&zs);
+}
+
+Bytes CompressedZeros(uint64_t size, const Bytes& prefix) {
+  Bytes out;
+  StreamCompressedZeros(size, prefix, 9, [&out](const uint8_t* data, size_t length) {
+    out.insert(out.end(), data, data + length);
+  });
   return out;
 }
 

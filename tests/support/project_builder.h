@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,15 +53,18 @@ Bytes Compress(const Bytes& plain, int level = 6);
 Bytes CompressWithDictionary(const Bytes& plain, const Bytes& dictionary);
 // "QDPZLIB" followed by a zlib stream that decodes to `prefix` and then
 // `size` zero bytes, made in pieces so that the decoded bytes are never all
-// in memory.
+// in memory. The streaming form hands the container to `sink` piece by
+// piece, so that it need not be in memory either.
 Bytes CompressedZeros(uint64_t size, const Bytes& prefix = {});
+void StreamCompressedZeros(uint64_t size, const Bytes& prefix, int level,
+                           const std::function<void(const uint8_t*, size_t)>& sink);
 // Damaged variants of a container (or any byte string): cut to `length`
 // bytes, followed by `extra`, or with the byte at `at` changed.
 Bytes Truncated(Bytes bytes, size_t length);
 Bytes WithTrailing(Bytes bytes, const Bytes& extra);
 Bytes WithChangedByte(Bytes bytes, size_t at, uint8_t xor_mask = 0x55);
 // Offset of the first byte after the magic.
-inline constexpr size_t kMagicLength = 7;
+inline constexpr size_t kMagicLength = kContainerMagic.size();
 
 Bytes ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& bytes);

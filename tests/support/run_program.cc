@@ -69,6 +69,8 @@ void Drain(int out_fd, int err_fd, std::string& out, std::string& err) {
     rlimit size{setup.file_size_limit, setup.file_size_limit};
     setrlimit(RLIMIT_FSIZE, &size);
   }
+  // A pending alarm survives exec.
+  if (setup.time_limit != 0) alarm(setup.time_limit);
   execv(program.c_str(), argv.data());
   _exit(127);
 }

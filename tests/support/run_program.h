@@ -23,9 +23,12 @@ using Environment = std::vector<std::pair<std::string, std::string>>;
 
 // Every child starts with the default action for the signals the program
 // handles (whatever the test runner ignores), none of them blocked, and no
-// core dumps. `file_size_limit` (bytes, 0 for none) is its RLIMIT_FSIZE.
+// core dumps. `file_size_limit` (bytes, 0 for none) is its RLIMIT_FSIZE;
+// `time_limit` (seconds, 0 for none) ends a child that hangs with SIGALRM,
+// so that a test of something that must not wait fails instead of hanging.
 struct ChildSetup {
   uint64_t file_size_limit = 0;
+  unsigned time_limit = 0;
 };
 
 // Path of the qdpext binary under test.

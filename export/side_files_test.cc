@@ -1,3 +1,4 @@
+// The side-file writers, against a file system that can fail on purpose.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,27 +19,36 @@ using testing::MemoryFileSystem;
 
 // A loaded-looking workspace: every font filled with its own byte value
 // (font f holds f + 1), screen rows holding recognisable codes with bit 7
-// set here and there, and a marker beyond the picture's width that must
-// never reach a file.
+// set here and there, bitmap bytes that tell row and column apart, colour
+// tables non-zero everywhere (the 16 entries per table that belong to no
+// bitmap line too), and a marker beyond the picture's width in the screen
+// and the bitmap that must never reach a file.
 std::unique_ptr<Workspace> MakeWorkspace(uint8_t width) {
   auto ws = std::make_unique<Workspace>();
-  BuildTables(*ws);
   ws->LineWidth = width;
   for (int f = 0; f < kFontCount; ++f) {
     std::fill_n(&ws->FontBank[f * kFontBytes], kFontBytes, static_cast<uint8_t>(f + 1));
   }
   for (int i = 0; i < kScreenLines; ++i) {
     for (int x = 0; x < kRowStride; ++x) {
-      ws->ScreenPages[0][i * kRowStride + x] =
+      ws->Screen[i * kRowStride + x] =
           x < width ? static_cast<uint8_t>((i * 5 + x) | (x % 3 == 0 ? 0x80 : 0)) : 0xEE;
     }
   }
-  ws->LineSkipTable.fill(1);
+  ws->LinesInUse.fill(true);
+  for (int r = 0; r < kBitmapLines; ++r) {
+    for (int x = 0; x < kRowStride; ++x) {
+      ws->Bitmap[r * kRowStride + x] = x < width ? static_cast<uint8_t>(r * 3 + x) : 0xEE;
+    }
+  }
+  for (size_t i = 0; i < ws->ColourTables.size(); ++i) {
+    ws->ColourTables[i] = static_cast<uint8_t>(i % 251 + 1);
+  }
   return ws;
 }
 
 Bytes Row(const Workspace& ws, int line) {
-  const uint8_t* row = &ws.ScreenPages[0][line * kRowStride];
+  const uint8_t* row = &ws.Screen[line * kRowStride];
   return Bytes(row, row + LineCells(ws));
 }
 
@@ -56,7 +66,7 @@ TEST(FntScrTabTest, WritesTheUsedFontsAmongTheFirstThirtyInAscendingOrder) {
   // fonts 30 and 127 are beyond what the font file takes.
   for (int i = 0; i < kScreenLines; ++i) ws->LineFontTable[i] = (i % 2 == 0) ? 5 : 0;
   ws->LineFontTable[7] = 3;
-  ws->LineSkipTable[7] = 0;
+  ws->LinesInUse[7] = false;
   ws->LineFontTable[8] = 30;
   ws->LineFontTable[9] = 127;
   ws->HighestFontInUse = 127;
@@ -86,10 +96,9 @@ TEST(FntScrTabTest, ScreenRecordsHoldTheRowOrFillerForEveryWidth) {
   for (uint8_t width : {32, 40, 48}) {
     SCOPED_TRACE(width);
     auto ws = MakeWorkspace(width);
-    ws->LineSkipTable[2] = 0;
-    ws->LineSkipTable[7] = 0;
-    ws->LineSkipTable[29] = 0;
-    ws->LineSkipTable[3] = 4;  // any non-zero value keeps the line
+    ws->LinesInUse[2] = false;
+    ws->LinesInUse[7] = false;
+    ws->LinesInUse[29] = false;
     MemoryFileSystem fs;
     WriteSideFiles(JobOptions("s", "pic.qdp"), *ws, fs);
     EXPECT_EQ(fs.created, std::vector<std::string>{"pic.scr"});
@@ -104,7 +113,7 @@ TEST(FntScrTabTest, ScreenRecordsHoldTheRowOrFillerForEveryWidth) {
 
 TEST(FntScrTabTest, AnAllZeroSkipTableGivesFillerAndAnEmptyLineTable) {
   auto ws = MakeWorkspace(40);
-  ws->LineSkipTable.fill(0);
+  ws->LinesInUse.fill(false);
   ws->LineFontTable[4] = 2;
   ws->HighestFontInUse = 2;
   MemoryFileSystem fs;
@@ -147,7 +156,7 @@ TEST(FntScrTabTest, EachOptionSelectsOnlyItsFiles) {
 TEST(FntScrTabTest, AWidthAboveTheRowStrideIsClampedToTheStoredRow) {
   auto ws = MakeWorkspace(48);
   ws->LineWidth = 127;
-  ws->LineSkipTable[0] = 0;
+  ws->LinesInUse[0] = false;
   MemoryFileSystem fs;
   WriteSideFiles(JobOptions("s", "pic.qdp"), *ws, fs);
   const Bytes& scr = fs.files["pic.scr"];
@@ -191,12 +200,116 @@ TEST(FntScrTabTest, TheFirstFailureStopsTheExport) {
       WriteSideFiles(JobOptions("fs", "pic.qdp"), *ws, fs);
       ADD_FAILURE() << "no error raised";
     } catch (const InOutError& e) {
-      EXPECT_EQ(e.Kind(), "EInOutError");
+      EXPECT_EQ(e.Kind(), ErrorKind::kInOut);
       EXPECT_EQ(e.Reason(), "Disk full");
     }
     EXPECT_EQ(fs.created, c.created);
     if (std::string(c.file) != "pic.fnt") {
       EXPECT_EQ(fs.files["pic.fnt"], Concat({Font(0), Font(1)}));
+    }
+  }
+}
+
+TEST(SaveMicFileTest, WritesTheWidthOfEveryBitmapRow) {
+  for (uint8_t width : {0, 32, 40, 48}) {
+    SCOPED_TRACE(width);
+    auto ws = MakeWorkspace(width);
+    MemoryFileSystem fs;
+    WriteSideFiles(JobOptions("m", "dir.v1/pic.qdp"), *ws, fs);
+    Bytes expected;
+    for (int r = 0; r < kBitmapLines; ++r) {
+      const uint8_t* row = &ws->Bitmap[r * kRowStride];
+      expected.insert(expected.end(), row, row + width);
+    }
+    EXPECT_EQ(fs.created, std::vector<std::string>{"dir.v1/pic.mic"});
+    EXPECT_EQ(fs.files["dir.v1/pic.mic"].size(), 240u * width);
+    EXPECT_EQ(fs.files["dir.v1/pic.mic"], expected);
+  }
+}
+
+TEST(SaveMicFileTest, AWidthAboveTheRowStrideStaysInsideTheBitmap) {
+  auto ws = MakeWorkspace(48);
+  ws->LineWidth = 100;
+  MemoryFileSystem fs;
+  WriteSideFiles(JobOptions("m", "pic.qdp"), *ws, fs);
+  EXPECT_EQ(fs.files["pic.mic"], Bytes(ws->Bitmap.begin(), ws->Bitmap.begin() + 240 * 48));
+}
+
+TEST(SaveColFileTest, WritesFiveTablesOfTwoHundredFortyEntriesAndZeroPadding) {
+  auto ws = MakeWorkspace(40);
+  MemoryFileSystem fs;
+  WriteSideFiles(JobOptions("c", "pic.qdp"), *ws, fs);
+  const Bytes& col = fs.files["pic.col"];
+  ASSERT_EQ(col.size(), 1280u);
+  for (size_t t = 0; t < 5; ++t) {
+    const uint8_t* table = &ws->ColourTables[t * 256];
+    EXPECT_EQ(Bytes(col.begin() + t * 256, col.begin() + t * 256 + 240), Bytes(table, table + 240));
+    EXPECT_EQ(Bytes(col.begin() + t * 256 + 240, col.begin() + t * 256 + 256), Bytes(16, 0));
+  }
+}
+
+TEST(SaveColFileTest, DisabledLeavesAnExistingFileAlone) {
+  auto ws = MakeWorkspace(40);
+  MemoryFileSystem fs;
+  fs.files["pic.col"] = Bytes{1, 2, 3};
+  fs.fail_create["pic.col"] = "File access denied";
+  WriteSideFiles(JobOptions("", "pic.qdp"), *ws, fs);
+  EXPECT_TRUE(fs.created.empty());
+  EXPECT_EQ(fs.files["pic.col"], (Bytes{1, 2, 3}));
+}
+
+TEST(MicColFailureTest, EveryFailingStepRaisesTheFileErrorWithItsReason) {
+  enum Step { kCreate, kWrite, kClose };
+  for (const char* file : {"pic.mic", "pic.col"}) {
+    for (Step step : {kCreate, kWrite, kClose}) {
+      SCOPED_TRACE(std::string(file) + " step " + std::to_string(step));
+      auto ws = MakeWorkspace(40);
+      MemoryFileSystem fs;
+      auto& failures = step == kCreate  ? fs.fail_create
+                       : step == kWrite ? fs.fail_write
+                                        : fs.fail_close;
+      failures[file] = "I/O error 5";
+      try {
+        if (std::string(file) == "pic.mic") {
+          WriteSideFiles(JobOptions("m", "pic.qdp"), *ws, fs);
+        } else {
+          WriteSideFiles(JobOptions("c", "pic.qdp"), *ws, fs);
+        }
+        ADD_FAILURE() << "no error raised";
+      } catch (const InOutError& e) {
+        EXPECT_EQ(e.Reason(), "I/O error 5");
+      }
+      EXPECT_EQ(fs.created.size(), step == kCreate ? 0u : 1u);
+    }
+  }
+}
+
+// A side file that fails once it was created or emptied is removed, so a
+// half-written file never passes for a finished one; a create that fails
+// changes nothing, so a file that cannot be opened keeps what it held.
+TEST(WriteSideFileTest, APartlyWrittenFileIsRemovedAndAnUnopenedOneKept) {
+  enum Step { kCreate, kWrite, kClose };
+  struct Case {
+    Step step;
+    bool exists_after;
+  };
+  for (Case c : {Case{kCreate, true}, Case{kWrite, false}, Case{kClose, false}}) {
+    SCOPED_TRACE(c.step);
+    MemoryFileSystem fs;
+    fs.files["pic.mic"] = Bytes{1, 2, 3};
+    auto& failures = c.step == kCreate  ? fs.fail_create
+                     : c.step == kWrite ? fs.fail_write
+                                        : fs.fail_close;
+    failures["pic.mic"] = "Disk full";
+    fs.write_limit = 4;
+    const Bytes content(100, 9);
+    EXPECT_THROW(WriteSideFile(fs, "pic.mic", content), InOutError);
+    EXPECT_EQ(fs.files.count("pic.mic") != 0, c.exists_after);
+    if (c.exists_after) {
+      EXPECT_EQ(fs.files["pic.mic"], (Bytes{1, 2, 3}));
+      EXPECT_TRUE(fs.removed.empty());
+    } else {
+      EXPECT_EQ(fs.removed, std::vector<std::string>{"pic.mic"});
     }
   }
 }
