@@ -5,6 +5,7 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,11 @@ namespace fs = std::filesystem;
 class Folder {
  public:
   Folder() {
-    static int counter = 0;
-    path_ = fs::temp_directory_path() /
-            ("qdpfs-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter));
-    fs::create_directories(path_);
+    // A name nobody holds: creating the folder is the test.
+    std::random_device random;
+    do {
+      path_ = fs::temp_directory_path() / ("qdpfs-" + std::to_string(random()));
+    } while (!fs::create_directory(path_));
   }
   ~Folder() {
     std::error_code ec;
