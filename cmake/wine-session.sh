@@ -19,9 +19,11 @@ case "$action" in
     # one) would not keep the tests' pipes free.
     "$server" -k </dev/null >/dev/null 2>&1
     "$server" -p </dev/null >/dev/null 2>&1 || exit 1
-    # The first program run makes the prefix; done here so that no test
-    # pays for it. Without arguments the program prints its usage text and
-    # exits with status 2.
+    # The first program run makes the prefix, and starts wine's own
+    # services, which keep that run's descriptors as the server does: so it
+    # is done here, with nothing but /dev/null, and no test pays for it.
+    # Without arguments the program prints its usage text and exits with
+    # status 2.
     "$wine" "$program" </dev/null >/dev/null 2>&1
     [ $? -eq 2 ] || { echo "$program did not run under $wine" >&2; exit 1; }
     ;;
