@@ -29,8 +29,7 @@ struct Output {
 inline constexpr std::array<Output, 2> kOutputs = {{
     {".png", "preview", "preview", false, [](const ViewOptions& o) { return o.images; },
      [](const Workspace& ws, const std::vector<int>&) { return PictureImage(ws); }},
-    {"-fonts.png", "font sheet", "font_sheet", true,
-     [](const ViewOptions& o) { return o.images; },
+    {"-fonts.png", "font sheet", "font_sheet", true, [](const ViewOptions& o) { return o.images; },
      [](const Workspace& ws, const std::vector<int>& fonts) { return FontSheetImage(ws, fonts); }},
 }};
 
