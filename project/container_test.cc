@@ -17,6 +17,7 @@
 #include "project/reader.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/project_builder.h"
+#include "tests/support/scoped_tmpdir.h"
 
 namespace qdp {
 namespace {
@@ -429,36 +430,13 @@ TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
   }
 }
 
-// Points $TMPDIR at a scratch directory for the life of the object.
-class TempDirOverride {
- public:
-  TempDirOverride() {
-    const char* old = std::getenv("TMPDIR");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv("TMPDIR", dir_.Path().c_str(), 1);
-  }
-  ~TempDirOverride() {
-    if (had_) {
-      setenv("TMPDIR", old_.c_str(), 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
-  }
-  const ScratchDir& Dir() const { return dir_; }
-
- private:
-  ScratchDir dir_;
-  bool had_ = false;
-  std::string old_;
-};
-
 TEST(TemporaryFilesTest, RealTempDirectoryIsLeftEmpty) {
   ScratchDir work;
   Bytes valid = Compress(BuildProject(BusyContent()));
   Bytes corrupt = testing::WithChangedByte(valid, valid.size() / 2);
   for (const Bytes* container : {&valid, &corrupt}) {
-    TempDirOverride temp;
+    ScratchDir temp;
+    testing::ScopedTmpdir tmpdir(temp.Path());
     std::string input = work.File("pic.qdp");
     testing::WriteFileBytes(input, *container);
     auto ws = std::make_unique<Workspace>();
@@ -469,7 +447,7 @@ TEST(TemporaryFilesTest, RealTempDirectoryIsLeftEmpty) {
       failed = true;
     }
     EXPECT_EQ(failed, container == &corrupt);
-    EXPECT_TRUE(temp.Dir().List().empty());
+    EXPECT_TRUE(temp.List().empty());
   }
 }
 
@@ -523,7 +501,8 @@ TEST(BoundedDecodingTest, GigabyteStreamLoadsInBoundedMemory) {
     Bytes container = testing::CompressedZeros(uint64_t{1} << 30, plain);
     testing::WriteFileBytes(input, container);
   }
-  TempDirOverride temp;
+  ScratchDir temp;
+  testing::ScopedTmpdir tmpdir(temp.Path());
 
   long load_peak = 0;
   int status = RunInChild(
@@ -534,7 +513,7 @@ TEST(BoundedDecodingTest, GigabyteStreamLoadsInBoundedMemory) {
       },
       load_peak);
   EXPECT_EQ(status, 0);
-  EXPECT_TRUE(temp.Dir().List().empty());
+  EXPECT_TRUE(temp.List().empty());
 
   long plain_peak = 0;
   testing::WriteFileBytes(input, plain);
