@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "tests/support/project_builder.h"
+#include "tests/support/scoped_tmpdir.h"
 
 namespace qdp {
 namespace {
@@ -89,34 +90,12 @@ TEST(PosixFileSystemTest, SameFileFollowsLinks) {
   EXPECT_FALSE(fs.IsSameFile(dir.File("a"), dir.File("missing")));
 }
 
-// Sets $TMPDIR for the life of the object.
-class TmpdirSetting {
- public:
-  explicit TmpdirSetting(const std::string& value) {
-    const char* old = std::getenv("TMPDIR");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv("TMPDIR", value.c_str(), 1);
-  }
-  ~TmpdirSetting() {
-    if (had_) {
-      setenv("TMPDIR", old_.c_str(), 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
-  }
-
- private:
-  bool had_ = false;
-  std::string old_;
-};
-
 // A temporary file is used through its descriptor alone: no name of it is
 // left for anyone to swap or to find after the run.
 TEST(PosixFileSystemTest, TempFilesHaveNoNameAndReadBackWhatWasWritten) {
   ScratchDir dir;
   FileSystem& fs = RealFileSystem();
-  TmpdirSetting tmpdir(dir.Path() + "/");
+  testing::ScopedTmpdir tmpdir(dir.Path() + "/");
   std::unique_ptr<File> first = fs.MakeTempFile();
   std::unique_ptr<File> second = fs.MakeTempFile();
   EXPECT_TRUE(dir.List().empty());
@@ -129,7 +108,7 @@ TEST(PosixFileSystemTest, TempFilesHaveNoNameAndReadBackWhatWasWritten) {
 }
 
 TEST(PosixFileSystemTest, AMissingTempDirectoryIsNamedInTheError) {
-  TmpdirSetting tmpdir("/nonexistent-qdp-dir");
+  testing::ScopedTmpdir tmpdir("/nonexistent-qdp-dir");
   try {
     RealFileSystem().MakeTempFile();
     ADD_FAILURE() << "made a temporary file in a missing directory";

@@ -17,6 +17,7 @@
 #include "project/reader.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/project_builder.h"
+#include "tests/support/scoped_tmpdir.h"
 
 namespace qdp {
 namespace {
@@ -150,29 +151,26 @@ TEST_F(ContainerTest, KeepsNoMoreThanTheLongestProjectButChecksItAll) {
   EXPECT_EQ(UnpackError(testing::WithChangedByte(container, container.size() - 1)), "data error");
 }
 
-// Wraps the memory file system: reads of the input fail or stop short.
-class FaultyInput : public MemoryFileSystem {
+// The memory file system, with every read of the input going through
+// `read`, which may pass it on to the real file, stop short or fail.
+class HookedInput : public MemoryFileSystem {
  public:
-  enum class Fault { kReadFails, kNothingDelivered };
-  explicit FaultyInput(Fault fault) : fault_(fault) {}
+  using ReadHook = std::function<size_t(File& file, void* data, size_t size)>;
+  explicit HookedInput(ReadHook read) : read_(std::move(read)) {}
 
   std::unique_ptr<File> OpenForReading(const std::string& path) override {
     std::unique_ptr<File> file = MemoryFileSystem::OpenForReading(path);
     if (path != kInput) return file;
-    return std::make_unique<Faulty>(std::move(file), fault_);
+    return std::make_unique<Hooked>(std::move(file), read_);
   }
 
  private:
-  class Faulty : public File {
+  class Hooked : public File {
    public:
-    Faulty(std::unique_ptr<File> inner, Fault fault) : inner_(std::move(inner)), fault_(fault) {}
-    size_t Read(void* data, size_t size) override {
-      // The first two reads go through: the reader's magic
-      // test, and the first chunk of the copy.
-      if (++reads_ <= 2) return inner_->Read(data, size);
-      if (fault_ == Fault::kReadFails) throw InOutError("I/O error 5");
-      return 0;
-    }
+    Hooked(std::unique_ptr<File> inner, const ReadHook& read)
+        : inner_(std::move(inner)),
+          read_(read) {}
+    size_t Read(void* data, size_t size) override { return read_(*inner_, data, size); }
     void Write(const void* data, size_t size) override { inner_->Write(data, size); }
     void Seek(uint64_t offset) override { inner_->Seek(offset); }
     uint64_t Size() override { return inner_->Size(); }
@@ -180,23 +178,32 @@ class FaultyInput : public MemoryFileSystem {
 
    private:
     std::unique_ptr<File> inner_;
-    Fault fault_;
-    int reads_ = 0;
+    const ReadHook& read_;
   };
-  Fault fault_;
+  ReadHook read_;
 };
+
+// The first two reads go through: the reader's magic test, and the first
+// chunk of the copy; the later ones fail, or deliver nothing.
+HookedInput::ReadHook ThirdReadOn(bool fails) {
+  return [fails, reads = 0](File& file, void* data, size_t size) mutable -> size_t {
+    if (++reads <= 2) return file.Read(data, size);
+    if (fails) throw InOutError("I/O error 5");
+    return 0;
+  };
+}
 
 TEST(ContainerCopyTest, ReadFailureIsAnErrorAndAnEmptyReadEndsTheCopy) {
   Bytes plain = RandomBytes(200000, 4);  // stored: several chunks of the copy
   Bytes container = Compress(plain, 0);
   {
-    FaultyInput fs(FaultyInput::Fault::kReadFails);
+    HookedInput fs(ThirdReadOn(true));
     fs.files[kInput] = container;
     auto ws = std::make_unique<Workspace>();
     EXPECT_THROW(LoadProject(*ws, fs, kInput), InOutError);
   }
   {
-    FaultyInput fs(FaultyInput::Fault::kNothingDelivered);
+    HookedInput fs(ThirdReadOn(false));
     fs.files[kInput] = container;
     std::unique_ptr<File> input = fs.OpenForReading(kInput);
     Bytes magic(7);
@@ -215,36 +222,12 @@ TEST(ContainerCopyTest, ReadFailureIsAnErrorAndAnEmptyReadEndsTheCopy) {
 // A stream that zlib rejects ends the copy at the chunk where it is
 // rejected, however much follows: nothing more is read or copied.
 TEST(ContainerCopyTest, ARejectedStreamStopsTheCopyAtOnce) {
-  class Counting : public MemoryFileSystem {
-   public:
-    std::unique_ptr<File> OpenForReading(const std::string& path) override {
-      std::unique_ptr<File> file = MemoryFileSystem::OpenForReading(path);
-      return std::make_unique<CountingFile>(std::move(file), delivered);
-    }
-    size_t delivered = 0;
-
-   private:
-    class CountingFile : public File {
-     public:
-      CountingFile(std::unique_ptr<File> inner, size_t& delivered)
-          : inner_(std::move(inner)),
-            delivered_(delivered) {}
-      size_t Read(void* data, size_t size) override {
-        size_t got = inner_->Read(data, size);
-        delivered_ += got;
-        return got;
-      }
-      void Write(const void* data, size_t size) override { inner_->Write(data, size); }
-      void Seek(uint64_t offset) override { inner_->Seek(offset); }
-      uint64_t Size() override { return inner_->Size(); }
-      void Close() override { inner_->Close(); }
-
-     private:
-      std::unique_ptr<File> inner_;
-      size_t& delivered_;
-    };
-  };
-  Counting fs;
+  size_t delivered = 0;
+  HookedInput fs([&delivered](File& file, void* data, size_t size) {
+    size_t got = file.Read(data, size);
+    delivered += got;
+    return got;
+  });
   Bytes zeros(kContainerMagic.begin(), kContainerMagic.end());
   zeros.resize(16 << 20);  // "QDPZLIB" and 16 MiB of zeros: no zlib header
   fs.files[kInput] = zeros;
@@ -255,7 +238,7 @@ TEST(ContainerCopyTest, ARejectedStreamStopsTheCopyAtOnce) {
   } catch (const DecompressionError& e) {
     EXPECT_EQ(e.Reason(), "data error");
   }
-  EXPECT_LE(fs.delivered, size_t{1} << 17);
+  EXPECT_LE(delivered, size_t{1} << 17);
   EXPECT_LE(fs.temp_files["/mem/tmp/~1"].size(), size_t{1} << 16);
 }
 
@@ -429,36 +412,13 @@ TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
   }
 }
 
-// Points $TMPDIR at a scratch directory for the life of the object.
-class TempDirOverride {
- public:
-  TempDirOverride() {
-    const char* old = std::getenv("TMPDIR");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv("TMPDIR", dir_.Path().c_str(), 1);
-  }
-  ~TempDirOverride() {
-    if (had_) {
-      setenv("TMPDIR", old_.c_str(), 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
-  }
-  const ScratchDir& Dir() const { return dir_; }
-
- private:
-  ScratchDir dir_;
-  bool had_ = false;
-  std::string old_;
-};
-
 TEST(TemporaryFilesTest, RealTempDirectoryIsLeftEmpty) {
   ScratchDir work;
   Bytes valid = Compress(BuildProject(BusyContent()));
   Bytes corrupt = testing::WithChangedByte(valid, valid.size() / 2);
   for (const Bytes* container : {&valid, &corrupt}) {
-    TempDirOverride temp;
+    ScratchDir temp;
+    testing::ScopedTmpdir tmpdir(temp.Path());
     std::string input = work.File("pic.qdp");
     testing::WriteFileBytes(input, *container);
     auto ws = std::make_unique<Workspace>();
@@ -469,7 +429,7 @@ TEST(TemporaryFilesTest, RealTempDirectoryIsLeftEmpty) {
       failed = true;
     }
     EXPECT_EQ(failed, container == &corrupt);
-    EXPECT_TRUE(temp.Dir().List().empty());
+    EXPECT_TRUE(temp.List().empty());
   }
 }
 
@@ -523,7 +483,8 @@ TEST(BoundedDecodingTest, GigabyteStreamLoadsInBoundedMemory) {
     Bytes container = testing::CompressedZeros(uint64_t{1} << 30, plain);
     testing::WriteFileBytes(input, container);
   }
-  TempDirOverride temp;
+  ScratchDir temp;
+  testing::ScopedTmpdir tmpdir(temp.Path());
 
   long load_peak = 0;
   int status = RunInChild(
@@ -534,7 +495,7 @@ TEST(BoundedDecodingTest, GigabyteStreamLoadsInBoundedMemory) {
       },
       load_peak);
   EXPECT_EQ(status, 0);
-  EXPECT_TRUE(temp.Dir().List().empty());
+  EXPECT_TRUE(temp.List().empty());
 
   long plain_peak = 0;
   testing::WriteFileBytes(input, plain);

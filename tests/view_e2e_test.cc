@@ -1,6 +1,7 @@
 // qdpview run as a process: many files in one run, a bad one among them,
 // the exit statuses, and the JSON lines.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <cstdint>
@@ -68,6 +69,24 @@ TEST(ViewEndToEndTest, ABadFileAmongGoodOnesIsNamedAndTheOthersAreDone) {
   auto fine = RunView({"one.qdp", "two.qdp"}, dir.Path());
   EXPECT_EQ(fine.exit_status, 0);
   EXPECT_EQ(fine.err, "");
+}
+
+// A fifo among the inputs is refused at once, whether or not anyone
+// writes to it, and the files after it are still done.
+TEST(ViewEndToEndTest, AFifoAmongTheInputsIsRefusedWithoutWaiting) {
+  ScratchDir dir;
+  PutFiles(dir);
+  ASSERT_EQ(mkfifo(dir.File("fifo.qdp").c_str(), 0600), 0);
+  auto r = testing::RunBinary(QDPVIEW_BINARY, {"--json", "one.qdp", "fifo.qdp", "two.qdp"},
+                              dir.Path(), {}, testing::ChildSetup{0, 20});
+  EXPECT_EQ(r.signal, 0) << "the run waited for the fifo";
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, "qdpview: fifo.qdp: I/O error 29\n");
+  std::vector<nlohmann::json> lines = JsonLines(r.out);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[2]["file"], "two.qdp");
+  EXPECT_TRUE(lines[2]["error"].is_null());
+  EXPECT_TRUE(testing::FileExists(dir.File("two.png")));
 }
 
 TEST(ViewEndToEndTest, NoPictureReplacesAnotherInputOfTheRun) {
