@@ -256,15 +256,18 @@ class WindowsFileSystem : public FileSystem {
     const std::wstring wide = WideName(path, FileAccess::kWrite);
     // Each folder on the way, from the top: those that exist (a drive,
     // "C:\" or "\\server\share" among them) fail to be made and are passed.
+    DWORD error = ERROR_SUCCESS;  // why the last folder could not be made
     for (size_t end = wide.find_first_of(L"\\/", 1);; end = wide.find_first_of(L"\\/", end + 1)) {
       std::wstring part = wide.substr(0, end);
-      if (!part.empty() && part.back() != L':') ::CreateDirectoryW(part.c_str(), nullptr);
+      if (!part.empty() && part.back() != L':') {
+        error = ::CreateDirectoryW(part.c_str(), nullptr) ? ERROR_SUCCESS : ::GetLastError();
+      }
       if (end == std::wstring::npos) break;
     }
     if (!IsDirectory(path)) {
-      DWORD error = ::GetLastError();
-      ThrowWindowsError(error == ERROR_ALREADY_EXISTS ? ERROR_ACCESS_DENIED : error, path,
-                        FileAccess::kWrite);
+      // ERROR_ALREADY_EXISTS: a file has the name.
+      if (error == ERROR_SUCCESS || error == ERROR_ALREADY_EXISTS) error = ERROR_ACCESS_DENIED;
+      ThrowWindowsError(error, path, FileAccess::kWrite);
     }
   }
 

@@ -278,6 +278,7 @@ TEST(WindowsFileSystemTest, MakeDirectoriesMakesParentsAndRefusesAFile) {
   EXPECT_TRUE(files.IsDirectory(folder / "a/b/c"));
   files.MakeDirectories(folder / "a/b");  // already there
   WriteText(files, folder / "file", "x");
+  EXPECT_EQ(ReasonOf([&] { files.MakeDirectories(folder / "file"); }), "File access denied");
   EXPECT_NE(ReasonOf([&] { files.MakeDirectories(folder / "file/d"); }), "(no error)");
 }
 
