@@ -24,10 +24,10 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
 endif()
 
 # Adds the CTest fixture "wine" (tests ask for it with FIXTURES_REQUIRED):
-# a wineserver that stays up while the tests run. Each wine process would
-# otherwise start a server of its own, which inherits the process's pipes
-# and keeps them open for seconds after the program ends, so that every
-# test reading a program's output would wait that long.
+# a wineserver that stays up while the tests run. Otherwise a wine process
+# that finds no server starts one, which inherits the process's pipes and
+# keeps them open until it leaves, seconds after the program has ended, so
+# that a test reading a program's output would wait that long every time.
 function(qdp_add_wine_fixture)
   if(NOT QDP_WINESERVER)
     return()
