@@ -50,11 +50,14 @@ set_tests_properties(NativeE2ETestsOnWindowsProgram PROPERTIES
 
 # Both builds on the same inputs (fuzz seeds, regression files, demo files,
 # every value of header byte 1), each with several option sets: the same
-# side files, output and exit status.
+# side files, output and exit status. About one run in a thousand under
+# wine, while other tests run beside it, has ended with status 1 and no
+# output at all and then behaved when run again; such a difference is
+# shown but not counted. One that recurs fails the test.
 add_test(NAME WindowsEquivalence
          COMMAND sh ${when_built} ${QDP_NATIVE_BUILD}/tests/make_seeds
                  bash ${PROJECT_SOURCE_DIR}/tools/compare-builds ${QDP_NATIVE_BUILD}/qdpext
                  "${program}")
 set_tests_properties(WindowsEquivalence PROPERTIES
-                     ENVIRONMENT "SEEDS=${QDP_NATIVE_BUILD}/tests/make_seeds"
+                     ENVIRONMENT "SEEDS=${QDP_NATIVE_BUILD}/tests/make_seeds;TOLERATE_UNREPEATED=1"
                      FIXTURES_REQUIRED wine SKIP_RETURN_CODE 77 TIMEOUT 900)
