@@ -51,8 +51,8 @@ set_tests_properties(NativeE2ETestsOnWindowsProgram PROPERTIES
 # Both builds on the same inputs (fuzz seeds, regression files, demo files,
 # every value of header byte 1), each with several option sets: the same
 # side files, output and exit status. About one run in a thousand under
-# wine, while other tests run beside it, has ended with status 1 and no
-# output at all and then behaved when run again; such a difference is
+# wine, while other test programs run beside it, ends with status 1 having
+# done nothing (see README); such a difference, when it does not recur, is
 # shown but not counted. One that recurs fails the test.
 add_test(NAME WindowsEquivalence
          COMMAND sh ${when_built} ${QDP_NATIVE_BUILD}/tests/make_seeds

@@ -134,8 +134,9 @@ StartedProgram::StartedProgram(const std::filesystem::path& program, const std::
 }
 
 StartedProgram::~StartedProgram() {
-  ::TerminateProcess(process_, 1);
-  ::WaitForSingleObject(process_, INFINITE);
+  // Only a program still running is ended: the handle of one that has
+  // ended is left alone.
+  if (::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) Kill(1);
   ::CloseHandle(process_);
 }
 
