@@ -21,14 +21,10 @@ Bytes Cut(Bytes bytes, size_t length) {
   return bytes;
 }
 
-// A small picture that keeps its fonts and has a line in font 1.
+// A small picture that keeps its fonts, has a line in font 1 and every
+// line in use.
 ProjectContent Simple() {
-  ProjectContent content;
-  content.mode_byte = qdp::kNoConversionBit | 1;
-  content.fonts_byte = 1;
-  content.SetGlyph(1, 3, {1, 2, 3, 4, 5, 6, 7, 8});
-  content.SetCell(5, 5, 3);
-  content.line_fonts[5] = 1;
+  ProjectContent content = qdp::testing::KeptFontsProject();
   content.skip_table.fill(1);
   return content;
 }

@@ -13,19 +13,6 @@
 namespace qdp::testing {
 namespace {
 
-// A valid project that keeps its fonts and screen as stored, with a line
-// in font 1 so that the line table is written too.
-ProjectContent SimpleProject() {
-  ProjectContent content;
-  content.mode_byte = 0x08 | 1;
-  content.fonts_byte = 1;
-  content.SetGlyph(1, 3, {1, 2, 3, 4, 5, 6, 7, 8});
-  content.SetCell(5, 5, 3);
-  content.line_fonts[5] = 1;
-  content.colours.fill(9);
-  return content;
-}
-
 void ExpectReport(const ProgramResult& r, const std::string& kind, const std::string& reason) {
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.out, "");
@@ -48,7 +35,7 @@ TEST(RunSequenceE2ETest, SideFilesLandBesideTheInputUnderItsName) {
       {"old.dir/pic.qdp", "old.dir/pic"},
       {outside.File("abs.qdp"), outside.File("abs")},
   };
-  const Bytes project = BuildProject(SimpleProject());
+  const Bytes project = BuildProject(KeptFontsProject());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input);
     ScratchDir dir;
@@ -59,7 +46,7 @@ TEST(RunSequenceE2ETest, SideFilesLandBesideTheInputUnderItsName) {
     ASSERT_EQ(r.exit_status, 0) << r.err;
     std::string stem = c.stem[0] == '/' ? c.stem : dir.File(c.stem);
     EXPECT_EQ(ReadFileBytes(stem + ".mic").size(), 9600u);
-    EXPECT_EQ(ReadFileBytes(stem + ".col"), ExpectedSideFiles(SimpleProject(), "c")[".col"]);
+    EXPECT_EQ(ReadFileBytes(stem + ".col"), ExpectedSideFiles(KeptFontsProject(), "c")[".col"]);
     size_t entries = std::distance(std::filesystem::recursive_directory_iterator(dir.Path()),
                                    std::filesystem::recursive_directory_iterator());
     EXPECT_EQ(entries, c.input[0] == '/' ? 1u : 4u);  // old.dir, the input, .mic, .col
@@ -84,7 +71,7 @@ TEST(RunSequenceE2ETest, AFileThatCannotBeCreatedEndsTheRunThere) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.blocked);
     ScratchDir dir;
-    WriteFileBytes(dir.File("pic.qdp"), BuildProject(SimpleProject()));
+    WriteFileBytes(dir.File("pic.qdp"), BuildProject(KeptFontsProject()));
     std::filesystem::create_directory(dir.File(c.blocked));
     ExpectReport(RunProgram({"-smfc", "pic.qdp"}, dir.Path()), "EInOutError",
                  "File access denied\\.");
@@ -98,11 +85,11 @@ TEST(RunSequenceE2ETest, AFileThatCannotBeCreatedEndsTheRunThere) {
 
 TEST(RunSequenceE2ETest, AFullDiskEndsTheRunWithItsReason) {
   ScratchDir dir;
-  WriteFileBytes(dir.File("pic.qdp"), BuildProject(SimpleProject()));
+  WriteFileBytes(dir.File("pic.qdp"), BuildProject(KeptFontsProject()));
   ASSERT_EQ(symlink("/dev/full", dir.File("pic.scr").c_str()), 0);
   ExpectReport(RunProgram({"-smfc", "pic.qdp"}, dir.Path()), "EInOutError", "Disk full\\.");
   // Files before the failing one are complete; none after it exists.
-  SideFiles expected = ExpectedSideFiles(SimpleProject(), "mf");
+  SideFiles expected = ExpectedSideFiles(KeptFontsProject(), "mf");
   EXPECT_EQ(ReadFileBytes(dir.File("pic.mic")), expected[".mic"]);
   EXPECT_EQ(ReadFileBytes(dir.File("pic.fnt")), expected[".fnt"]);
   EXPECT_FALSE(FileExists(dir.File("pic.tab")));
@@ -121,7 +108,7 @@ TEST(RunSequenceE2ETest, ARunNeverWritesASideFileOverItsInput) {
       {"pic.COL", "-mc", nullptr, nullptr},  // names differ in case: no clash
       {"pic.qdp", "-mc", "pic.col", "pic.col"}, {"pic.tab", "-f", nullptr, "pic.tab"},
   };
-  const Bytes project = BuildProject(SimpleProject());
+  const Bytes project = BuildProject(KeptFontsProject());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input);
     ScratchDir dir;
@@ -144,7 +131,7 @@ TEST(RunSequenceE2ETest, ARunNeverWritesASideFileOverItsInput) {
 TEST(RunSequenceE2ETest, AnInputNamedLikeAnUnwrittenLineTableIsNoClash) {
   // Every line in font 0: no line table is written, so "pic.tab" as the
   // input is in nobody's way.
-  ProjectContent content = SimpleProject();
+  ProjectContent content = KeptFontsProject();
   content.line_fonts.fill(0);
   ScratchDir dir;
   const Bytes project = BuildProject(content);
@@ -156,9 +143,9 @@ TEST(RunSequenceE2ETest, AnInputNamedLikeAnUnwrittenLineTableIsNoClash) {
 }
 
 TEST(RunSequenceE2ETest, ARejectedProjectLeavesExistingSideFilesUntouched) {
-  ProjectContent bad_width = SimpleProject();
+  ProjectContent bad_width = KeptFontsProject();
   bad_width.width_byte = 36;
-  ProjectContent bad_mode = SimpleProject();
+  ProjectContent bad_mode = KeptFontsProject();
   bad_mode.mode_byte = 3;
   for (const Bytes& project : {BuildProject(bad_width), BuildProject(bad_mode), Bytes{}}) {
     ScratchDir dir;

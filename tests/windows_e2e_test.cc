@@ -25,19 +25,6 @@ namespace fs = std::filesystem;
 
 fs::path Program() { return ThisProgramFolder() / QDPEXT_FROM_TESTS; }
 
-// A project whose side files follow straight from its description (no
-// rebuild), with a line in font 1 so that every side file is written.
-ProjectContent PlainProject() {
-  ProjectContent content;
-  content.mode_byte = 0x08 | 1;
-  content.fonts_byte = 1;
-  content.SetGlyph(1, 3, {1, 2, 3, 4, 5, 6, 7, 8});
-  content.SetCell(5, 5, 3);
-  content.line_fonts[5] = 1;
-  content.colours.fill(9);
-  return content;
-}
-
 // 128 distinct glyphs across the screen, in the 16 x 16 block conversion:
 // far more than 63 distinct blocks, so the conversion fails.
 ProjectContent UnconvertibleProject() {
@@ -84,9 +71,9 @@ std::string Report(const std::string& kind, const std::string& reason) {
 TEST(WindowsConsoleTest, OutputLinesEndInExactlyCrLf) {
   ScratchDir dir;
   const fs::path folder = Utf8Path(dir.Path());
-  Write(folder / "pic.qdp", BuildProject(PlainProject()));
+  Write(folder / "pic.qdp", BuildProject(KeptFontsProject()));
   Write(folder / "bad.qdp", BuildProject(UnconvertibleProject()));
-  Write(folder / "pic.COL", BuildProject(PlainProject()));
+  Write(folder / "pic.COL", BuildProject(KeptFontsProject()));
   struct Case {
     const char* arguments;
     uint32_t exit_code;
@@ -120,7 +107,7 @@ TEST(WindowsNamesTest, ProjectsNamedInAnyScriptOrWithSpacesConvert) {
       "\xD0\xBA\xD0\xB0\xD1\x80\xD1\x82\xD0\xB0.qdp",    // Cyrillic
       "\xE5\x9B\xBE \xE2\x98\x83 \xF0\x9F\x8E\xA8.qdp",  // CJK, a snowman, an emoji
   };
-  const ProjectContent content = PlainProject();
+  const ProjectContent content = KeptFontsProject();
   const SideFiles expected = ExpectedSideFiles(content, "smfc");
   for (const std::string name : names) {
     SCOPED_TRACE(name);
@@ -144,7 +131,7 @@ TEST(WindowsNamesTest, ProjectsNamedInAnyScriptOrWithSpacesConvert) {
 TEST(WindowsNamesTest, AnEmptyQuotedArgumentIsNoArgument) {
   ScratchDir dir;
   const fs::path folder = Utf8Path(dir.Path());
-  Write(folder / "pic.qdp", BuildProject(PlainProject()));
+  Write(folder / "pic.qdp", BuildProject(KeptFontsProject()));
   EXPECT_EQ(RunWindowsProgram(Program(), "\"\"", folder).out, UsageText());
   WindowsRun run = RunWindowsProgram(Program(), "\"\" -m \"\" pic.qdp \"\"", folder);
   EXPECT_EQ(run.exit_code, 0u) << run.out << run.err;
@@ -204,7 +191,7 @@ TEST(WindowsSharingTest, FilesOthersHoldOpen) {
     SCOPED_TRACE(c.name);
     ScratchDir dir;
     const fs::path folder = Utf8Path(dir.Path());
-    const Bytes project = BuildProject(PlainProject());
+    const Bytes project = BuildProject(KeptFontsProject());
     Write(folder / "pic.qdp", project);
     if (!fs::exists(folder / c.held)) Write(folder / c.held, Bytes{1, 2, 3});
     Holder holder(folder / c.held, c.access, c.share);
@@ -219,14 +206,15 @@ TEST(WindowsSharingTest, FilesOthersHoldOpen) {
 
 TEST(WindowsTempFilesTest, NoTemporaryFileIsLeftWhateverTheOutcome) {
   // A zlib header that does not check out: "incorrect header check".
-  const Bytes corrupt = WithChangedByte(Compress(BuildProject(PlainProject())), kMagicLength + 1);
+  const Bytes corrupt =
+      WithChangedByte(Compress(BuildProject(KeptFontsProject())), kMagicLength + 1);
   struct Case {
     const char* name;
     Bytes container;
     uint32_t exit_code;
   };
   const Case cases[] = {
-      {"converted", Compress(BuildProject(PlainProject())), 0},
+      {"converted", Compress(BuildProject(KeptFontsProject())), 0},
       {"data error", corrupt, 1},
       {"conversion failed", Compress(BuildProject(UnconvertibleProject())), 3},
   };
@@ -254,7 +242,7 @@ TEST(WindowsTempFilesTest, AProgramEndedInTheMiddleLeavesNoTemporaryFile) {
   ScratchDir temp;
   const fs::path folder = Utf8Path(dir.Path());
   const fs::path temp_folder = Utf8Path(temp.Path());
-  Write(folder / "big.qdp", CompressedZeros(uint64_t{512} << 20, BuildProject(PlainProject())));
+  Write(folder / "big.qdp", CompressedZeros(uint64_t{512} << 20, BuildProject(KeptFontsProject())));
   StartedProgram run(Program(), "-smfc big.qdp", folder,
                      {{"TMP", temp.Path()}, {"TEMP", temp.Path()}});
   bool started = false;

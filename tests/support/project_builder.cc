@@ -28,6 +28,17 @@ void ProjectContent::SetGlyph(int font, int character, const std::array<uint8_t,
   std::copy(rows.begin(), rows.end(), fonts.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
+ProjectContent KeptFontsProject() {
+  ProjectContent content;
+  content.mode_byte = kNoConversionBit | 1;
+  content.fonts_byte = 1;
+  content.SetGlyph(1, 3, {1, 2, 3, 4, 5, 6, 7, 8});
+  content.SetCell(5, 5, 3);
+  content.line_fonts[5] = 1;
+  content.colours.fill(9);
+  return content;
+}
+
 Bytes BuildProject(const ProjectContent& content, size_t surplus) {
   ProjectLayout layout = content.GetLayout();
   Bytes out(layout.FullLength() + surplus, content.filler);

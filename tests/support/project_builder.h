@@ -44,6 +44,10 @@ struct ProjectContent {
   void SetGlyph(int font, int character, const std::array<uint8_t, 8>& rows);
 };
 
+// A small valid project that keeps its fonts and screen as stored, with a
+// line in font 1 so that every side file, the line table too, is written.
+ProjectContent KeptFontsProject();
+
 // The project's bytes in the full layout, then `surplus` extra bytes.
 Bytes BuildProject(const ProjectContent& content, size_t surplus = 0);
 
