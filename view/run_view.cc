@@ -116,19 +116,13 @@ bool Write(FileSystem& fs, const std::string& target, const BitImage& image, int
   return false;
 }
 
-void LookAt(const std::string& input, const ViewOptions& options, FileSystem& fs, RunFiles* run,
+void LookAt(const std::string& input, const ViewOptions& options, FileSystem& fs, RunFiles& run,
             FileReport& report) {
   std::array<std::string, kOutputs.size()> targets;
   for (size_t i = 0; i < kOutputs.size(); ++i) {
     if (!kOutputs[i].wanted(options)) continue;
     targets[i] = PreviewName(input, kOutputs[i].suffix, options.output_dir);
-    std::optional<std::string> refusal;
-    if (run != nullptr) {
-      refusal = run->Refusal(input, targets[i]);
-    } else if (Normalised(targets[i]) == Normalised(input) || fs.IsSameFile(targets[i], input)) {
-      refusal = "would write " + targets[i] + " over the input";
-    }
-    if (refusal) {
+    if (std::optional<std::string> refusal = run.Refusal(input, targets[i])) {
       report.error = *refusal;
       return;
     }
@@ -162,7 +156,7 @@ void LookAt(const std::string& input, const ViewOptions& options, FileSystem& fs
     if (targets[i].empty() || (failure && output.needs_rebuild)) continue;
     if (!Write(fs, targets[i], output.draw(ws, fonts), options.scale, report)) return;
     report.written[output.name] = targets[i];
-    if (run != nullptr) run->Claim(targets[i], output.name, input);
+    run.Claim(targets[i], output.name, input);
   }
   if (failure) {
     report.error = "conversion failed: " + failure->Describe();
@@ -224,7 +218,10 @@ FileReport ViewFile(const std::string& input, const ViewOptions& options, FileSy
   FileReport report;
   report.file = input;
   try {
-    LookAt(input, options, fs, run, report);
+    // On its own, a file is a run of one: nothing is written over it.
+    std::optional<RunFiles> alone;
+    if (run == nullptr) run = &alone.emplace(fs, std::vector<std::string>{input});
+    LookAt(input, options, fs, *run, report);
   } catch (const RunError& error) {
     report.error = WhatFailed(error);
   } catch (const std::bad_alloc&) {
