@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "convert/reconstruct.h"
+#include "convert/render.h"
 #include "platform/error.h"
 #include "project/reader.h"
 
@@ -50,6 +52,8 @@ void RunJob(const Options& options, Workspace& ws, FileSystem& fs) {
     }
   }
   LoadProject(ws, fs, input);
+  RenderScreen(ws);
+  ReconstructCharset(ws);
   // Whether a file with a further condition is written is known only once
   // the project is in: a picture drawn in font 0 alone leaves an existing
   // line table untouched, so only then can an input named like it be in

@@ -34,7 +34,7 @@ void SaveScrFile(const Workspace& ws, FileSystem& fs, const std::string& file_na
   std::array<uint8_t, kScreenLines * kRowStride> records;
   for (int i = 0; i < kScreenLines; ++i) {
     uint8_t* record = &records[i * width];
-    if (ws.LinesInUse[i]) {
+    if (LineInUse(ws, i)) {
       std::memcpy(record, &ws.Screen[RowOffset(i)], width);
     } else {
       std::memset(record, kSkippedLineCode, width);
@@ -47,7 +47,7 @@ void SaveTabFile(const Workspace& ws, FileSystem& fs, const std::string& file_na
   std::array<uint8_t, kScreenLines> fonts;
   size_t count = 0;
   for (int i = 0; i < kScreenLines; ++i) {
-    if (ws.LinesInUse[i]) fonts[count++] = ws.LineFontTable[i];
+    if (LineInUse(ws, i)) fonts[count++] = ws.LineFontTable[i];
   }
   WriteSideFile(fs, file_name, std::span(fonts.data(), count));
 }

@@ -55,7 +55,7 @@ void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& file_na
 void SaveFntFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 // .scr: each line's screen codes, or filler of 127 for a line not in use
-// (see Workspace::LinesInUse).
+// (see LineInUse).
 void SaveScrFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 // .tab: the font number of each line in use.

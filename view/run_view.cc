@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "convert/conversion_failure.h"
+#include "convert/reconstruct.h"
+#include "convert/render.h"
 #include "convert/round_trip.h"
 #include "export/side_files.h"
 #include "platform/error.h"
@@ -75,8 +77,10 @@ std::string WhatFailed(const RunError& error, const std::string& writing = "") {
 // the header's facts, so it is handed back rather than thrown.
 std::optional<ConversionFailureDetail> Load(Workspace& ws, FileSystem& fs,
                                             const std::string& input) {
+  LoadProject(ws, fs, input);
+  RenderScreen(ws);
   try {
-    LoadProject(ws, fs, input);
+    ReconstructCharset(ws);
     return std::nullopt;
   } catch (const ConversionFailed& failure) {
     return failure.Detail();

@@ -12,6 +12,7 @@
 #include "app/run_main.h"
 #include "platform/file_system.h"
 #include "project/reader.h"
+#include "tests/support/load_and_convert.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/project_builder.h"
 #include "view/png_reader.h"
@@ -106,7 +107,7 @@ std::string Put(const ScratchDir& dir, const std::string& name, const ProjectCon
 // The workspace qdpext would leave for this file.
 std::unique_ptr<Workspace> Loaded(const std::string& path) {
   auto ws = std::make_unique<Workspace>();
-  LoadProject(*ws, RealFileSystem(), path);
+  testing::LoadAndConvert(*ws, RealFileSystem(), path);
   return ws;
 }
 

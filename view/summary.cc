@@ -47,7 +47,7 @@ void DescribeLoadedProject(const Workspace& ws, FileReport& report) {
   report.fonts_stored = ws.LastDeclaredFont + 1;
   report.lines_in_use.clear();
   for (int line = 0; line < kScreenLines; ++line) {
-    if (ws.LinesInUse[line]) report.lines_in_use.push_back(line);
+    if (LineInUse(ws, line)) report.lines_in_use.push_back(line);
   }
   // A line naming a font the file does not hold is drawn from an empty
   // one: usually a mistake in the project.
