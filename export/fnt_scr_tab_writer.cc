@@ -5,12 +5,6 @@
 #include "export/side_files.h"
 
 namespace qdp {
-namespace {
-
-// A skipped line's .scr record is made of this code.
-constexpr uint8_t kSkippedLineCode = 127;
-
-}  // namespace
 
 void SaveFntFile(const Workspace& ws, FileSystem& fs, const std::string& file_name) {
   // A font counts when any line uses it, whether that line is in use or not.
@@ -37,7 +31,7 @@ void SaveScrFile(const Workspace& ws, FileSystem& fs, const std::string& file_na
     if (LineInUse(ws, i)) {
       std::memcpy(record, &ws.Screen[RowOffset(i)], width);
     } else {
-      std::memset(record, kSkippedLineCode, width);
+      std::memset(record, kLineNotInUseCode, width);
     }
   }
   WriteSideFile(fs, file_name, std::span(records.data(), kScreenLines * width));

@@ -85,16 +85,16 @@ inline constexpr bool IsLineModeValue(uint8_t v) {
   return false;
 }
 
-// File offsets of the blocks of a project of line width `width` and
-// `fonts` fonts (1 to 128).
+// File offsets of the blocks of a project of line width LineWidth and
+// FontCount fonts (1 to 128).
 struct ProjectLayout {
-  int width;
-  int fonts;
-  constexpr uint64_t ScreenLine() const { return static_cast<uint64_t>(width); }
+  int LineWidth;
+  int FontCount;
+  constexpr uint64_t ScreenLine() const { return static_cast<uint64_t>(LineWidth); }
   constexpr uint64_t Screen() const { return kHeaderBytes; }
   constexpr uint64_t Fonts() const { return Screen() + 30 * ScreenLine(); }
   constexpr uint64_t LineFonts() const {
-    return Fonts() + kFontFileBytes * static_cast<uint64_t>(fonts);
+    return Fonts() + kFontFileBytes * static_cast<uint64_t>(FontCount);
   }
   constexpr uint64_t ColourTables() const { return LineFonts() + kLineFontTableBytes; }
   constexpr uint64_t PlayerColourTables() const { return ColourTables() + kColourTablesBytes; }

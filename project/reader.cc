@@ -68,12 +68,12 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   for (int i = 0; i < kScreenLines; ++i) file->Read(ws.Screen.data() + RowOffset(i), width);
   for (int p = 0; p < kScreenBytes; ++p) ws.InverseMarks[p] = (ws.Screen[p] & kInverseBit) != 0;
 
-  ReadAt(*file, layout.Fonts(), ws.FontBank.data(), kFontFileBytes * layout.fonts);
+  ReadAt(*file, layout.Fonts(), ws.FontBank.data(), kFontFileBytes * layout.FontCount);
   ReadAt(*file, layout.LineFonts(), ws.LineFontTable.data(), kLineFontTableBytes);
 
   // The layout test needs the line table before its new-font bits are
   // split off.
-  ws.Conversion = ChooseConversion(mode_byte, width, layout.fonts, ws.LineFontTable);
+  ws.Conversion = ChooseConversion(mode_byte, width, layout.FontCount, ws.LineFontTable);
 
   for (int i = 0; i < kScreenLines; ++i) {
     ws.LineStartsNewFont[i] = (ws.LineFontTable[i] & kNewFontBit) != 0;

@@ -36,7 +36,7 @@ ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (only_files || arg.empty() || arg[0] != '-' || arg == "-") {
-      options.files.push_back(arg);
+      options.Files.push_back(arg);
       continue;
     }
     // An option that takes a value, as "--name VALUE" or "--name=VALUE".
@@ -57,28 +57,28 @@ ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
     if (arg == "--") {
       only_files = true;
     } else if (arg == "--help" || arg == "-h") {
-      options.help = true;
+      options.Help = true;
     } else if (arg == "--version") {
-      options.version = true;
+      options.Version = true;
     } else if (arg == "--json") {
-      options.json = true;
+      options.Json = true;
     } else if (arg == "--no-images") {
-      options.images = false;
+      options.Images = false;
     } else if (is("-o") || is("--output")) {
       if (!value_of(arg[1] == '-' ? "--output" : "-o", value) || value.empty()) {
         return Refuse("-o needs a directory");
       }
-      options.output_dir = value;
+      options.OutputDir = value;
     } else if (is("--scale")) {
       std::optional<int> scale;
       if (value_of("--scale", value)) scale = ParseScale(value);
       if (!scale) return Refuse("--scale needs a whole number from 1 to 16");
-      options.scale = *scale;
+      options.Scale = *scale;
     } else {
       return Refuse("unknown option " + arg);
     }
   }
-  if (!options.help && !options.version && options.files.empty()) {
+  if (!options.Help && !options.Version && options.Files.empty()) {
     return Refuse("no project file given");
   }
   return {options, ""};

@@ -9,13 +9,13 @@
 namespace qdp::view {
 
 struct ViewOptions {
-  std::optional<std::string> output_dir;  // -o DIR; else beside each input
-  int scale = 1;                          // --scale N, 1 to 16
-  bool json = false;                      // --json
-  bool images = true;                     // false for --no-images
-  bool help = false;                      // --help: nothing else is done
-  bool version = false;                   // --version: nothing else is done
-  std::vector<std::string> files;
+  std::optional<std::string> OutputDir;  // -o DIR; else beside each input
+  int Scale = 1;                         // --scale N, 1 to 16
+  bool Json = false;                     // --json
+  bool Images = true;                    // false for --no-images
+  bool Help = false;                     // --help: nothing else is done
+  bool Version = false;                  // --version: nothing else is done
+  std::vector<std::string> Files;
 };
 
 // The usage text, each line ended by "\n".
@@ -24,8 +24,8 @@ extern const char kViewUsage[];
 // The options the arguments (without the program name) give, or the
 // reason they are not usable.
 struct ParsedCommandLine {
-  std::optional<ViewOptions> options;
-  std::string error;
+  std::optional<ViewOptions> Options;
+  std::string Error;
 };
 ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args);
 

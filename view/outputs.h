@@ -8,30 +8,33 @@
 #include <vector>
 
 #include "view/command_line.h"
-#include "view/png_writer.h"
+#include "view/image.h"
 #include "view/preview_images.h"
-#include "workspace/workspace.h"
+#include "view/project_view.h"
 
 namespace qdp::view {
 
 struct Output {
-  const char* suffix;    // what replaces the input's extension: STEM.png
-  const char* name;      // in the summary and the errors
-  const char* json_key;  // its file in the JSON, or null
+  const char* Suffix;   // what replaces the input's extension: STEM.png
+  const char* Name;     // in the summary and the errors
+  const char* JsonKey;  // its file in the JSON
   // Drawn from the rebuilt fonts, so not when the rebuild failed; a file
   // left at its name by an earlier run is then removed.
-  bool needs_rebuild;
-  bool (*wanted)(const ViewOptions& options);
-  // `fonts` (the fonts in use after the rebuild) and `ws` outlive the image.
-  BitImage (*draw)(const Workspace& ws, const std::vector<int>& fonts);
+  bool NeedsRebuild;
+  bool (*Wanted)(const ViewOptions& options);
+  // `view` and `fonts` (the fonts in use after the rebuild) outlive the
+  // image.
+  IndexedImage (*Draw)(const ProjectView& view, const std::vector<int>& fonts);
 };
 
-inline constexpr std::array<Output, 2> kOutputs = {{
-    {".png", "preview", "preview", false, [](const ViewOptions& o) { return o.images; },
-     [](const Workspace& ws, const std::vector<int>&) { return PictureImage(ws); }},
-    {"-fonts.png", "font sheet", "font_sheet", true, [](const ViewOptions& o) { return o.images; },
-     [](const Workspace& ws, const std::vector<int>& fonts) { return FontSheetImage(ws, fonts); }},
-}};
+inline constexpr auto kOutputs = std::to_array<Output>({
+    {".png", "preview", "preview", false, [](const ViewOptions& o) { return o.Images; },
+     [](const ProjectView& view, const std::vector<int>&) { return BitmapImage(view.Project()); }},
+    {"-fonts.png", "font sheet", "font_sheet", true, [](const ViewOptions& o) { return o.Images; },
+     [](const ProjectView& view, const std::vector<int>& fonts) {
+       return FontSheetImage(view.Project(), fonts);
+     }},
+});
 
 }  // namespace qdp::view
 

@@ -7,35 +7,39 @@
 namespace qdp::view {
 namespace {
 
-// Puts the 8 pixels of `bits` into `row` from pixel `x` on.
+// Lights the pixels of `row` from `x` on whose bits in `bits` are set,
+// leftmost in bit 7; the others keep what they had.
 void PutByte(uint8_t* row, int x, uint8_t bits) {
-  int shift = x & 7;
-  row[x >> 3] |= static_cast<uint8_t>(bits >> shift);
-  if (shift != 0) row[(x >> 3) + 1] |= static_cast<uint8_t>(bits << (8 - shift));
+  for (int k = 0; k < 8; ++k) row[x + k] |= (bits >> (7 - k)) & 1;
 }
 
 }  // namespace
 
-BitImage PictureImage(const Workspace& ws) {
-  BitImage image;
+IndexedImage BitmapImage(const Workspace& ws) {
+  IndexedImage image;
   const int width = LineCells(ws);
-  image.width = width * 8;
-  image.height = kBitmapLines;
-  // A bitmap row is already 8 pixels a byte, leftmost in bit 7.
-  image.fill_row = [&ws, width](int y, uint8_t* row) {
-    std::memcpy(row, &ws.Bitmap[RowOffset(y)], static_cast<size_t>(width));
+  image.Width = width * 8;
+  image.Height = kBitmapLines;
+  image.Palette = BlackAndWhite();
+  image.FillRow = [&ws, width](int y, uint8_t* row) {
+    for (int x = 0; x < width; ++x) {
+      const uint8_t bits = ws.Bitmap[RowOffset(y) + x];
+      for (int k = 0; k < 8; ++k) row[x * 8 + k] = (bits >> (7 - k)) & 1;
+    }
   };
   return image;
 }
 
-BitImage FontSheetImage(const Workspace& ws, const std::vector<int>& fonts) {
-  BitImage image;
+IndexedImage FontSheetImage(const Workspace& ws, const std::vector<int>& fonts) {
+  IndexedImage image;
   const int count = static_cast<int>(fonts.size());
   const int columns = std::min(count, kFontsPerRow);
   const int rows = (count + kFontsPerRow - 1) / kFontsPerRow;
-  image.width = std::max(0, columns * (kFontWidth + kFontGap) - kFontGap);
-  image.height = std::max(0, rows * kFontRowPitch - kFontGap);
-  image.fill_row = [&ws, &fonts, count](int y, uint8_t* row) {
+  image.Width = std::max(0, columns * (kFontWidth + kFontGap) - kFontGap);
+  image.Height = std::max(0, rows * kFontRowPitch - kFontGap);
+  image.Palette = BlackAndWhite();
+  image.FillRow = [&ws, &fonts, count, width = image.Width](int y, uint8_t* row) {
+    std::fill_n(row, width, 0);
     const int band = y / kFontRowPitch;
     const int in_band = y % kFontRowPitch;
     const int first = band * kFontsPerRow;

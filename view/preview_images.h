@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "view/png_writer.h"
+#include "view/image.h"
 #include "workspace/workspace.h"
 
 namespace qdp::view {
@@ -43,15 +43,15 @@ inline constexpr uint8_t kDigitRows[10][kDigitHeight] = {
     {7, 5, 7, 1, 7},  // 9
 };
 
-// LineWidth x 8 by 240 pixels, one per bitmap bit. `ws` must outlive the
-// image.
-BitImage PictureImage(const Workspace& ws);
+// LineWidth x 8 by 240 pixels, one per bitmap bit, in black and white.
+// `ws` must outlive the image.
+IndexedImage BitmapImage(const Workspace& ws);
 
 // The fonts `fonts` (numbers, in the order drawn), each a 16 x 8 grid of
 // its 128 characters (character n at column n mod 16, row n div 16) under
 // its number. Inside a grid only glyph bits are light. `ws` and `fonts`
 // must outlive the image.
-BitImage FontSheetImage(const Workspace& ws, const std::vector<int>& fonts);
+IndexedImage FontSheetImage(const Workspace& ws, const std::vector<int>& fonts);
 
 }  // namespace qdp::view
 

@@ -11,19 +11,19 @@ using Json = nlohmann::json;
 
 FileReport Converted() {
   FileReport r;
-  r.file = "dir/pic.qdp";
-  r.loaded = true;
-  r.width = 48;
-  r.character_mode = 2;
-  r.conversion = ConversionKind::kBlocks16;
-  r.fonts_stored = 2;
-  r.lines_in_use = {0, 1, 2, 5};
-  r.converted = true;
-  r.fonts = {{0, 12, {0, 2}}, {1, 12, {1, 3}}};
-  r.round_trip_exact = true;
-  r.warnings = {"a warning"};
-  r.written["preview"] = "dir/pic.png";
-  r.written["font sheet"] = "dir/pic-fonts.png";
+  r.File = "dir/pic.qdp";
+  r.Loaded = true;
+  r.Width = 48;
+  r.CharacterMode = 2;
+  r.Conversion = ConversionKind::kBlocks16;
+  r.FontsStored = 2;
+  r.LinesInUse = {0, 1, 2, 5};
+  r.Converted = true;
+  r.Fonts = {{0, 12, {0, 2}}, {1, 12, {1, 3}}};
+  r.RoundTripExact = true;
+  r.Warnings = {"a warning"};
+  r.WrittenFiles["preview"] = "dir/pic.png";
+  r.WrittenFiles["font sheet"] = "dir/pic-fonts.png";
   return r;
 }
 
@@ -73,8 +73,8 @@ TEST(SummaryTest, JsonOfAConvertedFileHasEveryKeyWithItsType) {
 
 TEST(SummaryTest, JsonOfAFailedFileKeepsEveryKey) {
   FileReport rejected;
-  rejected.file = "bad\xff.qdp";  // not UTF-8
-  rejected.error = "Unsupported line width 7";
+  rejected.File = "bad\xff.qdp";  // not UTF-8
+  rejected.Error = "Unsupported line width 7";
   Json j = Json::parse(FormatJson(rejected));
   ExpectExactlyTheKeys(j);
   for (const char* key : {"width", "character_mode", "conversion", "conversion_source",
@@ -88,11 +88,11 @@ TEST(SummaryTest, JsonOfAFailedFileKeepsEveryKey) {
   EXPECT_EQ(j["file"], "bad\xEF\xBF\xBD.qdp");
 
   FileReport failed = Converted();
-  failed.converted = false;
-  failed.fonts.clear();
-  failed.round_trip_exact.reset();
-  failed.written.erase("font sheet");
-  failed.error = "conversion failed: ...";
+  failed.Converted = false;
+  failed.Fonts.clear();
+  failed.RoundTripExact.reset();
+  failed.WrittenFiles.erase("font sheet");
+  failed.Error = "conversion failed: ...";
   j = Json::parse(FormatJson(failed));
   EXPECT_TRUE(j["round_trip_exact"].is_null());
   EXPECT_TRUE(j["font_sheet"].is_null());

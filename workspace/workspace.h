@@ -26,7 +26,7 @@ inline constexpr int kBitmapBytes = kBitmapLines * kRowStride;  // 11520
 inline constexpr int kColourTableCount = 5;
 inline constexpr int kColourTableBytes = 256;  // one entry per bitmap line, and 16 unused
 inline constexpr int kPlayerColourTableCount = 4;
-inline constexpr int kMaxBlocks = 63;          // distinct 16x16 blocks two fonts can hold
+inline constexpr int kMaxBlocks = 63;  // distinct 16x16 blocks two fonts can hold
 
 // Bits of a screen code: the character within the line's font, and the
 // mark of a cell shown inverse.
