@@ -20,9 +20,15 @@ TEST(PathTest, SpellingsOfOneNameNormaliseAlike) {
     const char* normal;
   };
   const Case cases[] = {
-      {"x.png", "x.png"},       {"./x.png", "x.png"},   {"out//x.png", "out/x.png"},
-      {"out/../x.png", "x.png"}, {"../x.png", "../x.png"}, {"/../x.png", "/x.png"},
-      {"/a/./b/", "/a/b"},       {"", "."},              {"a/..", "."},
+      {"x.png", "x.png"},
+      {"./x.png", "x.png"},
+      {"out//x.png", "out/x.png"},
+      {"out/../x.png", "x.png"},
+      {"../x.png", "../x.png"},
+      {"/../x.png", "/x.png"},
+      {"/a/./b/", "/a/b"},
+      {"", "."},
+      {"a/..", "."},
   };
   for (const Case& c : cases) EXPECT_EQ(Normalised(c.path), c.normal) << c.path;
 }

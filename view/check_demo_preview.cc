@@ -38,7 +38,9 @@ int main(int argc, char** argv) {
   qdp::view::ViewOptions options;
   options.OutputDir = dir;
   options.Scale = std::atoi(argv[4]);
-  qdp::view::FileReport report = qdp::view::ViewFile(argv[1], options, qdp::RealFileSystem());
+  qdp::view::FileReport report = qdp::view::ViewFile(
+      argv[1], options, qdp::view::ChooseDrawing(options, qdp::RealFileSystem()),
+      qdp::RealFileSystem());
   auto same = [](const std::optional<std::string>& made, const char* committed) {
     qdp::view::RgbImage image = qdp::view::ReadPng(committed);
     return made && image.Ok && qdp::view::ReadPng(*made) == image;

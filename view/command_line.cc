@@ -7,12 +7,18 @@
 namespace qdp::view {
 
 const char kViewUsage[] =
-    "usage: qdpview [-o DIR] [--scale N] [--json] [--no-images] FILE...\n"
+    "usage: qdpview [-o DIR] [--scale N] [--palette pal|ntsc|FILE] [--gtia 9|10|11]\n"
+    "               [--bits] [--json] [--no-images] FILE...\n"
     "       qdpview --help | --version\n"
     "Writes STEM.png (the picture) and STEM-fonts.png (the fonts in use) for each\n"
     "project FILE, into DIR or beside FILE, and prints a summary of each.\n"
     "  -o, --output DIR  write the pictures into DIR\n"
-    "  --scale N         draw every pixel as N x N (1 to 16, default 1)\n"
+    "  --scale N         draw every pixel as N x N (1 to 16, default 1); the font\n"
+    "                    sheet is drawn at twice that\n"
+    "  --palette P       the machine's colours: pal (default), ntsc, or a palette\n"
+    "                    file of 256 RGB triples (768 or 772 bytes)\n"
+    "  --gtia M          how GTIA lines are read: 9 (default), 10 or 11\n"
+    "  --bits            the picture as the 1-bit bitmap of .mic, black and white\n"
     "  --json            one JSON object per file instead of the text summary\n"
     "  --no-images       the summary only; nothing is written (-o, --scale unused)\n";
 
@@ -69,6 +75,18 @@ ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
         return Refuse("-o needs a directory");
       }
       options.OutputDir = value;
+    } else if (arg == "--bits") {
+      options.Bits = true;
+    } else if (is("--palette")) {
+      if (!value_of("--palette", value) || value.empty()) {
+        return Refuse("--palette needs pal, ntsc or a palette file");
+      }
+      options.Palette = value;
+    } else if (is("--gtia")) {
+      std::optional<GtiaMode> gtia;
+      if (value_of("--gtia", value)) gtia = GtiaModeByName(value);
+      if (!gtia) return Refuse("--gtia needs 9, 10 or 11");
+      options.Gtia = *gtia;
     } else if (is("--scale")) {
       std::optional<int> scale;
       if (value_of("--scale", value)) scale = ParseScale(value);

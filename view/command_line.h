@@ -6,15 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "view/colour_picture.h"
+
 namespace qdp::view {
 
 struct ViewOptions {
-  std::optional<std::string> OutputDir;  // -o DIR; else beside each input
-  int Scale = 1;                         // --scale N, 1 to 16
-  bool Json = false;                     // --json
-  bool Images = true;                    // false for --no-images
-  bool Help = false;                     // --help: nothing else is done
-  bool Version = false;                  // --version: nothing else is done
+  std::optional<std::string> OutputDir;   // -o DIR; else beside each input
+  int Scale = 1;                          // --scale N, 1 to 16
+  std::string Palette = "pal";            // --palette: pal, ntsc or a file
+  GtiaMode Gtia = GtiaMode::kLuminances;  // --gtia 9|10|11
+  bool Bits = false;                      // --bits: the 1-bit bitmap instead
+  bool Json = false;                      // --json
+  bool Images = true;                     // false for --no-images
+  bool Help = false;                      // --help: nothing else is done
+  bool Version = false;                   // --version: nothing else is done
   std::vector<std::string> Files;
 };
 

@@ -5,14 +5,31 @@
 #define QDPEXT_VIEW_OUTPUTS_H_
 
 #include <array>
+#include <string>
 #include <vector>
 
+#include "view/colour_picture.h"
 #include "view/command_line.h"
 #include "view/image.h"
+#include "view/palette.h"
 #include "view/preview_images.h"
 #include "view/project_view.h"
 
 namespace qdp::view {
+
+// What a run's pictures are drawn with, worked out once before any input
+// is read: the palette, the GTIA mode, and whether the picture is the
+// 1-bit bitmap instead.
+struct Drawing {
+  AtariPalette Palette{};
+  std::string PaletteName = "pal";  // "pal", "ntsc" or the file as given
+  GtiaMode Gtia = GtiaMode::kLuminances;
+  bool Bits = false;
+};
+
+// The drawing `options` ask for. Throws PaletteError when the palette file
+// cannot be used.
+Drawing ChooseDrawing(const ViewOptions& options, FileSystem& fs);
 
 struct Output {
   const char* Suffix;   // what replaces the input's extension: STEM.png
@@ -21,17 +38,25 @@ struct Output {
   // Drawn from the rebuilt fonts, so not when the rebuild failed; a file
   // left at its name by an earlier run is then removed.
   bool NeedsRebuild;
+  int ScaleFactor;  // times --scale
   bool (*Wanted)(const ViewOptions& options);
-  // `view` and `fonts` (the fonts in use after the rebuild) outlive the
-  // image.
-  IndexedImage (*Draw)(const ProjectView& view, const std::vector<int>& fonts);
+  // `view`, `drawing` and `fonts` (the fonts in use after the rebuild)
+  // outlive the image.
+  IndexedImage (*Draw)(const ProjectView& view, const Drawing& drawing,
+                       const std::vector<int>& fonts);
 };
 
 inline constexpr auto kOutputs = std::to_array<Output>({
-    {".png", "preview", "preview", false, [](const ViewOptions& o) { return o.Images; },
-     [](const ProjectView& view, const std::vector<int>&) { return BitmapImage(view.Project()); }},
-    {"-fonts.png", "font sheet", "font_sheet", true, [](const ViewOptions& o) { return o.Images; },
-     [](const ProjectView& view, const std::vector<int>& fonts) {
+    {".png", "preview", "preview", false, 1, [](const ViewOptions& o) { return o.Images; },
+     [](const ProjectView& view, const Drawing& drawing, const std::vector<int>&) {
+       if (drawing.Bits) return BitmapImage(view.Project());
+       return ColourPicture(view.Project(), view.Charset(), drawing.Palette, drawing.Gtia);
+     }},
+    // Twice the picture's scale: a glyph at the picture's own size is too
+    // small to read on a screen.
+    {"-fonts.png", "font sheet", "font_sheet", true, 2,
+     [](const ViewOptions& o) { return o.Images; },
+     [](const ProjectView& view, const Drawing&, const std::vector<int>& fonts) {
        return FontSheetImage(view.Project(), fonts);
      }},
 });

@@ -13,6 +13,11 @@ void PutByte(uint8_t* row, int x, uint8_t bits) {
   for (int k = 0; k < 8; ++k) row[x + k] |= (bits >> (7 - k)) & 1;
 }
 
+// The font sheet's grid lines: dim, so that glyphs stand apart without
+// being mistaken for glyph bits.
+constexpr uint8_t kSheetGrid = 2;  // index 0 is black, 1 white
+constexpr Rgb kSheetGridColour{64, 64, 64};
+
 }  // namespace
 
 IndexedImage BitmapImage(const Workspace& ws) {
@@ -37,7 +42,7 @@ IndexedImage FontSheetImage(const Workspace& ws, const std::vector<int>& fonts) 
   const int rows = (count + kFontsPerRow - 1) / kFontsPerRow;
   image.Width = std::max(0, columns * (kFontWidth + kFontGap) - kFontGap);
   image.Height = std::max(0, rows * kFontRowPitch - kFontGap);
-  image.Palette = BlackAndWhite();
+  image.Palette = {kBlack, kWhite, kSheetGridColour};
   image.FillRow = [&ws, &fonts, count, width = image.Width](int y, uint8_t* row) {
     std::fill_n(row, width, 0);
     const int band = y / kFontRowPitch;
@@ -58,15 +63,20 @@ IndexedImage FontSheetImage(const Workspace& ws, const std::vector<int>& fonts) 
       return;
     }
     const int in_grid = in_band - kLabelHeight;
+    if (in_grid >= kFontHeight) return;  // between rows of fonts
     const int char_row = in_grid / kGlyphPitch;
     const int scanline = in_grid % kGlyphPitch;
-    if (in_grid >= kFontHeight || scanline == 8) return;  // a gap
     for (int index = first; index < last; ++index) {
       const int left = (index - first) * (kFontWidth + kFontGap);
+      if (scanline == kCharBytes) {  // a grid line between character rows
+        std::fill_n(row + left, kFontWidth, kSheetGrid);
+        continue;
+      }
       for (int c = 0; c < 16; ++c) {
         const int ch = char_row * 16 + c;
         PutByte(row, left + c * kGlyphPitch,
                 ws.FontBank[fonts[index] * kFontBytes + ch * kCharBytes + scanline]);
+        if (c < 15) row[left + c * kGlyphPitch + kCharBytes] = kSheetGrid;
       }
     }
   };

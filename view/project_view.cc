@@ -1,7 +1,5 @@
 #include "view/project_view.h"
 
-#include <algorithm>
-
 #include "convert/reconstruct.h"
 #include "convert/render.h"
 #include "project/reader.h"
@@ -10,18 +8,14 @@ namespace qdp::view {
 
 ProjectView::ProjectView()
     : ws_(std::make_unique<Workspace>()),
-      scratch_(std::make_unique<Workspace>()),
-      loaded_(std::make_unique<LoadedCharset>()) {}
+      scratch_(std::make_unique<Workspace>()) {}
 
 void ProjectView::Load(FileSystem& fs, const std::string& input, FileReport& report) {
   Workspace& ws = *ws_;
   LoadProject(ws, fs, input);
   RenderScreen(ws);
   DescribeLoadedProject(ws, report);
-  // Fonts past the last one stored are zero in both copies already.
-  std::copy_n(ws.FontBank.begin(), (ws.LastDeclaredFont + 1) * kFontBytes,
-              loaded_->FontBank.begin());
-  loaded_->Screen = ws.Screen;
+  loaded_ = CopyCharset(ws);
   try {
     ReconstructCharset(ws);
   } catch (const ConversionFailed& failure) {

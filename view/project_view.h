@@ -13,6 +13,7 @@
 #include "convert/conversion_failure.h"
 #include "convert/round_trip.h"
 #include "platform/file_system.h"
+#include "view/colour_picture.h"
 #include "view/summary.h"
 #include "workspace/workspace.h"
 
@@ -36,20 +37,18 @@ class ProjectView {
   // The round trip of a successful rebuild.
   const std::optional<RoundTripResult>& RoundTrip() const { return round_trip_; }
 
-  // The screen codes and fonts as loaded, before any rebuild; line fonts
-  // as loaded are in Project().Loaded.
-  const std::array<uint8_t, kScreenBytes>& LoadedScreen() const { return loaded_->Screen; }
-  const std::array<uint8_t, kFontBankBytes>& LoadedFonts() const { return loaded_->FontBank; }
+  // The charset the side files are cut from: the rebuilt one, or the one
+  // loaded when the rebuild failed. Only after Load().
+  CharsetView Charset() const { return failure_ ? loaded_->View() : CharsetOf(*ws_); }
+  // The fonts, screen codes and line fonts as loaded, before any rebuild.
+  // Only after Load().
+  CharsetView LoadedCharset() const { return loaded_->View(); }
 
  private:
-  struct LoadedCharset {
-    std::array<uint8_t, kFontBankBytes> FontBank{};
-    std::array<uint8_t, kScreenBytes> Screen{};
-  };
   // On the heap, never on the stack: together they are about a megabyte.
   std::unique_ptr<Workspace> ws_;
   std::unique_ptr<Workspace> scratch_;  // the round trip's; it overwrites what it uses
-  std::unique_ptr<LoadedCharset> loaded_;
+  std::unique_ptr<CharsetCopy> loaded_;
   std::optional<ConversionFailureDetail> failure_;
   std::optional<RoundTripResult> round_trip_;
 };

@@ -60,8 +60,8 @@ bool Write(FileSystem& fs, const std::string& target, const IndexedImage& image,
   return false;
 }
 
-void LookAt(const std::string& input, const ViewOptions& options, FileSystem& fs, RunFiles& run,
-            FileReport& report) {
+void LookAt(const std::string& input, const ViewOptions& options, const Drawing& drawing,
+            FileSystem& fs, RunFiles& run, FileReport& report) {
   std::array<std::string, kOutputs.size()> targets;
   for (size_t i = 0; i < kOutputs.size(); ++i) {
     if (!kOutputs[i].Wanted(options)) continue;
@@ -86,13 +86,14 @@ void LookAt(const std::string& input, const ViewOptions& options, FileSystem& fs
       fs.RemoveRegularFile(targets[i]);
     }
   }
-  // The picture is drawn before the rebuild, so it is worth showing even
-  // when the rebuild failed.
+  // The picture is worth showing even when the rebuild failed: it is then
+  // drawn from the project as loaded.
   const std::vector<int> fonts = FontNumbers(report);
   for (size_t i = 0; i < kOutputs.size(); ++i) {
     const Output& output = kOutputs[i];
     if (targets[i].empty() || (failure && output.NeedsRebuild)) continue;
-    if (!Write(fs, targets[i], output.Draw(view, fonts), options.Scale, report)) return;
+    const int scale = options.Scale * output.ScaleFactor;
+    if (!Write(fs, targets[i], output.Draw(view, drawing, fonts), scale, report)) return;
     report.WrittenFiles[output.Name] = targets[i];
     run.Claim(targets[i], output.Name, input);
   }
@@ -151,15 +152,30 @@ void RunFiles::Claim(const std::string& target, const char* kind, const std::str
   if (std::optional<FileIdentity> id = fs_.Identify(target)) by_file_[*id] = Owner{kind, input};
 }
 
-FileReport ViewFile(const std::string& input, const ViewOptions& options, FileSystem& fs,
-                    RunFiles* run) {
+Drawing ChooseDrawing(const ViewOptions& options, FileSystem& fs) {
+  Drawing drawing;
+  drawing.PaletteName = options.Palette;
+  drawing.Gtia = options.Gtia;
+  drawing.Bits = options.Bits;
+  if (std::optional<BuiltInPaletteKind> kind = BuiltInPaletteByName(options.Palette)) {
+    drawing.Palette = BuiltInPalette(*kind);
+  } else {
+    drawing.Palette = ReadPaletteFile(fs, options.Palette);
+  }
+  return drawing;
+}
+
+FileReport ViewFile(const std::string& input, const ViewOptions& options, const Drawing& drawing,
+                    FileSystem& fs, RunFiles* run) {
   FileReport report;
   report.File = input;
+  report.Palette = drawing.PaletteName;
+  report.Gtia = static_cast<int>(drawing.Gtia);
   try {
     // On its own, a file is a run of one: nothing is written over it.
     std::optional<RunFiles> alone;
     if (run == nullptr) run = &alone.emplace(fs, std::vector<std::string>{input});
-    LookAt(input, options, fs, *run, report);
+    LookAt(input, options, drawing, fs, *run, report);
   } catch (const RunError& error) {
     report.Error = WhatFailed(error);
   } catch (const std::bad_alloc&) {
@@ -207,6 +223,14 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
     Print(out, std::string("qdpview ") + QDP_VERSION + "\n");
     return kExitDone;
   }
+  // A palette that cannot be used is refused before any input is read.
+  Drawing drawing;
+  try {
+    drawing = ChooseDrawing(options, fs);
+  } catch (const RunError& error) {
+    Print(err, "qdpview: " + error.Reason() + "\n");
+    return kExitUsage;
+  }
   if (options.Images && options.OutputDir) {
     if (std::optional<int> status = PrepareOutputDirectory(*options.OutputDir, err, fs)) {
       return *status;
@@ -217,7 +241,7 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
   int status = kExitDone;
   bool first = true;
   for (const std::string& file : options.Files) {
-    FileReport report = ViewFile(file, options, fs, &run);
+    FileReport report = ViewFile(file, options, drawing, fs, &run);
     if (options.Json) {
       Print(out, FormatJson(report) + "\n");
     } else if (report.Loaded) {

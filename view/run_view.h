@@ -13,6 +13,7 @@
 
 #include "platform/file_system.h"
 #include "view/command_line.h"
+#include "view/outputs.h"
 #include "view/summary.h"
 
 namespace qdp::view {
@@ -56,8 +57,8 @@ std::string PreviewName(const std::string& input, const char* suffix,
 // directory); what was found before a failure stays in the report.
 // Nothing is thrown. No picture is written over `input`, nor, when `run`
 // is given, over another input or an earlier picture of the run.
-FileReport ViewFile(const std::string& input, const ViewOptions& options, FileSystem& fs,
-                    RunFiles* run = nullptr);
+FileReport ViewFile(const std::string& input, const ViewOptions& options, const Drawing& drawing,
+                    FileSystem& fs, RunFiles* run = nullptr);
 
 // Runs qdpview with `argv` (argv[0] the program's own name) on `fs`.
 int RunView(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err, FileSystem& fs);

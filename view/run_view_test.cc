@@ -111,10 +111,11 @@ std::unique_ptr<Workspace> Loaded(const std::string& path) {
   return ws;
 }
 
-FileReport View(const std::string& path, int scale = 1) {
+FileReport View(const std::string& path, int scale = 1, bool bits = false) {
   ViewOptions options;
   options.Scale = scale;
-  return ViewFile(path, options, RealFileSystem());
+  options.Bits = bits;
+  return ViewFile(path, options, ChooseDrawing(options, RealFileSystem()), RealFileSystem());
 }
 
 std::vector<int> Range(int first, int last, int step = 1) {
@@ -208,7 +209,7 @@ TEST(ViewFileTest, APackedProjectReportsWhatItsPlainFormDoes) {
   EXPECT_EQ(ReadPng(dir.File("plain-fonts.png")), ReadPng(dir.File("packed-fonts.png")));
 }
 
-TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
+TEST(ViewFileTest, WithBitsThePictureIsTheBitmapFileAtAnyScale) {
   ScratchDir dir;
   for (auto [name, content] :
        {std::pair{"kept.qdp", KeptAsStored()}, std::pair{"blocks.qdp", BlocksByLayout()},
@@ -221,7 +222,7 @@ TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
     const int width = content.Width();
     ASSERT_EQ(mic.size(), 240u * width);
 
-    ASSERT_FALSE(View(path, 1).Error);
+    ASSERT_FALSE(View(path, 1, true).Error);
     RgbImage one = ReadPng(path.substr(0, path.size() - 4) + ".png");
     ASSERT_TRUE(one.Ok);
     ASSERT_EQ(one.Width, width * 8);
@@ -233,7 +234,7 @@ TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
       }
     }
 
-    ASSERT_FALSE(View(path, 3).Error);
+    ASSERT_FALSE(View(path, 3, true).Error);
     RgbImage three = ReadPng(path.substr(0, path.size() - 4) + ".png");
     ASSERT_EQ(three.Width, width * 24);
     ASSERT_EQ(three.Height, 720);
@@ -305,6 +306,8 @@ TEST(ViewFileTest, TheFontSheetShowsEachFontInUseUnderItsNumber) {
     for (int scale : {1, 2}) {
       SCOPED_TRACE(std::string(c.name) + " at scale " + std::to_string(scale));
       FileReport r = View(path, scale);
+      const int picture_scale = scale;
+      scale *= 2;  // the sheet is drawn at twice the picture's scale
       ASSERT_FALSE(r.Error) << *r.Error;
       ASSERT_EQ(FontNumbers(r), c.fonts);
       RgbImage sheet = ReadPng(*r.Written("font sheet"));
@@ -336,6 +339,18 @@ TEST(ViewFileTest, TheFontSheetShowsEachFontInUseUnderItsNumber) {
       }
       long light = std::count(sheet.Pixels.begin(), sheet.Pixels.end(), kWhite);
       EXPECT_EQ(light, (glyph_bits + label_bits) * scale * scale);
+      // Between characters, 7 rows and 15 columns of dim grid line a font;
+      // everything else is black.
+      const long grid = 7 * kFontWidth + 15 * (kFontHeight - 7);
+      long dim = 0;
+      for (const Rgb& p : sheet.Pixels) {
+        if (p == kWhite || p == kBlack) continue;
+        EXPECT_EQ(p, (Rgb{64, 64, 64}));
+        EXPECT_LT(p.R + p.G + p.B, 3 * 128);  // below half
+        ++dim;
+      }
+      EXPECT_EQ(dim, grid * count * scale * scale);
+      scale = picture_scale;
     }
   }
 }
@@ -379,7 +394,7 @@ TEST(ViewFileTest, WritesIntoTheOutputDirectoryUnderTheInputsStem) {
   ScratchDir in, out;
   ViewOptions options;
   options.OutputDir = out.Path();
-  FileReport r = ViewFile(Put(in, "a.b.qdp", KeptAsStored()), options, RealFileSystem());
+  FileReport r = ViewFile(Put(in, "a.b.qdp", KeptAsStored()), options, Drawing{}, RealFileSystem());
   EXPECT_EQ(r.Written("preview"), out.File("a.b.png"));
   EXPECT_EQ(r.Written("font sheet"), out.File("a.b-fonts.png"));
   EXPECT_EQ(out.List(), (std::vector<std::string>{"a.b-fonts.png", "a.b.png"}));
@@ -427,7 +442,7 @@ TEST(ViewFileTest, EveryFailureNamesWhatFailedAndKeepsTheSummary) {
     c.fail(fs);
     ViewOptions options;
     options.OutputDir = "/mem/out";
-    FileReport r = ViewFile(input, options, fs);
+    FileReport r = ViewFile(input, options, Drawing{}, fs);
     ASSERT_TRUE(r.Error);
     EXPECT_EQ(*r.Error, c.error);
     EXPECT_EQ(r.RoundTripExact.has_value(), c.summary);

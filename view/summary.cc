@@ -46,9 +46,13 @@ void DescribeLoadedProject(const Workspace& ws, FileReport& report) {
   report.ConversionFromHeader = ws.Conversion.Source == ConversionSource::kHeaderBits;
   report.FontsStored = ws.LastDeclaredFont + 1;
   report.LinesInUse.clear();
+  report.LineModes.clear();
   for (int line = 0; line < kScreenLines; ++line) {
     if (LineInUse(ws, line)) report.LinesInUse.push_back(line);
+    const LineMode mode = ShownLineMode(ws, line);
+    report.LineModes.push_back(mode == LineMode::kBlank ? 0 : static_cast<int>(mode));
   }
+  report.LineModesValid = ws.LineModesValid;
   // A line naming a font the file does not hold is drawn from an empty
   // one: usually a mistake in the project.
   std::array<std::vector<int>, kFontCount> beyond;
@@ -114,6 +118,25 @@ std::string FormatLineList(const std::vector<int>& lines) {
   return text;
 }
 
+std::string FormatLineModes(const std::vector<int>& modes) {
+  struct ModeName {
+    int Mode;
+    const char* Name;
+  };
+  constexpr ModeName kModeNames[] = {{1, "hi-res"}, {2, "four-colour"}, {4, "GTIA"}, {0, "blank"}};
+  std::string text;
+  for (const ModeName& mode : kModeNames) {
+    std::vector<int> lines;
+    for (size_t line = 0; line < modes.size(); ++line) {
+      if (modes[line] == mode.Mode) lines.push_back(static_cast<int>(line));
+    }
+    if (lines.empty()) continue;
+    if (!text.empty()) text += ", ";
+    text += std::string(mode.Name) + " " + FormatLineList(lines);
+  }
+  return text;
+}
+
 std::string FormatText(const FileReport& r) {
   std::string t = r.File + "\n";
   if (r.Loaded) {
@@ -131,6 +154,11 @@ std::string FormatText(const FileReport& r) {
            (f.Lines.size() == 1 ? "line " : "lines ") + FormatLineList(f.Lines) + "\n";
     }
     t += "  lines in use:  " + FormatLineList(r.LinesInUse) + "\n";
+    t += "  line modes:    " + FormatLineModes(r.LineModes);
+    if (!r.LineModesValid) {
+      t += " (the line mode table is not valid; the header's mode is used)";
+    }
+    t += "\n";
   }
   for (const std::string& w : r.Warnings) t += "  warning:       " + w + "\n";
   if (r.RoundTripExact.has_value()) {
@@ -166,6 +194,11 @@ std::string FormatJson(const FileReport& r) {
     j["fonts"].push_back({{"number", f.Number}, {"characters", f.Characters}, {"lines", f.Lines}});
   }
   j["lines_in_use"] = r.LinesInUse;
+  j["line_modes"] = Json::array();
+  for (int mode : r.LineModes) j["line_modes"].push_back(mode == 0 ? Json(nullptr) : Json(mode));
+  if (!r.Loaded) j["line_modes"] = nullptr;
+  j["palette"] = r.Palette;
+  j["gtia"] = r.Gtia == 0 ? Json(nullptr) : Json(r.Gtia);
   j["round_trip_exact"] = r.RoundTripExact ? Json(*r.RoundTripExact) : Json(nullptr);
   j["warnings"] = r.Warnings;
   j["error"] = r.Error ? Json(*r.Error) : Json(nullptr);

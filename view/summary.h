@@ -33,6 +33,16 @@ struct FileReport {
   bool ConversionFromHeader = false;
   int FontsStored = 0;
   std::vector<int> LinesInUse;
+  // Each line's mode as the picture shows it: 1, 2 or 4, or 0 for a blank
+  // line; every line the header's character mode when the project's line
+  // mode table was not valid.
+  std::vector<int> LineModes;
+  bool LineModesValid = false;
+
+  // What the pictures are drawn with: "pal", "ntsc" or a palette file as
+  // given, and the GTIA mode's number (9, 10 or 11).
+  std::string Palette;
+  int Gtia = 0;
 
   // Known once the rebuild has succeeded.
   bool Converted = false;
@@ -65,6 +75,10 @@ std::vector<int> FontNumbers(const FileReport& report);
 
 // "0-3, 5, 7-9" (empty: "none").
 std::string FormatLineList(const std::vector<int>& lines);
+
+// The lines of each mode, modes in the order hi-res, four-colour, GTIA,
+// blank: "hi-res 0-9, four-colour 10-27, GTIA 28, blank 29".
+std::string FormatLineModes(const std::vector<int>& modes);
 
 // The summary as text lines, each ended by "\n".
 std::string FormatText(const FileReport& report);
