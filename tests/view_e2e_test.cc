@@ -33,11 +33,20 @@ std::vector<nlohmann::json> JsonLines(const std::string& out) {
   return lines;
 }
 
+// A hi-res project whose set pixels are light grey (PF1's luminance 14
+// in PF2's hue 0) on black (PF2 0), with a box glyph at cell (3, 4).
+testing::ProjectContent Boxed() {
+  testing::ProjectContent boxed;
+  boxed.SetGlyph(0, 1, {0xFF, 0x81, 0x81, 0x81, 0x81, 0x81, 0x81, 0xFF});
+  boxed.SetCell(3, 4, 1);
+  std::fill_n(boxed.colours.begin() + 2 * 256, 240, 0x0E);  // PF1
+  return boxed;
+}
+constexpr view::Rgb kLight{238, 238, 238};  // grey 14 of 15
+
 // Two good projects around a rejected one and a missing one.
 void PutFiles(const ScratchDir& dir) {
-  testing::ProjectContent good;
-  good.SetGlyph(0, 1, {0xFF, 0x81, 0x81, 0x81, 0x81, 0x81, 0x81, 0xFF});
-  good.SetCell(3, 4, 1);
+  testing::ProjectContent good = Boxed();
   testing::Bytes plain = testing::BuildProject(good);
   testing::WriteFileBytes(dir.File("one.qdp"), plain);
   testing::WriteFileBytes(dir.File("two.qdp"), testing::Compress(plain));
@@ -63,7 +72,7 @@ TEST(ViewEndToEndTest, ABadFileAmongGoodOnesIsNamedAndTheOthersAreDone) {
   ASSERT_TRUE(one.Ok);
   EXPECT_EQ(one, view::ReadPng(dir.File("two.png")));
   // Cell (3, 4) is the box glyph: its top row is light.
-  EXPECT_EQ(one.At(32, 24), view::kWhite);
+  EXPECT_EQ(one.At(32, 24), kLight);
   EXPECT_EQ(one.At(33, 25), view::kBlack);
 
   auto fine = RunView({"one.qdp", "two.qdp"}, dir.Path());
@@ -245,10 +254,7 @@ TEST(ViewEndToEndTest, APictureOfTheRunIsNeverReplacedByAnother) {
     std::filesystem::create_directories(dir.File("d1"));
     std::filesystem::create_directories(dir.File("d2"));
     // d1's pictures show the box at cell (3, 4); d2's are blank.
-    testing::ProjectContent boxed;
-    boxed.SetGlyph(0, 1, {0xFF, 0x81, 0x81, 0x81, 0x81, 0x81, 0x81, 0xFF});
-    boxed.SetCell(3, 4, 1);
-    const testing::Bytes first = testing::BuildProject(boxed);
+    const testing::Bytes first = testing::BuildProject(Boxed());
     const testing::Bytes other = testing::BuildProject(testing::ProjectContent{});
     for (const char* name : {"d1/x.qdp", "d1/x", "d1/x-fonts.qdp"}) {
       testing::WriteFileBytes(dir.File(name), name == std::string("d1/x.qdp") ? first : other);
@@ -261,7 +267,7 @@ TEST(ViewEndToEndTest, APictureOfTheRunIsNeverReplacedByAnother) {
     const std::string picture = dir.File(c.args[0] == "-o" ? "out/x.png" : "d1/x.png");
     view::RgbImage image = view::ReadPng(picture);
     ASSERT_TRUE(image.Ok) << picture;
-    EXPECT_EQ(image.At(32, 24), view::kWhite);  // still the first input's
+    EXPECT_EQ(image.At(32, 24), kLight);  // still the first input's
   }
 }
 

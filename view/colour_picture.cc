@@ -82,7 +82,8 @@ CharsetView CharsetOf(const Workspace& ws) {
 }
 
 std::unique_ptr<CharsetCopy> CopyCharset(const Workspace& ws) {
-  auto copy = std::make_unique<CharsetCopy>();
+  // Not zeroed first: every byte is copied over.
+  auto copy = std::make_unique_for_overwrite<CharsetCopy>();
   copy->FontBank = ws.FontBank;
   copy->Screen = ws.Screen;
   copy->LineFonts = ws.LineFontTable;

@@ -55,9 +55,9 @@ CharsetView CharsetOf(const Workspace& ws);
 // A copy of a charset, taken before a rebuild so that the picture can
 // still be drawn as loaded when the rebuild fails.
 struct CharsetCopy {
-  std::array<uint8_t, kFontBankBytes> FontBank{};
-  std::array<uint8_t, kScreenBytes> Screen{};
-  std::array<uint8_t, kScreenLines> LineFonts{};
+  std::array<uint8_t, kFontBankBytes> FontBank;
+  std::array<uint8_t, kScreenBytes> Screen;
+  std::array<uint8_t, kScreenLines> LineFonts;
   CharsetView View() const { return CharsetView{FontBank, Screen, LineFonts}; }
 };
 // On the heap: the fonts alone are 128 KiB.

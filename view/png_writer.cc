@@ -20,41 +20,69 @@
 namespace qdp::view {
 namespace {
 
-// How the rows of one picture are laid out in the file.
+// How the rows of one picture are laid out in the file: 1-bit grey for a
+// black and white picture, else indexed with as few bits a pixel as its
+// palette allows, since fewer bytes a row are less to filter and deflate.
 struct RowForm {
-  bool bilevel;  // 1-bit grey: a black and white picture
-  int width;     // pixels at scale 1
-  int scale;
-  size_t Bytes() const {
-    const size_t pixels = static_cast<size_t>(width) * scale;
-    return bilevel ? (pixels + 7) / 8 : pixels;
-  }
+  bool Grey;
+  int Depth;  // bits a pixel: 1, 2, 4 or 8
+  int Width;  // pixels at scale 1
+  int Scale;
+  size_t Bytes() const { return (static_cast<size_t>(Width) * Scale * Depth + 7) / 8; }
 };
 
 RowForm FormOf(const IndexedImage& image, int scale) {
-  return {image.Palette == BlackAndWhite(), image.Width, scale};
+  const size_t colours = image.Palette.size();
+  if (image.Palette == BlackAndWhite()) return {true, 1, image.Width, scale};
+  const int depth = colours <= 2 ? 1 : colours <= 4 ? 2 : colours <= 16 ? 4 : 8;
+  return {false, depth, image.Width, scale};
+}
+
+// Packs `count` indices (a whole number of bytes' worth, low `Depth` bits
+// each) into bytes, leftmost pixel in the high bits.
+template <int Depth>
+void Pack(const uint8_t* indices, size_t bytes, uint8_t* out) {
+  constexpr int kPerByte = 8 / Depth;
+  constexpr int kMask = (1 << Depth) - 1;
+  for (size_t i = 0; i < bytes; ++i) {
+    int byte = 0;
+    for (int k = 0; k < kPerByte; ++k) byte = (byte << Depth) | (indices[k] & kMask);
+    out[i] = static_cast<uint8_t>(byte);
+    indices += kPerByte;
+  }
 }
 
 // Turns the palette indices of one row into the row as stored: each pixel
-// `scale` times, 8 pixels a byte (leftmost in bit 7) for a bilevel picture.
-// Each output bit is taken from its source pixel without a branch: a
-// branch per pixel on a busy picture cost more than all the rest of the
-// encoding.
-void EncodeRow(const RowForm& form, const uint8_t* indices, uint8_t* out) {
-  const int out_width = form.width * form.scale;
-  if (out_width == 0) return;
-  if (!form.bilevel) {
-    if (form.scale == 1) {
-      std::memcpy(out, indices, static_cast<size_t>(out_width));
-      return;
+// `Scale` times, packed `8 / Depth` pixels a byte. The pixels are spread
+// first (into `spread`, room for a whole last byte, its tail zero) and
+// then packed with no branch per pixel: a branch per pixel on a busy
+// picture cost more than all the rest of the encoding.
+void EncodeRow(const RowForm& form, const uint8_t* indices, std::vector<uint8_t>& spread,
+               uint8_t* out) {
+  const int width = form.Width;
+  const int scale = form.Scale;
+  if (width == 0) return;
+  const uint8_t* pixels = indices;
+  if (scale > 1 || form.Depth < 8) {
+    if (scale == 1) {
+      std::memcpy(spread.data(), indices, static_cast<size_t>(width));
+    } else {
+      uint8_t* to = spread.data();
+      for (int x = 0; x < width; ++x) {
+        for (int k = 0; k < scale; ++k) *to++ = indices[x];
+      }
     }
-    for (int x = 0; x < form.width; ++x) std::memset(out + x * form.scale, indices[x], form.scale);
-    return;
+    pixels = spread.data();
   }
-  std::memset(out, 0, form.Bytes());
-  for (int k = 0; k < out_width; ++k) {
-    const int bit = indices[k / form.scale] & 1;
-    out[k >> 3] |= static_cast<uint8_t>(bit << (7 - (k & 7)));
+  switch (form.Depth) {
+    case 1:
+      return Pack<1>(pixels, form.Bytes(), out);
+    case 2:
+      return Pack<2>(pixels, form.Bytes(), out);
+    case 4:
+      return Pack<4>(pixels, form.Bytes(), out);
+    default:
+      std::memcpy(out, pixels, form.Bytes());
   }
 }
 
@@ -107,14 +135,14 @@ void ArenaFree(png_structp png, png_voidp block) {
 // third smaller: it is stored instead. Larger scales repeat every pixel
 // and row, so they always pay.
 bool HardlyCompressible(const IndexedImage& image, const RowForm& form,
-                        std::vector<uint8_t>& indices, std::vector<uint8_t>& row,
-                        std::vector<uint8_t>& above) {
+                        std::vector<uint8_t>& indices, std::vector<uint8_t>& spread,
+                        std::vector<uint8_t>& row, std::vector<uint8_t>& above) {
   std::array<long, 256> counts{};
   long others = 0;
   const long bytes = static_cast<long>(row.size()) * image.Height;
   for (int y = 0; y < image.Height; ++y) {
     image.FillRow(y, indices.data());
-    EncodeRow(form, indices.data(), row.data());
+    EncodeRow(form, indices.data(), spread, row.data());
     for (size_t x = 0; x < row.size(); ++x) {
       if ((y > 0 && row[x] == above[x]) || (x > 0 && row[x] == row[x - 1])) continue;
       ++counts[row[x]];
@@ -186,7 +214,8 @@ void FlushNothing(png_structp /*png*/) {}
 // function, so nothing here may need destruction: the buffers and the sink
 // belong to the caller, and the return value says whether libpng gave up.
 bool Encode(PngSink& sink, const IndexedImage& image, const RowForm& form, bool store,
-            std::vector<uint8_t>& indices, std::vector<uint8_t>& row) {
+            std::vector<uint8_t>& indices, std::vector<uint8_t>& spread,
+            std::vector<uint8_t>& row) {
   g_arena.Reset();
   png_structp png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, nullptr, QuietError,
                                               QuietWarning, &g_arena, ArenaAllocate, ArenaFree);
@@ -197,12 +226,12 @@ bool Encode(PngSink& sink, const IndexedImage& image, const RowForm& form, bool 
     return false;
   }
   png_set_write_fn(png, &sink, WriteToSink, FlushNothing);
-  const int scale = form.scale;
+  const int scale = form.Scale;
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.Width * scale),
-               static_cast<png_uint_32>(image.Height * scale), form.bilevel ? 1 : 8,
-               form.bilevel ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+               static_cast<png_uint_32>(image.Height * scale), form.Depth,
+               form.Grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (!form.bilevel) {
+  if (!form.Grey) {
     std::array<png_color, 256> palette{};
     const size_t colours = std::min(image.Palette.size(), palette.size());
     for (size_t i = 0; i < colours; ++i) {
@@ -216,15 +245,24 @@ bool Encode(PngSink& sink, const IndexedImage& image, const RowForm& form, bool 
   // search here, for files a little larger; the smaller memory level only
   // shrinks tables that the run search does not use.
   // Stored, the rows gain nothing from a filter, so none is tried.
-  png_set_filter(png, PNG_FILTER_TYPE_BASE,
-                 store ? PNG_FILTER_NONE : PNG_FILTER_NONE | PNG_FILTER_UP);
+  // Indexed pictures are filtered "up" alone: choosing between two filters
+  // for every row cost more than the deflate itself on a large font sheet,
+  // and black and white ones keep the choice their bytes have always come
+  // from.
+  int filters = PNG_FILTER_UP;
+  if (store) {
+    filters = PNG_FILTER_NONE;
+  } else if (form.Grey) {
+    filters = PNG_FILTER_NONE | PNG_FILTER_UP;
+  }
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, filters);
   png_set_compression_strategy(png, Z_RLE);
   png_set_compression_mem_level(png, 6);
   if (store) png_set_compression_level(png, Z_NO_COMPRESSION);
   png_write_info(png, info);
   for (int y = 0; y < image.Height; ++y) {
     image.FillRow(y, indices.data());
-    EncodeRow(form, indices.data(), row.data());
+    EncodeRow(form, indices.data(), spread, row.data());
     for (int k = 0; k < scale; ++k) png_write_row(png, row.data());
   }
   png_write_end(png, nullptr);
@@ -237,16 +275,17 @@ bool Encode(PngSink& sink, const IndexedImage& image, const RowForm& form, bool 
 void WritePng(FileSystem& fs, const std::string& path, const IndexedImage& image, int scale) {
   const RowForm form = FormOf(image, scale);
   std::vector<uint8_t> indices(static_cast<size_t>(image.Width));
+  std::vector<uint8_t> spread(form.Bytes() * 8 / form.Depth);  // whole bytes; the tail stays 0
   std::vector<uint8_t> row(form.Bytes());
   std::vector<uint8_t> above(form.Bytes());
-  const bool store = scale == 1 && HardlyCompressible(image, form, indices, row, above);
+  const bool store = scale == 1 && HardlyCompressible(image, form, indices, spread, row, above);
 
   // Written whole or not at all: a file given up without Close() leaves
   // `path` as it was.
   std::unique_ptr<File> file = fs.CreateReplacing(path);
   PngSink sink;
   sink.file = file.get();
-  if (!Encode(sink, image, form, store, indices, row)) {
+  if (!Encode(sink, image, form, store, indices, spread, row)) {
     if (sink.failure) std::rethrow_exception(sink.failure);
     throw InOutError("Cannot encode the picture", path, FileAccess::kWrite);
   }

@@ -6,9 +6,7 @@
 
 namespace qdp::view {
 
-ProjectView::ProjectView()
-    : ws_(std::make_unique<Workspace>()),
-      scratch_(std::make_unique<Workspace>()) {}
+ProjectView::ProjectView() : ws_(NewWorkspace()), scratch_(NewWorkspace()) {}
 
 void ProjectView::Load(FileSystem& fs, const std::string& input, FileReport& report) {
   Workspace& ws = *ws_;

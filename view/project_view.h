@@ -46,8 +46,8 @@ class ProjectView {
 
  private:
   // On the heap, never on the stack: together they are about a megabyte.
-  std::unique_ptr<Workspace> ws_;
-  std::unique_ptr<Workspace> scratch_;  // the round trip's; it overwrites what it uses
+  WorkspacePtr ws_;
+  WorkspacePtr scratch_;  // the round trip's; it overwrites what it uses
   std::unique_ptr<CharsetCopy> loaded_;
   std::optional<ConversionFailureDetail> failure_;
   std::optional<RoundTripResult> round_trip_;

@@ -2,13 +2,26 @@
 // character screen, the fonts, the per-line tables, the rendered bitmap, the
 // colour tables and the scalars taken from the project header. Every buffer
 // has a fixed size known before any file is read, so loading, rendering,
-// reconstruction and export never allocate picture memory. One Workspace is made per run and handed
-// by reference to every stage; a test makes a fresh one for each case.
+// reconstruction and export never allocate picture memory. One Workspace is
+// made per run and handed by reference to every stage; a test makes a
+// fresh one for each case.
+//
+// A fresh workspace is all zeros, and every type here has a trivial
+// constructor, so that zeroed memory already is one: NewWorkspace() gets
+// it from the system as untouched zero pages, which cost nothing until a
+// stage writes them, where constructing one would write it all. Make one
+// with NewWorkspace(), std::make_unique<Workspace>() or in static storage;
+// never on the stack, which it would overflow, and never default-
+// initialised, which leaves it unset.
 #ifndef QDPEXT_WORKSPACE_WORKSPACE_H_
 #define QDPEXT_WORKSPACE_WORKSPACE_H_
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <type_traits>
 
 namespace qdp {
 
@@ -72,8 +85,8 @@ enum class ConversionSource : uint8_t {
 };
 
 struct ConversionChoice {
-  ConversionKind Kind = ConversionKind::kNone;
-  ConversionSource Source = ConversionSource::kUndecided;
+  ConversionKind Kind;      // kNone when zero
+  ConversionSource Source;  // kUndecided when zero
   bool operator==(const ConversionChoice&) const = default;
 };
 
@@ -126,51 +139,51 @@ struct ReconstructScratch {
 // header's own values stay in LastDeclaredFont and Conversion). Only
 // reports read it; loading, conversion and export do not.
 struct LoadRecord {
-  std::array<uint8_t, kScreenLines> LineFonts{};  // as loaded, bit 7 removed
+  std::array<uint8_t, kScreenLines> LineFonts;  // as loaded, bit 7 removed
 };
 
 struct Workspace {
   // Scalars taken from the header.
-  uint8_t LineWidth = 0;
-  uint8_t CharacterMode = 0;
-  uint8_t LastDeclaredFont = 0;  // the fonts in the file are 0 to this one
+  uint8_t LineWidth;
+  uint8_t CharacterMode;
+  uint8_t LastDeclaredFont;  // the fonts in the file are 0 to this one
   ConversionChoice Conversion;
-  uint8_t CharsPerFontLimit = 0;
+  uint8_t CharsPerFontLimit;
   // Set by reconstruction as its last step, whatever the conversion: the
   // highest font number that a line uses, the last font the exports need.
-  uint8_t HighestFontInUse = 0;
+  uint8_t HighestFontInUse;
 
   // Picture buffers.
-  std::array<uint8_t, kFontBankBytes> FontBank{};
+  std::array<uint8_t, kFontBankBytes> FontBank;
   // The screen codes: bits 0-6 the character in the line's font, bit 7 the
   // cell's inverse bit.
-  std::array<uint8_t, kScreenBytes> Screen{};
+  std::array<uint8_t, kScreenBytes> Screen;
   // One mark per cell of Screen: the loaded code had bit 7 set and the
   // cell was not drawn inverse for it (character mode 2 draws no cell
   // inverse). The reader sets a mark for every bit 7; rendering clears the
   // marks of the cells it draws inverse, and a rebuild carries the marks
   // left over into the rebuilt codes' bit 7.
-  std::array<bool, kScreenBytes> InverseMarks{};
-  std::array<uint8_t, kScreenLines> LineFontTable{};
+  std::array<bool, kScreenBytes> InverseMarks;
+  std::array<uint8_t, kScreenLines> LineFontTable;
   // Bit 7 of each line's entry in the file: the line begins a new font
   // when the charset is rebuilt cell by cell.
-  std::array<bool, kScreenLines> LineStartsNewFont{};
+  std::array<bool, kScreenLines> LineStartsNewFont;
   // Each line's mode, from the project's per-line table. The table is
   // taken only when every entry is a mode (LineModesValid); otherwise no
   // line counts as in use, and a picture shows every line in the header's
   // character mode. See LineInUse and ShownLineMode.
-  std::array<LineMode, kScreenLines> LineModes{};
-  bool LineModesValid = false;
-  std::array<uint8_t, kBitmapBytes> Bitmap{};
+  std::array<LineMode, kScreenLines> LineModes;
+  bool LineModesValid;
+  std::array<uint8_t, kBitmapBytes> Bitmap;
   // The colour registers of every bitmap line: background, then playfield
   // colours 0 to 3; and the four player colours.
-  std::array<uint8_t, kColourTableCount * kColourTableBytes> ColourTables{};
-  std::array<uint8_t, kPlayerColourTableCount * kColourTableBytes> PlayerColourTables{};
+  std::array<uint8_t, kColourTableCount * kColourTableBytes> ColourTables;
+  std::array<uint8_t, kPlayerColourTableCount * kColourTableBytes> PlayerColourTables;
 
-  LoadRecord Loaded{};
+  LoadRecord Loaded;
 
   // Scratch of the charset reconstruction.
-  ReconstructScratch Reconstruct{};
+  ReconstructScratch Reconstruct;
 };
 
 // Cells of a line that buffers hold: LineWidth, which an accepted project
@@ -190,6 +203,23 @@ inline bool LineInUse(const Workspace& ws, int line) {
 // taken, else the header's character mode.
 inline LineMode ShownLineMode(const Workspace& ws, int line) {
   return ws.LineModesValid ? ws.LineModes[line] : static_cast<LineMode>(ws.CharacterMode);
+}
+
+// Zeroed memory is a fresh workspace only while this holds.
+static_assert(std::is_trivially_default_constructible_v<Workspace>);
+
+struct FreeWorkspace {
+  void operator()(Workspace* ws) const noexcept { std::free(ws); }
+};
+using WorkspacePtr = std::unique_ptr<Workspace, FreeWorkspace>;
+
+// A fresh workspace on the heap. Throws std::bad_alloc.
+inline WorkspacePtr NewWorkspace() {
+  // calloc hands out new zero pages for a block this size without writing
+  // them; the zeros are the fresh workspace (see above).
+  void* memory = std::calloc(1, sizeof(Workspace));
+  if (memory == nullptr) throw std::bad_alloc();
+  return WorkspacePtr(static_cast<Workspace*>(memory));
 }
 
 static_assert(sizeof(Workspace::FontBank) == 131072);
