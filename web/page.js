@@ -128,6 +128,7 @@
   }
 
   async function open(fileList, started) {
+    await starting;
     if (!core) return;
     for (const picked of Array.from(fileList)) {
       const file = { name: picked.name, bytes: new Uint8Array(await picked.arrayBuffer()), sideFiles: [] };
@@ -217,7 +218,8 @@
   zoomChoice.addEventListener('change', () => document.querySelectorAll('canvas').forEach(zoom));
   downloadAll.addEventListener('click', () => save(page.files));
 
-  createQdpCore().then((module) => {
+  // Files dropped before the core has started wait for it.
+  const starting = createQdpCore().then((module) => {
     core = module;
     page.version = core.UTF8ToString(core._qdp_version());
     document.title = 'qdpext ' + page.version + ' in the browser';
