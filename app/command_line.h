@@ -1,4 +1,4 @@
-// Reads the command line into the four option flags and the input file
+// Reads the command line into the option letters given and the input file
 // name, and decides whether it describes a complete job.
 #ifndef QDPEXT_APP_COMMAND_LINE_H_
 #define QDPEXT_APP_COMMAND_LINE_H_
@@ -28,8 +28,8 @@ struct Options {
   std::array<bool, 26> letters_{};
 };
 
-// The six lines of the usage text, each ended by CR LF: the program and
-// its syntax, then a line for each option letter, from the side-file table.
+// The usage text, each line ended by CR LF: the program and its syntax,
+// then a line for each option letter, from the side-file table.
 std::string UsageText();
 
 // Writes the usage text to `out`.

@@ -2,20 +2,13 @@
 
 #include <string>
 
+#include "convert/reconstruct.h"
+#include "convert/render.h"
 #include "platform/error.h"
+#include "platform/path.h"
 #include "project/reader.h"
 
 namespace qdp {
-
-// A table with more or fewer rows than kSideFileCount does not compile.
-constexpr std::array<SideFile, kSideFileCount> kSideFiles = std::to_array<SideFile>({
-    // extension, letter, usage line, further condition, makes a job, writer
-    {".mic", 'M', 3, nullptr, true, SaveMicFile},
-    {".fnt", 'F', 2, nullptr, true, SaveFntFile},
-    {".scr", 'S', 1, nullptr, true, SaveScrFile},
-    {".tab", 'F', 0, LineTableDue, true, SaveTabFile},
-    {".col", 'C', 4, nullptr, false, SaveColFile},
-});
 
 namespace {
 
@@ -23,7 +16,7 @@ namespace {
 // example "pic.mic" with -m): the picture would be lost before it is read.
 void RefuseOverwritingInput(const SideFile& file, const std::string& input, FileSystem& fs) {
   std::string target = SideFileName(input, file.Extension);
-  if (target == input || fs.IsSameFile(target, input)) {
+  if (WouldOverwrite(fs, target, input)) {
     throw InOutError("Side file " + target + " is the input file");
   }
 }
@@ -50,6 +43,8 @@ void RunJob(const Options& options, Workspace& ws, FileSystem& fs) {
     }
   }
   LoadProject(ws, fs, input);
+  RenderScreen(ws);
+  ReconstructCharset(ws);
   // Whether a file with a further condition is written is known only once
   // the project is in: a picture drawn in font 0 alone leaves an existing
   // line table untouched, so only then can an input named like it be in

@@ -26,10 +26,15 @@ struct SideFile {
   SideFileWriter Write;
 };
 
-inline constexpr size_t kSideFileCount = 5;
-
 // Every side file, in the order a run writes them.
-extern const std::array<SideFile, kSideFileCount> kSideFiles;
+inline constexpr auto kSideFiles = std::to_array<SideFile>({
+    // extension, letter, usage line, further condition, makes a job, writer
+    {".mic", 'M', 3, nullptr, true, SaveMicFile},
+    {".fnt", 'F', 2, nullptr, true, SaveFntFile},
+    {".scr", 'S', 1, nullptr, true, SaveScrFile},
+    {".tab", 'F', 0, LineTableDue, true, SaveTabFile},
+    {".col", 'C', 4, nullptr, false, SaveColFile},
+});
 
 // Whether `file` is written for `options` once the project is loaded.
 bool IsWritten(const SideFile& file, const Options& options, const Workspace& ws);

@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/run_job.h"
 #include "convert/conversion_failure.h"
+#include "platform/path.h"
 
 namespace qdp {
 namespace {

@@ -50,7 +50,7 @@ Bytes FullProject() {
   auto scribble = [&](size_t from, size_t to) {
     for (size_t i = from; i < to; ++i) project[i] = static_cast<uint8_t>(low(rng));
   };
-  scribble(layout.ColourTables() + qdp::kColourTablesBytes, layout.SkipTable());
+  scribble(layout.ColourTables() + qdp::kColourTablesBytes, layout.LineModeTable());
   scribble(layout.LargestData(), layout.LargestData() + qdp::kLargestDataBytes);
   return project;
 }

@@ -4,7 +4,6 @@
 
 #include "convert/conversion_failure.h"
 #include "convert/pattern.h"
-#include "platform/error.h"
 
 namespace qdp {
 namespace {
@@ -51,8 +50,8 @@ void RunBlockPass(Workspace& ws) {
   const int columns = LineCells(ws) / 2;
   std::array<uint8_t, 32> bytes;
   ConversionFailureDetail overflow;
-  overflow.cause = ConversionFailureDetail::Cause::kTooManyBlocks;
-  overflow.limit = kMaxBlocks;
+  overflow.Why = ConversionFailureDetail::Cause::kTooManyBlocks;
+  overflow.Limit = kMaxBlocks;
   for (int r = 0; r < kBlockRows; ++r) {
     for (int b = 0; b < columns; ++b) {
       GatherBlock(ws, r, b, bytes);
@@ -63,8 +62,8 @@ void RunBlockPass(Workspace& ws) {
         // Past the 63rd distinct block the row is only counted: it fails
         // once complete, and the fonts have no room for it.
         if (k == kMaxBlocks) {
-          overflow.line = 2 * r;
-          overflow.column = 2 * b;
+          overflow.Line = 2 * r;
+          overflow.Column = 2 * b;
         }
         if (k >= kMaxBlocks) continue;
         AddBlock(s, k, hash, bytes);

@@ -9,7 +9,7 @@
 
 namespace qdp {
 
-// Expects the fonts, page 0 and the line table cleared. Throws
+// Expects the fonts, the screen codes and the line table cleared. Throws
 // ConversionFailed when the picture holds more distinct blocks than the
 // two fonts can take.
 void RunBlockPass(Workspace& ws);

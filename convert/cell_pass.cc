@@ -7,7 +7,6 @@
 #include "convert/conversion_failure.h"
 #include "convert/font_index.h"
 #include "convert/pattern.h"
-#include "platform/error.h"
 
 namespace qdp {
 namespace {
@@ -42,12 +41,12 @@ int NewCharactersInFreshFont(const Workspace& ws, int line) {
 // is the useful thing to tell; otherwise the fonts simply ran out.
 [[noreturn]] void ThrowFontsExhausted(const Workspace& ws, int line) {
   ConversionFailureDetail detail;
-  detail.line = line;
-  detail.limit = FontLimit(ws);
-  detail.needed = NewCharactersInFreshFont(ws, line);
-  detail.cause = detail.needed > detail.limit
-                     ? ConversionFailureDetail::Cause::kLineNeedsTooManyCharacters
-                     : ConversionFailureDetail::Cause::kFontsExhausted;
+  detail.Line = line;
+  detail.Limit = FontLimit(ws);
+  detail.Needed = NewCharactersInFreshFont(ws, line);
+  detail.Why = detail.Needed > detail.Limit
+                   ? ConversionFailureDetail::Cause::kLineNeedsTooManyCharacters
+                   : ConversionFailureDetail::Cause::kFontsExhausted;
   throw ConversionFailed(detail);
 }
 

@@ -3,16 +3,16 @@
 namespace qdp {
 
 std::string ConversionFailureDetail::Describe() const {
-  const std::string at_line = "line " + std::to_string(line);
-  switch (cause) {
+  const std::string at_line = "line " + std::to_string(Line);
+  switch (Why) {
     case Cause::kLineNeedsTooManyCharacters:
-      return at_line + " needs " + std::to_string(needed) +
-             " new characters but the per-font limit is " + std::to_string(limit);
+      return at_line + " needs " + std::to_string(Needed) +
+             " new characters but the per-font limit is " + std::to_string(Limit);
     case Cause::kFontsExhausted:
       return at_line + " would need a font past number 127";
     case Cause::kTooManyBlocks:
       return "the 64th distinct 16 x 16 block is at " + at_line + ", column " +
-             std::to_string(column) + "; the two fonts hold 63";
+             std::to_string(Column) + "; the two fonts hold 63";
     case Cause::kUnknown:
       break;
   }

@@ -24,11 +24,11 @@ struct ConversionFailureDetail {
     // The block conversion met a 64th distinct 16 x 16 block.
     kTooManyBlocks,
   };
-  Cause cause = Cause::kUnknown;
-  int line = -1;    // character line, 0 to 29
-  int column = -1;  // character column of the block's left half; blocks only
-  int needed = 0;   // new characters the line needs in a fresh font
-  int limit = 0;    // the per-font limit in force
+  Cause Why = Cause::kUnknown;
+  int Line = -1;    // character line, 0 to 29
+  int Column = -1;  // character column of the block's left half; blocks only
+  int Needed = 0;   // new characters the line needs in a fresh font
+  int Limit = 0;    // the per-font limit in force
 
   // One sentence in words, without the final full stop.
   std::string Describe() const;

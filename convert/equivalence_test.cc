@@ -358,8 +358,8 @@ TEST(EquivalenceTest, EveryConversionThatSucceedsRedrawsItsBitmap) {
       if (Fails([&] { ReconstructCharset(*ws); })) continue;
       ++converted;
       RoundTripResult result = CheckRoundTrip(*ws, *scratch);
-      ASSERT_TRUE(result.exact) << run.name << " picture " << n << " line " << result.line
-                                << " column " << result.column;
+      ASSERT_TRUE(result.Exact) << run.name << " picture " << n << " line " << result.Line
+                                << " column " << result.Column;
     }
     EXPECT_GT(converted, 0) << run.name;
   }
@@ -371,13 +371,13 @@ TEST(EquivalenceTest, TheRoundTripNamesTheFirstCellThatDiffers) {
   auto ws = maker.Make(ConversionKind::kSharedChars);
   ws->InverseMarks.fill(false);
   ReconstructCharset(*ws);
-  ASSERT_TRUE(CheckRoundTrip(*ws, *scratch).exact);
+  ASSERT_TRUE(CheckRoundTrip(*ws, *scratch).Exact);
   ws->Bitmap[(12 * 8 + 5) * 48 + 20] ^= 0x10;  // line 12, column 20
   ws->Bitmap[(20 * 8 + 0) * 48 + 3] ^= 0x01;   // line 20, column 3
   RoundTripResult result = CheckRoundTrip(*ws, *scratch);
-  EXPECT_FALSE(result.exact);
-  EXPECT_EQ(result.line, 12);
-  EXPECT_EQ(result.column, 20);
+  EXPECT_FALSE(result.Exact);
+  EXPECT_EQ(result.Line, 12);
+  EXPECT_EQ(result.Column, 20);
 }
 
 }  // namespace

@@ -241,10 +241,10 @@ TEST(ReconstructTest, AFailedLineIsNamedWithTheCharactersItNeedsInAFreshFont) {
       ADD_FAILURE() << "converted";
     } catch (const ConversionFailed& failure) {
       const ConversionFailureDetail& d = failure.Detail();
-      EXPECT_EQ(d.cause, ConversionFailureDetail::Cause::kLineNeedsTooManyCharacters);
-      EXPECT_EQ(d.line, c.line);
-      EXPECT_EQ(d.needed, c.needed);
-      EXPECT_EQ(d.limit, c.limit);
+      EXPECT_EQ(d.Why, ConversionFailureDetail::Cause::kLineNeedsTooManyCharacters);
+      EXPECT_EQ(d.Line, c.line);
+      EXPECT_EQ(d.Needed, c.needed);
+      EXPECT_EQ(d.Limit, c.limit);
       EXPECT_EQ(d.Describe(),
                 "line " + std::to_string(c.line) + " needs " + std::to_string(c.needed) +
                     " new characters but the per-font limit is " + std::to_string(c.limit));
@@ -298,9 +298,9 @@ TEST(ReconstructTest, BlocksFitUpToSixtyThree) {
         ReconstructCharset(*ws);
         ADD_FAILURE() << "64 distinct blocks converted";
       } catch (const ConversionFailed& failure) {
-        EXPECT_EQ(failure.Detail().cause, ConversionFailureDetail::Cause::kTooManyBlocks);
-        EXPECT_EQ(failure.Detail().line, 4);
-        EXPECT_EQ(failure.Detail().column, 30);
+        EXPECT_EQ(failure.Detail().Why, ConversionFailureDetail::Cause::kTooManyBlocks);
+        EXPECT_EQ(failure.Detail().Line, 4);
+        EXPECT_EQ(failure.Detail().Column, 30);
         EXPECT_STREQ(failure.what(), "Conversion of bitmap into DUZ failed.");
       }
       continue;

@@ -6,6 +6,7 @@ void RenderScreen(Workspace& ws) {
   // An accepted project never has a font number above 127; the mask keeps
   // every access inside the bank whatever the line table says.
   const int width = LineCells(ws);
+  ws.Bitmap.fill(0);
   for (int line = 0; line < kScreenLines; ++line) {
     int font_base = (ws.LineFontTable[line] % kFontCount) * kFontBytes;
     int screen_row = RowOffset(line);

@@ -21,9 +21,9 @@ RoundTripResult CheckRoundTrip(const Workspace& ws, Workspace& scratch) {
   for (int line = 0; line < kScreenLines; ++line) {
     for (int x = 0; x < LineCells(ws); ++x) {
       if (CellPattern(scratch, line, x) != CellPattern(ws, line, x)) {
-        result.exact = false;
-        result.line = line;
-        result.column = x;
+        result.Exact = false;
+        result.Line = line;
+        result.Column = x;
         return result;
       }
     }

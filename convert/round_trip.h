@@ -8,13 +8,13 @@
 namespace qdp {
 
 struct RoundTripResult {
-  bool exact = true;
+  bool Exact = true;
   // The first cell, in line order, whose eight bytes differ; -1 when exact.
-  int line = -1;
-  int column = -1;
+  int Line = -1;
+  int Column = -1;
 };
 
-// Renders the fonts, screen page 0 and line font table of `ws` in
+// Renders the fonts, screen codes and line font table of `ws` in
 // `scratch` the way a freshly loaded project is rendered, and compares the
 // result with the bitmap of `ws`. `scratch` is overwritten; it is passed
 // in so that the caller decides where that much memory comes from.

@@ -5,12 +5,6 @@
 #include "export/side_files.h"
 
 namespace qdp {
-namespace {
-
-// A skipped line's .scr record is made of this code.
-constexpr uint8_t kSkippedLineCode = 127;
-
-}  // namespace
 
 void SaveFntFile(const Workspace& ws, FileSystem& fs, const std::string& file_name) {
   // A font counts when any line uses it, whether that line is in use or not.
@@ -34,10 +28,10 @@ void SaveScrFile(const Workspace& ws, FileSystem& fs, const std::string& file_na
   std::array<uint8_t, kScreenLines * kRowStride> records;
   for (int i = 0; i < kScreenLines; ++i) {
     uint8_t* record = &records[i * width];
-    if (ws.LinesInUse[i]) {
+    if (LineInUse(ws, i)) {
       std::memcpy(record, &ws.Screen[RowOffset(i)], width);
     } else {
-      std::memset(record, kSkippedLineCode, width);
+      std::memset(record, kLineNotInUseCode, width);
     }
   }
   WriteSideFile(fs, file_name, std::span(records.data(), kScreenLines * width));
@@ -47,7 +41,7 @@ void SaveTabFile(const Workspace& ws, FileSystem& fs, const std::string& file_na
   std::array<uint8_t, kScreenLines> fonts;
   size_t count = 0;
   for (int i = 0; i < kScreenLines; ++i) {
-    if (ws.LinesInUse[i]) fonts[count++] = ws.LineFontTable[i];
+    if (LineInUse(ws, i)) fonts[count++] = ws.LineFontTable[i];
   }
   WriteSideFile(fs, file_name, std::span(fonts.data(), count));
 }

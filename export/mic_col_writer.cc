@@ -5,12 +5,6 @@
 #include "export/side_files.h"
 
 namespace qdp {
-namespace {
-
-// Colour entries exported per table: one per bitmap line.
-constexpr size_t kColourEntries = kBitmapLines;
-
-}  // namespace
 
 void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& file_name) {
   const size_t width = static_cast<size_t>(LineCells(ws));
@@ -23,8 +17,7 @@ void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& file_na
 }
 
 void SaveColFile(const Workspace& ws, FileSystem& fs, const std::string& file_name) {
-  // Entries 240 to 255 of each table belong to no bitmap line; the file
-  // holds zeros there whatever memory holds.
+  // Entries past the bitmap's lines belong to no line: zeros in the file.
   std::array<uint8_t, kColourTableCount * kColourTableBytes> blocks{};
   for (size_t t = 0; t < kColourTableCount; ++t) {
     std::memcpy(&blocks[t * kColourTableBytes], &ws.ColourTables[t * kColourTableBytes],

@@ -1,11 +1,7 @@
 #include "export/side_files.h"
+#include "platform/path.h"
 
 namespace qdp {
-
-std::string BaseName(const std::string& path) {
-  size_t cut = path.find_last_of(kPathSeparators);
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
 
 std::string SideFileName(const std::string& input_name, std::string_view extension) {
   // "/" counts as a separator beside "\" and ":" so that a dot in a

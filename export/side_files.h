@@ -1,6 +1,7 @@
 // Writers of the raw side files beside the input: fonts in use (.fnt),
 // screen codes (.scr), the font of each line (.tab), the bitmap (.mic) and
-// the colour tables (.col). They only read the workspace. Every create,
+// the colour tables (.col); side_file_format.h has their layouts. They
+// only read the workspace. Every create,
 // write and close is checked as it returns: the first failure throws
 // InOutError; a side file that was created or emptied and then failed is
 // removed, so that no half-written file is taken for a good one.
@@ -12,31 +13,17 @@
 #include <string>
 #include <string_view>
 
+#include "export/side_file_format.h"
 #include "platform/file_system.h"
 #include "workspace/workspace.h"
 
 namespace qdp {
-
-// What separates the parts of a path: "/", "\\" and ":", on every system,
-// so that a name means the same to the programs wherever they run.
-inline constexpr char kPathSeparators[] = "/\\:";
-
-// The last part of `path`: the name without its directory.
-std::string BaseName(const std::string& path);
 
 // The input name with its extension replaced by `extension` (".mic", ...).
 // The extension is the part from the last "." that stands after the last
 // "/", "\" or ":"; a name without one gets `extension` appended, so the
 // side file always lands in the input's directory.
 std::string SideFileName(const std::string& input_name, std::string_view extension);
-
-// Font numbers at and above this are left out of the .fnt file.
-inline constexpr int kFontsInFontFile = 30;
-
-// A picture drawn in font 0 alone needs no line table: .tab is due only
-// when some line uses another font, and an existing one is otherwise left
-// as it is.
-inline bool LineTableDue(const Workspace& ws) { return ws.HighestFontInUse != 0; }
 
 // Creates (or empties) `file_name` and writes `bytes` to it. When the write
 // or the close fails, the file is removed before the error goes on, if the
@@ -55,7 +42,7 @@ void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& file_na
 void SaveFntFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 // .scr: each line's screen codes, or filler of 127 for a line not in use
-// (see Workspace::LinesInUse).
+// (see LineInUse).
 void SaveScrFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 // .tab: the font number of each line in use.

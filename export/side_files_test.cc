@@ -35,7 +35,8 @@ std::unique_ptr<Workspace> MakeWorkspace(uint8_t width) {
           x < width ? static_cast<uint8_t>((i * 5 + x) | (x % 3 == 0 ? 0x80 : 0)) : 0xEE;
     }
   }
-  ws->LinesInUse.fill(true);
+  ws->LineModesValid = true;
+  ws->LineModes.fill(LineMode::kHiRes);
   for (int r = 0; r < kBitmapLines; ++r) {
     for (int x = 0; x < kRowStride; ++x) {
       ws->Bitmap[r * kRowStride + x] = x < width ? static_cast<uint8_t>(r * 3 + x) : 0xEE;
@@ -66,7 +67,7 @@ TEST(FntScrTabTest, WritesTheUsedFontsAmongTheFirstThirtyInAscendingOrder) {
   // fonts 30 and 127 are beyond what the font file takes.
   for (int i = 0; i < kScreenLines; ++i) ws->LineFontTable[i] = (i % 2 == 0) ? 5 : 0;
   ws->LineFontTable[7] = 3;
-  ws->LinesInUse[7] = false;
+  ws->LineModes[7] = LineMode::kBlank;
   ws->LineFontTable[8] = 30;
   ws->LineFontTable[9] = 127;
   ws->HighestFontInUse = 127;
@@ -96,9 +97,9 @@ TEST(FntScrTabTest, ScreenRecordsHoldTheRowOrFillerForEveryWidth) {
   for (uint8_t width : {32, 40, 48}) {
     SCOPED_TRACE(width);
     auto ws = MakeWorkspace(width);
-    ws->LinesInUse[2] = false;
-    ws->LinesInUse[7] = false;
-    ws->LinesInUse[29] = false;
+    ws->LineModes[2] = LineMode::kBlank;
+    ws->LineModes[7] = LineMode::kBlank;
+    ws->LineModes[29] = LineMode::kBlank;
     MemoryFileSystem fs;
     WriteSideFiles(JobOptions("s", "pic.qdp"), *ws, fs);
     EXPECT_EQ(fs.created, std::vector<std::string>{"pic.scr"});
@@ -113,7 +114,7 @@ TEST(FntScrTabTest, ScreenRecordsHoldTheRowOrFillerForEveryWidth) {
 
 TEST(FntScrTabTest, AnAllZeroSkipTableGivesFillerAndAnEmptyLineTable) {
   auto ws = MakeWorkspace(40);
-  ws->LinesInUse.fill(false);
+  ws->LineModesValid = false;
   ws->LineFontTable[4] = 2;
   ws->HighestFontInUse = 2;
   MemoryFileSystem fs;
@@ -156,7 +157,7 @@ TEST(FntScrTabTest, EachOptionSelectsOnlyItsFiles) {
 TEST(FntScrTabTest, AWidthAboveTheRowStrideIsClampedToTheStoredRow) {
   auto ws = MakeWorkspace(48);
   ws->LineWidth = 127;
-  ws->LinesInUse[0] = false;
+  ws->LineModes[0] = LineMode::kBlank;
   MemoryFileSystem fs;
   WriteSideFiles(JobOptions("s", "pic.qdp"), *ws, fs);
   const Bytes& scr = fs.files["pic.scr"];

@@ -59,9 +59,9 @@ void ExpectRoundTrip(const Workspace& ws) {
   alignas(Workspace) static unsigned char storage[sizeof(Workspace)];
   Workspace* scratch = new (storage) Workspace();
   RoundTripResult result = qdp::CheckRoundTrip(ws, *scratch);
-  if (!result.exact) {
-    Fail("rebuilt data draws line " + std::to_string(result.line) + ", column " +
-         std::to_string(result.column) + " differently from the bitmap");
+  if (!result.Exact) {
+    Fail("rebuilt data draws line " + std::to_string(result.Line) + ", column " +
+         std::to_string(result.Column) + " differently from the bitmap");
   }
 }
 
@@ -108,7 +108,7 @@ JobOutcome RunJobInSandbox(Sandbox& sandbox, const std::string& folder, const st
 
   std::string stem = path.substr(0, path.size() - 4);
   bool any = false;
-  for (size_t i = 0; i < kSideFileCount; ++i) {
+  for (size_t i = 0; i < kSideFiles.size(); ++i) {
     bool exists = false;
     outcome.files[i] = sandbox.ReadFile(stem + kSideFiles[i].Extension, &exists);
     outcome.present[i] = exists;

@@ -31,8 +31,8 @@ struct JobOutcome {
            (ending != Ending::kError || (kind == other.kind && reason == other.reason));
   }
   // In the order of kSideFiles.
-  std::array<bool, kSideFileCount> present{};
-  std::array<std::vector<uint8_t>, kSideFileCount> files;
+  std::array<bool, kSideFiles.size()> present{};
+  std::array<std::vector<uint8_t>, kSideFiles.size()> files;
 };
 
 // Writes `prefix` then `data` as folder/pic.qdp, runs the job on it, checks

@@ -161,7 +161,7 @@ void MakeProjects() {
       {"cut-fonts", layout.LineFonts() - 1000},
       {"cut-line-fonts", layout.ColourTables() - 5},
       {"cut-colours", layout.ColourTables() + 700},
-      {"cut-skip-table", layout.SkipTable() + 12},
+      {"cut-skip-table", layout.LineModeTable() + 12},
       {"cut-before-limit", layout.CharsPerFontLimit()},
   };
   for (const auto& [name, length] : cuts) Add(name, Cut(full, length));
@@ -193,7 +193,7 @@ void MakeProjects() {
   ProjectContent skip_cut;
   skip_cut.mode_byte = 0x09;
   Bytes in_skip_table =
-      Cut(qdp::testing::BuildProject(skip_cut), skip_cut.GetLayout().SkipTable() + 3);
+      Cut(qdp::testing::BuildProject(skip_cut), skip_cut.GetLayout().LineModeTable() + 3);
   std::fill(in_skip_table.end() - 3, in_skip_table.end(), 4);
   AddContainer("z-cut-in-skip-table", Compress(in_skip_table));
   AddContainer("z-magic-only", Bytes(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end()));

@@ -12,10 +12,11 @@ struct KindName {
 };
 
 // The names the error report gives each kind, one row per kind.
-constexpr std::array<KindName, 5> kKindNames = {{
+constexpr std::array<KindName, 6> kKindNames = {{
     {ErrorKind::kInOut, "EInOutError"},
     {ErrorKind::kDecompression, "EZDecompressionError"},
     {ErrorKind::kProject, "EProjectError"},
+    {ErrorKind::kPalette, "EPaletteError"},
     {ErrorKind::kOutOfMemory, "EOutOfMemory"},
     {ErrorKind::kInternal, "EInternalError"},
 }};

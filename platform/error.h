@@ -39,6 +39,7 @@ enum class ErrorKind : uint8_t {
   kInOut,          // a file could not be opened, created, read, written or closed
   kDecompression,  // zlib rejected a compressed stream
   kProject,        // the file is not a project
+  kPalette,        // a palette file is missing, unreadable or of the wrong size
   kOutOfMemory,
   kInternal,  // a failure no stage expected
 };
@@ -102,6 +103,19 @@ class ProjectError : public RunError {
  public:
   explicit ProjectError(std::string reason, ThrowSite site = ThrowSite::Here())
       : RunError(ErrorKind::kProject, std::move(reason), site) {}
+};
+
+// A palette file cannot be used. The reason names the file and says why;
+// the path is kept apart for callers that name it themselves.
+class PaletteError : public RunError {
+ public:
+  PaletteError(std::string reason, std::string path, ThrowSite site = ThrowSite::Here())
+      : RunError(ErrorKind::kPalette, std::move(reason), site),
+        path_(std::move(path)) {}
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
 };
 
 }  // namespace qdp

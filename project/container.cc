@@ -28,6 +28,8 @@ constexpr size_t kDiscardChunk = 1 << 16;
 }  // namespace
 
 std::unique_ptr<File> UnpackContainer(FileSystem& fs, File& input) {
+  // The stream is copied as read, never read back: a temporary folder that
+  // cannot hold the compressed project fails the run as it always has.
   std::unique_ptr<File> stream = fs.MakeTempFile();
   Inflater inflater;
   z_stream& zs = inflater.zs;

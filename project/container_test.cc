@@ -15,6 +15,7 @@
 #include "convert/conversion_failure.h"
 #include "platform/error.h"
 #include "project/reader.h"
+#include "tests/support/load_and_convert.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/project_builder.h"
 #include "tests/support/scoped_tmpdir.h"
@@ -200,7 +201,7 @@ TEST(ContainerCopyTest, ReadFailureIsAnErrorAndAnEmptyReadEndsTheCopy) {
     HookedInput fs(ThirdReadOn(true));
     fs.files[kInput] = container;
     auto ws = std::make_unique<Workspace>();
-    EXPECT_THROW(LoadProject(*ws, fs, kInput), InOutError);
+    EXPECT_THROW(testing::LoadAndConvert(*ws, fs, kInput), InOutError);
   }
   {
     HookedInput fs(ThirdReadOn(false));
@@ -233,7 +234,7 @@ TEST(ContainerCopyTest, ARejectedStreamStopsTheCopyAtOnce) {
   fs.files[kInput] = zeros;
   auto ws = std::make_unique<Workspace>();
   try {
-    LoadProject(*ws, fs, kInput);
+    testing::LoadAndConvert(*ws, fs, kInput);
     ADD_FAILURE() << "zeros decoded";
   } catch (const DecompressionError& e) {
     EXPECT_EQ(e.Reason(), "data error");
@@ -255,7 +256,7 @@ void ExpectSameLoad(const Workspace& a, const Workspace& b) {
   EXPECT_TRUE(a.InverseMarks == b.InverseMarks);
   EXPECT_TRUE(a.LineFontTable == b.LineFontTable);
   EXPECT_TRUE(a.LineStartsNewFont == b.LineStartsNewFont);
-  EXPECT_TRUE(a.LinesInUse == b.LinesInUse);
+  EXPECT_TRUE(a.LineModes == b.LineModes && a.LineModesValid == b.LineModesValid);
   EXPECT_TRUE(a.Bitmap == b.Bitmap);
   EXPECT_TRUE(a.ColourTables == b.ColourTables);
 }
@@ -271,8 +272,8 @@ TEST(CompressedProjectTest, LoadsExactlyLikeItsPlainTwin) {
     fs.files["/p/packed.qdp"] = Compress(plain);
     auto a = std::make_unique<Workspace>();
     auto b = std::make_unique<Workspace>();
-    LoadProject(*a, fs, "/p/plain.qdp");
-    LoadProject(*b, fs, "/p/packed.qdp");
+    testing::LoadAndConvert(*a, fs, "/p/plain.qdp");
+    testing::LoadAndConvert(*b, fs, "/p/packed.qdp");
     ExpectSameLoad(*a, *b);
     EXPECT_EQ(fs.temp_counter, 2);
   }
@@ -283,7 +284,7 @@ TEST(CompressedProjectTest, DecodedContentIsReadAsAPlainProject) {
   fs.files[kInput] = Compress(Compress(BuildProject(ProjectContent{})));
   auto ws = std::make_unique<Workspace>();
   try {
-    LoadProject(*ws, fs, kInput);
+    testing::LoadAndConvert(*ws, fs, kInput);
     ADD_FAILURE() << "a doubly packed project loaded";
   } catch (const ProjectError& e) {
     EXPECT_EQ(e.Reason(), "Unsupported line width 81");  // 'Q'
@@ -299,7 +300,7 @@ const Bytes kEmptyStreamContainer = {0x51, 0x44, 0x50, 0x5a, 0x4c, 0x49, 0x42, 0
 // "" when the load succeeds, else the error's kind and reason.
 std::string LoadOutcome(Workspace& ws, MemoryFileSystem& fs, const std::string& name) {
   try {
-    LoadProject(ws, fs, name);
+    testing::LoadAndConvert(ws, fs, name);
   } catch (const RunError& e) {
     return std::string(ErrorKindName(e.Kind())) + ": " + e.Reason();
   }
@@ -312,7 +313,7 @@ std::string LoadOutcome(Workspace& ws, MemoryFileSystem& fs, const std::string& 
 TEST(CompressedProjectTest, ShortDecodedProjectsLoadLikeTheirPlainTwins) {
   ProjectContent content;
   content.mode_byte = 0x09;
-  const size_t skip_table = content.GetLayout().SkipTable();
+  const size_t skip_table = content.GetLayout().LineModeTable();
   Bytes skip_start = BuildProject(content);
   skip_start.resize(skip_table);
   Bytes skip_three = BuildProject(content);
@@ -353,8 +354,7 @@ TEST(CompressedProjectTest, ShortDecodedProjectsLoadLikeTheirPlainTwins) {
     EXPECT_EQ(LoadOutcome(*plain, fs, "/p/plain.qdp"), c.error);
     EXPECT_EQ(LoadOutcome(*packed, fs, "/p/packed.qdp"), c.error);
     ExpectSameLoad(*plain, *packed);
-    EXPECT_TRUE(std::all_of(packed->LinesInUse.begin(), packed->LinesInUse.end(),
-                            [](uint8_t v) { return v == 0; }));
+    EXPECT_FALSE(packed->LineModesValid);
   }
 }
 
@@ -401,7 +401,7 @@ TEST(TemporaryFilesTest, NoneRemainAfterAnyOutcome) {
     auto ws = std::make_unique<Workspace>();
     std::string kind;
     try {
-      LoadProject(*ws, fs, kInput);
+      testing::LoadAndConvert(*ws, fs, kInput);
     } catch (const RunError& e) {
       kind = ErrorKindName(e.Kind());
     } catch (const ConversionFailed&) {
@@ -424,7 +424,7 @@ TEST(TemporaryFilesTest, RealTempDirectoryIsLeftEmpty) {
     auto ws = std::make_unique<Workspace>();
     bool failed = false;
     try {
-      LoadProject(*ws, RealFileSystem(), input);
+      testing::LoadAndConvert(*ws, RealFileSystem(), input);
     } catch (const DecompressionError&) {
       failed = true;
     }
@@ -490,7 +490,7 @@ TEST(BoundedDecodingTest, GigabyteStreamLoadsInBoundedMemory) {
   int status = RunInChild(
       [&] {
         auto ws = std::make_unique<Workspace>();
-        LoadProject(*ws, RealFileSystem(), input);
+        testing::LoadAndConvert(*ws, RealFileSystem(), input);
         return ws->LineWidth == 48 && ws->CharsPerFontLimit == 100 ? 0 : 1;
       },
       load_peak);
@@ -502,7 +502,7 @@ TEST(BoundedDecodingTest, GigabyteStreamLoadsInBoundedMemory) {
   status = RunInChild(
       [&] {
         auto ws = std::make_unique<Workspace>();
-        LoadProject(*ws, RealFileSystem(), input);
+        testing::LoadAndConvert(*ws, RealFileSystem(), input);
         return ws->LineWidth == 48 ? 0 : 1;
       },
       plain_peak);

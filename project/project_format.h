@@ -10,9 +10,10 @@
 //   font-per-line table         30: bits 0-6 the font, bit 7 starts a new font
 //   tail, from here called P:
 //     colour tables             1280: 5 tables of 256, one byte per bitmap line
-//     project data              P + 1280 ... P + 153663, passed over
-//     skip table                P + 153664, 30: 1, 2 or 4 for a line in use,
-//                               255 for one that is not
+//     player colour tables      P + 1280, 1024: 4 tables of 256, the same form
+//     project data              P + 2304 ... P + 153663, passed over
+//     line mode table           P + 153664, 30: each line's mode, 1, 2 or 4,
+//                               or 255 for a line that is not in use
 //     project data              P + 153694 ... P + 153919, passed over
 //     characters-per-font limit P + 153920, 1
 //     project data              P + 153921 ... P + 293445, passed over; the
@@ -31,9 +32,15 @@
 
 namespace qdp {
 
-// A compressed project is these 7 bytes followed by one zlib stream that
-// decodes to a plain project.
-inline constexpr std::array<uint8_t, 7> kContainerMagic = {'Q', 'D', 'P', 'Z', 'L', 'I', 'B'};
+// A compressed project is one of these 7-byte marks followed by one zlib
+// stream that decodes to a plain project: the first is this program's own,
+// the second Graph2Font's, which stores the same layout.
+using ContainerMagic = std::array<uint8_t, 7>;
+inline constexpr ContainerMagic kContainerMagics[] = {
+    {'Q', 'D', 'P', 'Z', 'L', 'I', 'B'},
+    {'G', '2', 'F', 'Z', 'L', 'I', 'B'},
+};
+inline constexpr ContainerMagic kContainerMagic = kContainerMagics[0];
 
 // Header byte 0: line width; byte 1: character mode and conversion bits;
 // byte 2: the number of the last font in the file (fonts - 1).
@@ -57,34 +64,41 @@ inline constexpr uint8_t kFontNumberMask = 0x7F;
 inline constexpr uint64_t kFontFileBytes = kFontBytes;
 inline constexpr uint64_t kLineFontTableBytes = kScreenLines;
 inline constexpr uint64_t kColourTablesBytes = kColourTableCount * kColourTableBytes;
-inline constexpr uint64_t kSkipTableFromColours = 153664;
-inline constexpr uint64_t kSkipTableBytes = kScreenLines;
+inline constexpr uint64_t kPlayerColourTablesBytes = kPlayerColourTableCount * kColourTableBytes;
+inline constexpr uint64_t kLineModeTableFromColours = 153664;
+inline constexpr uint64_t kLineModeTableBytes = kScreenLines;
 inline constexpr uint64_t kCharsPerFontLimitFromColours = 153920;
 inline constexpr uint64_t kLargestDataFromColours = 155205;
 inline constexpr uint64_t kLargestDataBytes = 138240;
 // The tail's length is this plus 30 x W (its second screen).
 inline constexpr uint64_t kTailFixedBytes = 295544;
 
-// The skip table is taken only when every entry is one of these; a line
-// whose entry is kLineNotInUse is left out of the exports.
-inline constexpr uint8_t kLineNotInUse = 255;
-inline constexpr bool IsSkipTableValue(uint8_t v) {
-  return v == 1 || v == 2 || v == 4 || v == kLineNotInUse;
+// The line mode table is taken only when every entry is one of the modes.
+inline constexpr bool IsLineModeValue(uint8_t v) {
+  switch (static_cast<LineMode>(v)) {
+    case LineMode::kHiRes:
+    case LineMode::kFourColour:
+    case LineMode::kGtia:
+    case LineMode::kBlank:
+      return true;
+  }
+  return false;
 }
 
-// File offsets of the blocks of a project of line width `width` and
-// `fonts` fonts (1 to 128).
+// File offsets of the blocks of a project of line width LineWidth and
+// FontCount fonts (1 to 128).
 struct ProjectLayout {
-  int width;
-  int fonts;
-  constexpr uint64_t ScreenLine() const { return static_cast<uint64_t>(width); }
+  int LineWidth;
+  int FontCount;
+  constexpr uint64_t ScreenLine() const { return static_cast<uint64_t>(LineWidth); }
   constexpr uint64_t Screen() const { return kHeaderBytes; }
   constexpr uint64_t Fonts() const { return Screen() + 30 * ScreenLine(); }
   constexpr uint64_t LineFonts() const {
-    return Fonts() + kFontFileBytes * static_cast<uint64_t>(fonts);
+    return Fonts() + kFontFileBytes * static_cast<uint64_t>(FontCount);
   }
   constexpr uint64_t ColourTables() const { return LineFonts() + kLineFontTableBytes; }
-  constexpr uint64_t SkipTable() const { return ColourTables() + kSkipTableFromColours; }
+  constexpr uint64_t PlayerColourTables() const { return ColourTables() + kColourTablesBytes; }
+  constexpr uint64_t LineModeTable() const { return ColourTables() + kLineModeTableFromColours; }
   constexpr uint64_t CharsPerFontLimit() const {
     return ColourTables() + kCharsPerFontLimitFromColours;
   }

@@ -1,7 +1,7 @@
-// Loads a project file, plain or compressed, into the workspace: header,
-// screen, fonts, line tables, colour tables, per-line skip table and the
-// characters-per-font limit; then renders the screen and rebuilds the
-// charset as the project's conversion kind asks.
+// Reads a project file, plain or compressed, into the workspace: header,
+// screen, fonts, line tables, colour and player colour tables, the line
+// mode table and the characters-per-font limit. It only reads: drawing the
+// screen and rebuilding the charset are the caller's next steps.
 #ifndef QDPEXT_PROJECT_READER_H_
 #define QDPEXT_PROJECT_READER_H_
 
@@ -13,11 +13,10 @@
 namespace qdp {
 
 // Throws InOutError when the file cannot be opened, ProjectError when its
-// header is rejected, DecompressionError for a corrupt compressed stream and
-// ConversionFailed when the charset cannot be rebuilt. A file with an
-// accepted header that ends early is loaded as far as it goes: whatever it
-// does not supply keeps the zero a fresh workspace holds, so `ws` must be
-// fresh.
+// header is rejected and DecompressionError for a corrupt compressed
+// stream. A file with an accepted header that ends early is loaded as far
+// as it goes: whatever it does not supply keeps the zero a fresh workspace
+// holds, so `ws` must be fresh.
 void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 }  // namespace qdp

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "app/run_main.h"
+#include "convert/reconstruct.h"
+#include "convert/render.h"
 #include "platform/error.h"
 #include "project/conversion_choice.h"
 #include "tests/support/memory_file_system.h"
@@ -95,9 +97,7 @@ TEST_F(ReaderTest, HeaderBytes) {
   }
 }
 
-TEST_F(ReaderTest, RejectedHeaderLeavesAClearedScreenAndBitmap) {
-  ws_->Screen.fill(0xFF);
-  ws_->Bitmap.fill(0xFF);
+TEST_F(ReaderTest, RejectedHeaderLoadsNothingPastTheHeader) {
   ProjectContent content;
   content.width_byte = 0x24;
   content.fonts_byte = 0x85;
@@ -110,7 +110,7 @@ TEST_F(ReaderTest, RejectedHeaderLeavesAClearedScreenAndBitmap) {
   EXPECT_EQ(ws_->LastDeclaredFont, 5);
   EXPECT_EQ(ws_->CharsPerFontLimit, 127);
   EXPECT_TRUE(AllEqual(ws_->LineFontTable, 0));
-  EXPECT_TRUE(AllEqual(ws_->LinesInUse, false));
+  EXPECT_FALSE(ws_->LineModesValid);
   EXPECT_TRUE(AllEqual(ws_->ColourTables, 0));
 }
 
@@ -208,7 +208,7 @@ TEST_F(ReaderTest, LineFontBitSevenBecomesTheLineInverseFlag) {
   for (int i = 0; i < 30; ++i) EXPECT_EQ(ws_->LineStartsNewFont[i], i == 7) << i;
 }
 
-TEST_F(ReaderTest, SkipTableIsTakenOnlyWhenEveryValueIsValid) {
+TEST_F(ReaderTest, LineModeTableIsTakenOnlyWhenEveryValueIsAMode) {
   struct Case {
     const char* name;
     std::array<uint8_t, 30> values;
@@ -233,9 +233,13 @@ TEST_F(ReaderTest, SkipTableIsTakenOnlyWhenEveryValueIsValid) {
     content.filler = 2;  // a valid value everywhere else: only the skip table counts
     content.skip_table = c.values;
     Load(BuildProject(content));
+    EXPECT_EQ(ws_->LineModesValid, c.taken);
     for (int i = 0; i < 30; ++i) {
       bool want = c.taken && c.values[i] != 255;
-      EXPECT_EQ(ws_->LinesInUse[i], want) << i;
+      EXPECT_EQ(LineInUse(*ws_, i), want) << i;
+      if (c.taken) {
+        EXPECT_EQ(static_cast<int>(ws_->LineModes[i]), c.values[i]) << i;
+      }
     }
   }
 }
@@ -279,9 +283,12 @@ TEST_F(ReaderTest, FileEndingAfterTheLineFontsLoadsWhatItHolds) {
   EXPECT_EQ(ws_->FontBank[1024 + 5 * 8 + 7], 8);
   EXPECT_EQ(ws_->LineFontTable[29], 1);
   EXPECT_TRUE(AllEqual(ws_->ColourTables, 0));
-  EXPECT_TRUE(AllEqual(ws_->LinesInUse, false));
+  EXPECT_FALSE(ws_->LineModesValid);
   EXPECT_EQ(ws_->CharsPerFontLimit, 127);
-  // Still rendered: the glyph of line 0's first cell is in the bitmap.
+  // Still drawn and rebuilt: the glyph of line 0's first cell is in the
+  // bitmap.
+  RenderScreen(*ws_);
+  ReconstructCharset(*ws_);
   EXPECT_EQ(ws_->Bitmap[0], 1);
   EXPECT_EQ(ws_->Bitmap[7 * 48], 8);
   EXPECT_EQ(ws_->HighestFontInUse, 1);  // set by the reconstruction's last step
@@ -301,7 +308,7 @@ TEST_F(ReaderTest, FileEndingInsideTheScreenKeepsTheDeliveredPart) {
   EXPECT_EQ(ws_->Screen[10 * 48 + 15], 0);
   EXPECT_TRUE(std::all_of(ws_->Screen.begin() + 11 * 48, ws_->Screen.end(),
                           [](uint8_t v) { return v == 0; }));
-  EXPECT_TRUE(AllEqual(ws_->LinesInUse, false));
+  EXPECT_FALSE(ws_->LineModesValid);
 }
 
 TEST_F(ReaderTest, NarrowScreenLeavesTheRestOfEachRowZero) {
@@ -321,7 +328,7 @@ TEST_F(ReaderTest, NarrowScreenLeavesTheRestOfEachRowZero) {
 TEST(LayoutTest, OffsetsOfAWidth40ProjectWithTenFonts) {
   ProjectLayout layout{40, 10};
   EXPECT_EQ(layout.ColourTables(), 11473u);
-  EXPECT_EQ(layout.SkipTable(), 165137u);
+  EXPECT_EQ(layout.LineModeTable(), 165137u);
   EXPECT_EQ(layout.CharsPerFontLimit(), 165393u);
   EXPECT_EQ(layout.FullLength(), 308217u);
   EXPECT_EQ((ProjectLayout{48, 128}.FullLength()), 429529u);
@@ -339,6 +346,7 @@ TEST_F(ReaderTest, ReadsAWidth40ProjectWithTenFontsAtItsOffsets) {
     bytes[2] = 9;
     std::fill(bytes.begin() + 11443, bytes.begin() + 11473, 3);  // line fonts
     std::fill(bytes.begin() + 11473, bytes.begin() + 11473 + 1280, 0x33);
+    std::fill(bytes.begin() + 12753, bytes.begin() + 12753 + 1024, 0x44);  // player colours
     std::fill(bytes.begin() + 165137, bytes.begin() + 165167, 4);
     bytes[165393] = 50;
     Load(bytes);
@@ -347,7 +355,10 @@ TEST_F(ReaderTest, ReadsAWidth40ProjectWithTenFontsAtItsOffsets) {
     EXPECT_EQ(ws_->FontBank[10 * 1024], 0);
     EXPECT_TRUE(AllEqual(ws_->LineFontTable, 3));
     EXPECT_TRUE(AllEqual(ws_->ColourTables, 0x33));
-    EXPECT_TRUE(AllEqual(ws_->LinesInUse, true));
+    EXPECT_TRUE(AllEqual(ws_->PlayerColourTables, 0x44));
+    EXPECT_TRUE(ws_->LineModesValid);
+    EXPECT_TRUE(std::all_of(ws_->LineModes.begin(), ws_->LineModes.end(),
+                            [](LineMode m) { return m == LineMode::kGtia; }));
     EXPECT_EQ(ws_->CharsPerFontLimit, 50);
   }
 }

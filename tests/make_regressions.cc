@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   write("plain-two-bytes.qdp", {40, 0x09});
   ProjectContent skip_cut = Simple();
   write("stream-cut-in-skip-table.qdp",
-        Compress(Cut(BuildProject(skip_cut), skip_cut.GetLayout().SkipTable() + 3)));
+        Compress(Cut(BuildProject(skip_cut), skip_cut.GetLayout().LineModeTable() + 3)));
   // Zeros behind the magic are no zlib stream: the copy must stop at once
   // instead of copying the whole file into the temporary directory.
   Bytes zeros = Magic();

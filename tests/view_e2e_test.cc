@@ -59,12 +59,12 @@ TEST(ViewEndToEndTest, ABadFileAmongGoodOnesIsNamedAndTheOthersAreDone) {
   EXPECT_EQ(r.out.find("bad.qdp"), std::string::npos);
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"bad.qdp", "one-fonts.png", "one.png", "one.qdp",
                                                   "two-fonts.png", "two.png", "two.qdp"}));
-  view::GrayImage one = view::ReadPng(dir.File("one.png"));
-  ASSERT_TRUE(one.ok);
+  view::RgbImage one = view::ReadPng(dir.File("one.png"));
+  ASSERT_TRUE(one.Ok);
   EXPECT_EQ(one, view::ReadPng(dir.File("two.png")));
   // Cell (3, 4) is the box glyph: its top row is light.
-  EXPECT_EQ(one.At(32, 24), 255);
-  EXPECT_EQ(one.At(33, 25), 0);
+  EXPECT_EQ(one.At(32, 24), view::kWhite);
+  EXPECT_EQ(one.At(33, 25), view::kBlack);
 
   auto fine = RunView({"one.qdp", "two.qdp"}, dir.Path());
   EXPECT_EQ(fine.exit_status, 0);
@@ -133,7 +133,7 @@ TEST(ViewEndToEndTest, JsonIsOneObjectPerFileInInputOrder) {
   }
   EXPECT_EQ(lines[1]["error"], "Unsupported line width 36");
   EXPECT_TRUE(lines[1]["preview"].is_null());
-  EXPECT_EQ(view::ReadPng(dir.File("one.png")).width, 640);
+  EXPECT_EQ(view::ReadPng(dir.File("one.png")).Width, 640);
 }
 
 // --no-images is the summary alone: the same JSON as a run that draws,
@@ -259,9 +259,9 @@ TEST(ViewEndToEndTest, APictureOfTheRunIsNeverReplacedByAnother) {
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(r.err, c.err);
     const std::string picture = dir.File(c.args[0] == "-o" ? "out/x.png" : "d1/x.png");
-    view::GrayImage image = view::ReadPng(picture);
-    ASSERT_TRUE(image.ok) << picture;
-    EXPECT_EQ(image.At(32, 24), 255);  // still the first input's
+    view::RgbImage image = view::ReadPng(picture);
+    ASSERT_TRUE(image.Ok) << picture;
+    EXPECT_EQ(image.At(32, 24), view::kWhite);  // still the first input's
   }
 }
 
@@ -333,7 +333,7 @@ TEST(ViewEndToEndTest, TheOutputFolderIsMadeWhenMissing) {
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   for (const char* name : {"one.png", "one-fonts.png", "two.png", "two-fonts.png"}) {
-    EXPECT_TRUE(view::ReadPng(dir.File(std::string("a/b/c/") + name)).ok) << name;
+    EXPECT_TRUE(view::ReadPng(dir.File(std::string("a/b/c/") + name)).Ok) << name;
   }
 }
 
@@ -359,7 +359,7 @@ TEST(ViewEndToEndTest, AFailedRebuildRemovesAStaleFontSheet) {
     EXPECT_EQ(std::filesystem::is_symlink(dir.File("tight-fonts.png")), link);
     EXPECT_EQ(testing::FileExists(dir.File("tight-fonts.png")), link);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("kept.png")), (testing::Bytes{1, 2, 3}));
-    EXPECT_TRUE(view::ReadPng(dir.File("tight.png")).ok);
+    EXPECT_TRUE(view::ReadPng(dir.File("tight.png")).Ok);
   }
 }
 

@@ -36,15 +36,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   qdp::view::ViewOptions options;
-  options.output_dir = dir;
-  options.scale = std::atoi(argv[4]);
-  qdp::view::FileReport report = qdp::view::ViewFile(argv[1], options, qdp::RealFileSystem());
+  options.OutputDir = dir;
+  options.Scale = std::atoi(argv[4]);
+  qdp::view::FileReport report = qdp::view::ViewFile(
+      argv[1], options, qdp::view::ChooseDrawing(options, qdp::RealFileSystem()),
+      qdp::RealFileSystem());
   auto same = [](const std::optional<std::string>& made, const char* committed) {
-    qdp::view::GrayImage image = qdp::view::ReadPng(committed);
-    return made && image.ok && qdp::view::ReadPng(*made) == image;
+    qdp::view::RgbImage image = qdp::view::ReadPng(committed);
+    return made && image.Ok && qdp::view::ReadPng(*made) == image;
   };
-  const bool preview_same = !report.error && same(report.Written("preview"), argv[2]);
-  const bool sheet_same = !report.error && same(report.Written("font sheet"), argv[3]);
+  const bool preview_same = !report.Error && same(report.Written("preview"), argv[2]);
+  const bool sheet_same = !report.Error && same(report.Written("font sheet"), argv[3]);
   std::filesystem::remove_all(dir, error);
   for (auto [ok, committed] : {std::pair{preview_same, argv[2]}, std::pair{sheet_same, argv[3]}}) {
     if (!ok) {

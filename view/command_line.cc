@@ -7,12 +7,18 @@
 namespace qdp::view {
 
 const char kViewUsage[] =
-    "usage: qdpview [-o DIR] [--scale N] [--json] [--no-images] FILE...\n"
+    "usage: qdpview [-o DIR] [--scale N] [--palette pal|ntsc|FILE] [--gtia 9|10|11]\n"
+    "               [--bits] [--json] [--no-images] FILE...\n"
     "       qdpview --help | --version\n"
     "Writes STEM.png (the picture) and STEM-fonts.png (the fonts in use) for each\n"
     "project FILE, into DIR or beside FILE, and prints a summary of each.\n"
     "  -o, --output DIR  write the pictures into DIR\n"
-    "  --scale N         draw every pixel as N x N (1 to 16, default 1)\n"
+    "  --scale N         draw every pixel as N x N (1 to 16, default 1); the font\n"
+    "                    sheet is drawn at twice that\n"
+    "  --palette P       the machine's colours: pal (default), ntsc, or a palette\n"
+    "                    file of 256 RGB triples (768 or 772 bytes)\n"
+    "  --gtia M          how GTIA lines are read: 9 (default), 10 or 11\n"
+    "  --bits            the picture as the 1-bit bitmap of .mic, black and white\n"
     "  --json            one JSON object per file instead of the text summary\n"
     "  --no-images       the summary only; nothing is written (-o, --scale unused)\n";
 
@@ -36,7 +42,7 @@ ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (only_files || arg.empty() || arg[0] != '-' || arg == "-") {
-      options.files.push_back(arg);
+      options.Files.push_back(arg);
       continue;
     }
     // An option that takes a value, as "--name VALUE" or "--name=VALUE".
@@ -57,28 +63,40 @@ ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
     if (arg == "--") {
       only_files = true;
     } else if (arg == "--help" || arg == "-h") {
-      options.help = true;
+      options.Help = true;
     } else if (arg == "--version") {
-      options.version = true;
+      options.Version = true;
     } else if (arg == "--json") {
-      options.json = true;
+      options.Json = true;
     } else if (arg == "--no-images") {
-      options.images = false;
+      options.Images = false;
     } else if (is("-o") || is("--output")) {
       if (!value_of(arg[1] == '-' ? "--output" : "-o", value) || value.empty()) {
         return Refuse("-o needs a directory");
       }
-      options.output_dir = value;
+      options.OutputDir = value;
+    } else if (arg == "--bits") {
+      options.Bits = true;
+    } else if (is("--palette")) {
+      if (!value_of("--palette", value) || value.empty()) {
+        return Refuse("--palette needs pal, ntsc or a palette file");
+      }
+      options.Palette = value;
+    } else if (is("--gtia")) {
+      std::optional<GtiaMode> gtia;
+      if (value_of("--gtia", value)) gtia = GtiaModeByName(value);
+      if (!gtia) return Refuse("--gtia needs 9, 10 or 11");
+      options.Gtia = *gtia;
     } else if (is("--scale")) {
       std::optional<int> scale;
       if (value_of("--scale", value)) scale = ParseScale(value);
       if (!scale) return Refuse("--scale needs a whole number from 1 to 16");
-      options.scale = *scale;
+      options.Scale = *scale;
     } else {
       return Refuse("unknown option " + arg);
     }
   }
-  if (!options.help && !options.version && options.files.empty()) {
+  if (!options.Help && !options.Version && options.Files.empty()) {
     return Refuse("no project file given");
   }
   return {options, ""};

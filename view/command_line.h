@@ -6,16 +6,21 @@
 #include <string>
 #include <vector>
 
+#include "view/colour_picture.h"
+
 namespace qdp::view {
 
 struct ViewOptions {
-  std::optional<std::string> output_dir;  // -o DIR; else beside each input
-  int scale = 1;                          // --scale N, 1 to 16
-  bool json = false;                      // --json
-  bool images = true;                     // false for --no-images
-  bool help = false;                      // --help: nothing else is done
-  bool version = false;                   // --version: nothing else is done
-  std::vector<std::string> files;
+  std::optional<std::string> OutputDir;   // -o DIR; else beside each input
+  int Scale = 1;                          // --scale N, 1 to 16
+  std::string Palette = "pal";            // --palette: pal, ntsc or a file
+  GtiaMode Gtia = GtiaMode::kLuminances;  // --gtia 9|10|11
+  bool Bits = false;                      // --bits: the 1-bit bitmap instead
+  bool Json = false;                      // --json
+  bool Images = true;                     // false for --no-images
+  bool Help = false;                      // --help: nothing else is done
+  bool Version = false;                   // --version: nothing else is done
+  std::vector<std::string> Files;
 };
 
 // The usage text, each line ended by "\n".
@@ -24,8 +29,8 @@ extern const char kViewUsage[];
 // The options the arguments (without the program name) give, or the
 // reason they are not usable.
 struct ParsedCommandLine {
-  std::optional<ViewOptions> options;
-  std::string error;
+  std::optional<ViewOptions> Options;
+  std::string Error;
 };
 ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args);
 

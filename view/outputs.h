@@ -5,33 +5,61 @@
 #define QDPEXT_VIEW_OUTPUTS_H_
 
 #include <array>
+#include <string>
 #include <vector>
 
+#include "view/colour_picture.h"
 #include "view/command_line.h"
-#include "view/png_writer.h"
+#include "view/image.h"
+#include "view/palette.h"
 #include "view/preview_images.h"
-#include "workspace/workspace.h"
+#include "view/project_view.h"
 
 namespace qdp::view {
 
-struct Output {
-  const char* suffix;    // what replaces the input's extension: STEM.png
-  const char* name;      // in the summary and the errors
-  const char* json_key;  // its file in the JSON, or null
-  // Drawn from the rebuilt fonts, so not when the rebuild failed; a file
-  // left at its name by an earlier run is then removed.
-  bool needs_rebuild;
-  bool (*wanted)(const ViewOptions& options);
-  // `fonts` (the fonts in use after the rebuild) and `ws` outlive the image.
-  BitImage (*draw)(const Workspace& ws, const std::vector<int>& fonts);
+// What a run's pictures are drawn with, worked out once before any input
+// is read: the palette, the GTIA mode, and whether the picture is the
+// 1-bit bitmap instead.
+struct Drawing {
+  AtariPalette Palette{};
+  std::string PaletteName = "pal";  // "pal", "ntsc" or the file as given
+  GtiaMode Gtia = GtiaMode::kLuminances;
+  bool Bits = false;
 };
 
-inline constexpr std::array<Output, 2> kOutputs = {{
-    {".png", "preview", "preview", false, [](const ViewOptions& o) { return o.images; },
-     [](const Workspace& ws, const std::vector<int>&) { return PictureImage(ws); }},
-    {"-fonts.png", "font sheet", "font_sheet", true, [](const ViewOptions& o) { return o.images; },
-     [](const Workspace& ws, const std::vector<int>& fonts) { return FontSheetImage(ws, fonts); }},
-}};
+// The drawing `options` ask for. Throws PaletteError when the palette file
+// cannot be used.
+Drawing ChooseDrawing(const ViewOptions& options, FileSystem& fs);
+
+struct Output {
+  const char* Suffix;   // what replaces the input's extension: STEM.png
+  const char* Name;     // in the summary and the errors
+  const char* JsonKey;  // its file in the JSON
+  // Drawn from the rebuilt fonts, so not when the rebuild failed; a file
+  // left at its name by an earlier run is then removed.
+  bool NeedsRebuild;
+  int ScaleFactor;  // times --scale
+  bool (*Wanted)(const ViewOptions& options);
+  // `view`, `drawing` and `fonts` (the fonts in use after the rebuild)
+  // outlive the image.
+  IndexedImage (*Draw)(const ProjectView& view, const Drawing& drawing,
+                       const std::vector<int>& fonts);
+};
+
+inline constexpr auto kOutputs = std::to_array<Output>({
+    {".png", "preview", "preview", false, 1, [](const ViewOptions& o) { return o.Images; },
+     [](const ProjectView& view, const Drawing& drawing, const std::vector<int>&) {
+       if (drawing.Bits) return BitmapImage(view.Project());
+       return ColourPicture(view.Project(), view.Charset(), drawing.Palette, drawing.Gtia);
+     }},
+    // Twice the picture's scale: a glyph at the picture's own size is too
+    // small to read on a screen.
+    {"-fonts.png", "font sheet", "font_sheet", true, 2,
+     [](const ViewOptions& o) { return o.Images; },
+     [](const ProjectView& view, const Drawing&, const std::vector<int>& fonts) {
+       return FontSheetImage(view.Project(), fonts);
+     }},
+});
 
 }  // namespace qdp::view
 

@@ -4,20 +4,21 @@
 
 namespace qdp::view {
 
-GrayImage ReadPng(const std::string& path) {
-  GrayImage image;
+RgbImage ReadPng(const std::string& path) {
+  RgbImage image;
   png_image png{};
   png.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_file(&png, path.c_str())) return image;
-  png.format = PNG_FORMAT_GRAY;
-  image.width = static_cast<int>(png.width);
-  image.height = static_cast<int>(png.height);
-  image.pixels.resize(PNG_IMAGE_SIZE(png));
-  if (!png_image_finish_read(&png, nullptr, image.pixels.data(), 0, nullptr)) {
+  png.format = PNG_FORMAT_RGB;
+  image.Width = static_cast<int>(png.width);
+  image.Height = static_cast<int>(png.height);
+  static_assert(sizeof(Rgb) == 3);
+  image.Pixels.resize(static_cast<size_t>(image.Width) * image.Height);
+  if (!png_image_finish_read(&png, nullptr, image.Pixels.data(), 0, nullptr)) {
     png_image_free(&png);
-    return GrayImage{};
+    return RgbImage{};
   }
-  image.ok = true;
+  image.Ok = true;
   return image;
 }
 

@@ -1,24 +1,25 @@
-// Reads a PNG file back as 8-bit gray pixels (0 dark, 255 light), for the
-// tests and the check that the committed demo preview is up to date.
+// Reads a PNG file back as RGB pixels, for the tests and the check that
+// the committed demo previews are up to date.
 #ifndef QDPEXT_VIEW_PNG_READER_H_
 #define QDPEXT_VIEW_PNG_READER_H_
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "view/image.h"
+
 namespace qdp::view {
 
-struct GrayImage {
-  bool ok = false;  // false when the file is missing or not a PNG
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> pixels;  // row by row, top row first
-  uint8_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-  bool operator==(const GrayImage&) const = default;
+struct RgbImage {
+  bool Ok = false;  // false when the file is missing or not a PNG
+  int Width = 0;
+  int Height = 0;
+  std::vector<Rgb> Pixels;  // row by row, top row first
+  Rgb At(int x, int y) const { return Pixels[static_cast<size_t>(y) * Width + x]; }
+  bool operator==(const RgbImage&) const = default;
 };
 
-GrayImage ReadPng(const std::string& path);
+RgbImage ReadPng(const std::string& path);
 
 }  // namespace qdp::view
 

@@ -20,14 +20,40 @@
 namespace qdp::view {
 namespace {
 
-// Spreads the `width` pixels of `row` over `width` x `scale` pixels. Each
-// output bit is taken from its source pixel without a branch: a branch per
-// pixel on a busy picture cost more than all the rest of the encoding.
-void ScaleRow(const uint8_t* row, int width, int scale, uint8_t* out) {
-  const int out_width = width * scale;
+// How the rows of one picture are laid out in the file.
+struct RowForm {
+  bool bilevel;  // 1-bit grey: a black and white picture
+  int width;     // pixels at scale 1
+  int scale;
+  size_t Bytes() const {
+    const size_t pixels = static_cast<size_t>(width) * scale;
+    return bilevel ? (pixels + 7) / 8 : pixels;
+  }
+};
+
+RowForm FormOf(const IndexedImage& image, int scale) {
+  return {image.Palette == BlackAndWhite(), image.Width, scale};
+}
+
+// Turns the palette indices of one row into the row as stored: each pixel
+// `scale` times, 8 pixels a byte (leftmost in bit 7) for a bilevel picture.
+// Each output bit is taken from its source pixel without a branch: a
+// branch per pixel on a busy picture cost more than all the rest of the
+// encoding.
+void EncodeRow(const RowForm& form, const uint8_t* indices, uint8_t* out) {
+  const int out_width = form.width * form.scale;
+  if (out_width == 0) return;
+  if (!form.bilevel) {
+    if (form.scale == 1) {
+      std::memcpy(out, indices, static_cast<size_t>(out_width));
+      return;
+    }
+    for (int x = 0; x < form.width; ++x) std::memset(out + x * form.scale, indices[x], form.scale);
+    return;
+  }
+  std::memset(out, 0, form.Bytes());
   for (int k = 0; k < out_width; ++k) {
-    const int x = k / scale;
-    const int bit = (row[x >> 3] >> (7 - (x & 7))) & 1;
+    const int bit = indices[k / form.scale] & 1;
     out[k >> 3] |= static_cast<uint8_t>(bit << (7 - (k & 7)));
   }
 }
@@ -80,14 +106,15 @@ void ArenaFree(png_structp png, png_voidp block) {
 // times the cost of all the rest of the encoding for a file at most a
 // third smaller: it is stored instead. Larger scales repeat every pixel
 // and row, so they always pay.
-bool HardlyCompressible(const BitImage& image, std::vector<uint8_t>& row,
+bool HardlyCompressible(const IndexedImage& image, const RowForm& form,
+                        std::vector<uint8_t>& indices, std::vector<uint8_t>& row,
                         std::vector<uint8_t>& above) {
   std::array<long, 256> counts{};
   long others = 0;
-  const long bytes = static_cast<long>(row.size()) * image.height;
-  for (int y = 0; y < image.height; ++y) {
-    std::fill(row.begin(), row.end(), 0);
-    image.fill_row(y, row.data());
+  const long bytes = static_cast<long>(row.size()) * image.Height;
+  for (int y = 0; y < image.Height; ++y) {
+    image.FillRow(y, indices.data());
+    EncodeRow(form, indices.data(), row.data());
     for (size_t x = 0; x < row.size(); ++x) {
       if ((y > 0 && row[x] == above[x]) || (x > 0 && row[x] == row[x - 1])) continue;
       ++counts[row[x]];
@@ -158,8 +185,8 @@ void FlushNothing(png_structp /*png*/) {}
 // The encoding proper. libpng reports errors by longjmp back into this
 // function, so nothing here may need destruction: the buffers and the sink
 // belong to the caller, and the return value says whether libpng gave up.
-bool Encode(PngSink& sink, const BitImage& image, int scale, bool store,
-            std::vector<uint8_t>& source, std::vector<uint8_t>& scaled) {
+bool Encode(PngSink& sink, const IndexedImage& image, const RowForm& form, bool store,
+            std::vector<uint8_t>& indices, std::vector<uint8_t>& row) {
   g_arena.Reset();
   png_structp png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, nullptr, QuietError,
                                               QuietWarning, &g_arena, ArenaAllocate, ArenaFree);
@@ -170,10 +197,20 @@ bool Encode(PngSink& sink, const BitImage& image, int scale, bool store,
     return false;
   }
   png_set_write_fn(png, &sink, WriteToSink, FlushNothing);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width * scale),
-               static_cast<png_uint_32>(image.height * scale), 1, PNG_COLOR_TYPE_GRAY,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  // Two-tone pictures are runs of equal bytes, and at a scale above 1 runs
+  const int scale = form.scale;
+  png_set_IHDR(png, info, static_cast<png_uint_32>(image.Width * scale),
+               static_cast<png_uint_32>(image.Height * scale), form.bilevel ? 1 : 8,
+               form.bilevel ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (!form.bilevel) {
+    std::array<png_color, 256> palette{};
+    const size_t colours = std::min(image.Palette.size(), palette.size());
+    for (size_t i = 0; i < colours; ++i) {
+      palette[i] = {image.Palette[i].R, image.Palette[i].G, image.Palette[i].B};
+    }
+    png_set_PLTE(png, info, palette.data(), static_cast<int>(colours));
+  }
+  // Pictures of a few colours are runs of equal bytes, and at a scale above 1 runs
   // of equal rows, which the "up" filter turns into runs of zeros. Deflate
   // that looks for runs alone is two to three times as fast as its default
   // search here, for files a little larger; the smaller memory level only
@@ -185,16 +222,10 @@ bool Encode(PngSink& sink, const BitImage& image, int scale, bool store,
   png_set_compression_mem_level(png, 6);
   if (store) png_set_compression_level(png, Z_NO_COMPRESSION);
   png_write_info(png, info);
-  for (int y = 0; y < image.height; ++y) {
-    std::fill(source.begin(), source.end(), 0);
-    image.fill_row(y, source.data());
-    uint8_t* row = source.data();
-    if (scale > 1) {
-      std::fill(scaled.begin(), scaled.end(), 0);
-      ScaleRow(source.data(), image.width, scale, scaled.data());
-      row = scaled.data();
-    }
-    for (int k = 0; k < scale; ++k) png_write_row(png, row);
+  for (int y = 0; y < image.Height; ++y) {
+    image.FillRow(y, indices.data());
+    EncodeRow(form, indices.data(), row.data());
+    for (int k = 0; k < scale; ++k) png_write_row(png, row.data());
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
@@ -203,17 +234,19 @@ bool Encode(PngSink& sink, const BitImage& image, int scale, bool store,
 
 }  // namespace
 
-void WritePng(FileSystem& fs, const std::string& path, const BitImage& image, int scale) {
-  std::vector<uint8_t> source((image.width + 7) / 8);
-  std::vector<uint8_t> scaled((static_cast<size_t>(image.width) * scale + 7) / 8);
-  const bool store = scale == 1 && HardlyCompressible(image, source, scaled);
+void WritePng(FileSystem& fs, const std::string& path, const IndexedImage& image, int scale) {
+  const RowForm form = FormOf(image, scale);
+  std::vector<uint8_t> indices(static_cast<size_t>(image.Width));
+  std::vector<uint8_t> row(form.Bytes());
+  std::vector<uint8_t> above(form.Bytes());
+  const bool store = scale == 1 && HardlyCompressible(image, form, indices, row, above);
 
   // Written whole or not at all: a file given up without Close() leaves
   // `path` as it was.
   std::unique_ptr<File> file = fs.CreateReplacing(path);
   PngSink sink;
   sink.file = file.get();
-  if (!Encode(sink, image, scale, store, source, scaled)) {
+  if (!Encode(sink, image, form, store, indices, row)) {
     if (sink.failure) std::rethrow_exception(sink.failure);
     throw InOutError("Cannot encode the picture", path, FileAccess::kWrite);
   }

@@ -1,6 +1,7 @@
 #include "view/png_writer.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <string>
@@ -21,17 +22,18 @@ using testing::ScratchDir;
 // where (x * 7 + y * 3) % 5 < 2.
 bool Light(int x, int y) { return (x * 7 + y * 3) % 5 < 2; }
 
-BitImage Pattern() {
-  BitImage image;
-  image.width = 13;
-  image.height = 5;
-  image.fill_row = [](int y, uint8_t* row) {
-    for (int x = 0; x < 13; ++x) {
-      if (Light(x, y)) row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-    }
+IndexedImage Pattern() {
+  IndexedImage image;
+  image.Width = 13;
+  image.Height = 5;
+  image.Palette = BlackAndWhite();
+  image.FillRow = [](int y, uint8_t* row) {
+    for (int x = 0; x < 13; ++x) row[x] = Light(x, y) ? 1 : 0;
   };
   return image;
 }
+
+Rgb Shade(bool light) { return light ? kWhite : kBlack; }
 
 TEST(PngWriterTest, EveryPixelBecomesAScaleByScaleSquare) {
   ScratchDir dir;
@@ -39,13 +41,13 @@ TEST(PngWriterTest, EveryPixelBecomesAScaleByScaleSquare) {
     SCOPED_TRACE(scale);
     std::string path = dir.File("p.png");
     WritePng(RealFileSystem(), path, Pattern(), scale);
-    GrayImage read = ReadPng(path);
-    ASSERT_TRUE(read.ok);
-    ASSERT_EQ(read.width, 13 * scale);
-    ASSERT_EQ(read.height, 5 * scale);
-    for (int y = 0; y < read.height; ++y) {
-      for (int x = 0; x < read.width; ++x) {
-        ASSERT_EQ(read.At(x, y), Light(x / scale, y / scale) ? 255 : 0) << x << "," << y;
+    RgbImage read = ReadPng(path);
+    ASSERT_TRUE(read.Ok);
+    ASSERT_EQ(read.Width, 13 * scale);
+    ASSERT_EQ(read.Height, 5 * scale);
+    for (int y = 0; y < read.Height; ++y) {
+      for (int x = 0; x < read.Width; ++x) {
+        ASSERT_EQ(read.At(x, y), Shade(Light(x / scale, y / scale))) << x << "," << y;
       }
     }
     // Renamed into place: no temporary file is left beside it.
@@ -60,26 +62,88 @@ TEST(PngWriterTest, NoiseAndRunsBothReadBackExactly) {
   auto noise = [](int x, int y) { return ((x * 2654435761u) ^ (y * 40503u) ^ (x * y)) % 7 < 3; };
   auto runs = [](int x, int y) { return (x / 24 + y / 10) % 2 == 0; };
   for (auto [name, light] : {std::pair{"noise", +noise}, std::pair{"runs", +runs}}) {
-    BitImage image;
-    image.width = 320;
-    image.height = 240;
-    image.fill_row = [light = light](int y, uint8_t* row) {
-      for (int x = 0; x < 320; ++x) {
-        if (light(x, y)) row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-      }
+    IndexedImage image;
+    image.Width = 320;
+    image.Height = 240;
+    image.Palette = BlackAndWhite();
+    image.FillRow = [light = light](int y, uint8_t* row) {
+      for (int x = 0; x < 320; ++x) row[x] = light(x, y) ? 1 : 0;
     };
     for (int scale : {1, 2}) {
       SCOPED_TRACE(std::string(name) + " at scale " + std::to_string(scale));
       const std::string path = dir.File(std::string(name) + ".png");
       WritePng(RealFileSystem(), path, image, scale);
-      GrayImage read = ReadPng(path);
-      ASSERT_TRUE(read.ok);
-      ASSERT_EQ(read.width, 320 * scale);
-      ASSERT_EQ(read.height, 240 * scale);
-      for (int y = 0; y < read.height; ++y) {
-        for (int x = 0; x < read.width; ++x) {
-          ASSERT_EQ(read.At(x, y), light(x / scale, y / scale) ? 255 : 0) << x << "," << y;
+      RgbImage read = ReadPng(path);
+      ASSERT_TRUE(read.Ok);
+      ASSERT_EQ(read.Width, 320 * scale);
+      ASSERT_EQ(read.Height, 240 * scale);
+      for (int y = 0; y < read.Height; ++y) {
+        for (int x = 0; x < read.Width; ++x) {
+          ASSERT_EQ(read.At(x, y), Shade(light(x / scale, y / scale))) << x << "," << y;
         }
+      }
+    }
+  }
+}
+
+// A black and white picture is written as 1-bit grey, byte for byte as
+// the writer has always written it: previews already on disk and scripts
+// that compare them stay valid.
+TEST(PngWriterTest, BlackAndWhiteKeepsItsBytes) {
+  auto noise = [](int x, int y) { return ((x * 2654435761u) ^ (y * 40503u) ^ (x * y)) % 7 < 3; };
+  IndexedImage noisy;
+  noisy.Width = 320;
+  noisy.Height = 240;
+  noisy.Palette = BlackAndWhite();
+  noisy.FillRow = [&](int y, uint8_t* row) {
+    for (int x = 0; x < 320; ++x) row[x] = noise(x, y) ? 1 : 0;
+  };
+  struct Case {
+    const IndexedImage& image;
+    int scale;
+    size_t size;
+    uint32_t crc;
+  };
+  const IndexedImage pattern = Pattern();
+  const Case cases[] = {{pattern, 1, 80, 0xf76a6788},
+                        {pattern, 3, 126, 0x65b23ba2},
+                        {noisy, 1, 9920, 0xc778bff4},  // stored
+                        {noisy, 2, 10464, 0x4550e2d6}};
+  for (const Case& c : cases) {
+    testing::MemoryFileSystem fs;
+    WritePng(fs, "/p.png", c.image, c.scale);
+    const testing::Bytes& bytes = fs.files["/p.png"];
+    EXPECT_EQ(bytes.size(), c.size) << c.image.Width << " at " << c.scale;
+    EXPECT_EQ(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())), c.crc)
+        << c.image.Width << " at " << c.scale;
+  }
+}
+
+// Any other palette is written indexed, and every pixel reads back as its
+// palette colour.
+TEST(PngWriterTest, APaletteImageReadsBackToItsColours) {
+  IndexedImage image;
+  image.Width = 37;
+  image.Height = 11;
+  for (int i = 0; i < 256; ++i) {
+    image.Palette.push_back(
+        {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7)});
+  }
+  auto index = [](int x, int y) { return static_cast<uint8_t>(x * 13 + y * 29); };
+  image.FillRow = [&](int y, uint8_t* row) {
+    for (int x = 0; x < 37; ++x) row[x] = index(x, y);
+  };
+  ScratchDir dir;
+  for (int scale : {1, 2}) {
+    SCOPED_TRACE(scale);
+    const std::string path = dir.File("c.png");
+    WritePng(RealFileSystem(), path, image, scale);
+    RgbImage read = ReadPng(path);
+    ASSERT_TRUE(read.Ok);
+    ASSERT_EQ(read.Width, 37 * scale);
+    for (int y = 0; y < read.Height; ++y) {
+      for (int x = 0; x < read.Width; ++x) {
+        ASSERT_EQ(read.At(x, y), image.Palette[index(x / scale, y / scale)]) << x << "," << y;
       }
     }
   }
@@ -91,7 +155,7 @@ TEST(PngWriterTest, ATargetWithTheLongestNameIsWritten) {
   ScratchDir dir;
   const std::string name = std::string(255 - 4, 'p') + ".png";
   WritePng(RealFileSystem(), dir.File(name), Pattern(), 1);
-  EXPECT_TRUE(ReadPng(dir.File(name)).ok);
+  EXPECT_TRUE(ReadPng(dir.File(name)).Ok);
   EXPECT_EQ(dir.List(), std::vector<std::string>{name});
 }
 
@@ -101,9 +165,9 @@ TEST(PngWriterTest, ATargetWithTheLongestNameIsWritten) {
 TEST(PngWriterTest, AFailedWriteThrowsTheFileSystemsErrorAndKeepsTheOldFile) {
   const std::string target = "/mem/p.png";
   const testing::Bytes old = {1, 2, 3};
-  BitImage big = Pattern();
-  big.width = 2000;  // with scale 16, many times the writer's buffer
-  big.height = 300;
+  IndexedImage big = Pattern();
+  big.Width = 2000;  // with scale 16, many times the writer's buffer
+  big.Height = 300;
   for (const std::string step : {"create", "write", "close"}) {
     SCOPED_TRACE(step);
     testing::MemoryFileSystem fs;

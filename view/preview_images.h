@@ -6,13 +6,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "view/png_writer.h"
+#include "view/image.h"
 #include "workspace/workspace.h"
 
 namespace qdp::view {
 
 // Font sheet geometry at scale 1: characters sit in cells of 9 x 9 pixels
-// (8 for the glyph, 1 of gap), so a font's grid is 143 x 71 pixels. Above
+// (8 for the glyph, 1 for a grid line between characters), so a font's
+// grid is 143 x 71 pixels. Above
 // each grid is a band of 7 pixel rows whose top 5 hold the font's number,
 // left-aligned with the grid; the 2 rows below the digits stay dark. Fonts
 // are 8 pixels apart, up to 4 a row.
@@ -43,15 +44,16 @@ inline constexpr uint8_t kDigitRows[10][kDigitHeight] = {
     {7, 5, 7, 1, 7},  // 9
 };
 
-// LineWidth x 8 by 240 pixels, one per bitmap bit. `ws` must outlive the
-// image.
-BitImage PictureImage(const Workspace& ws);
+// LineWidth x 8 by 240 pixels, one per bitmap bit, in black and white.
+// `ws` must outlive the image.
+IndexedImage BitmapImage(const Workspace& ws);
 
 // The fonts `fonts` (numbers, in the order drawn), each a 16 x 8 grid of
 // its 128 characters (character n at column n mod 16, row n div 16) under
-// its number. Inside a grid only glyph bits are light. `ws` and `fonts`
-// must outlive the image.
-BitImage FontSheetImage(const Workspace& ws, const std::vector<int>& fonts);
+// its number. Inside a grid glyph bits are white, grid lines between
+// characters dim grey, and the rest black. `ws` and `fonts` must outlive
+// the image.
+IndexedImage FontSheetImage(const Workspace& ws, const std::vector<int>& fonts);
 
 }  // namespace qdp::view
 

@@ -12,42 +12,16 @@
 #include "convert/round_trip.h"
 #include "export/side_files.h"
 #include "platform/error.h"
-#include "project/reader.h"
+#include "platform/path.h"
 #include "view/outputs.h"
 #include "view/png_writer.h"
-#include "view/preview_images.h"
-#include "workspace/workspace.h"
+#include "view/project_view.h"
 
 namespace qdp::view {
 namespace {
 
 void Print(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
-}
-
-// `path` with "." steps, doubled slashes and each ".." after a name taken
-// out, so that two spellings of one name compare equal. Written out here
-// rather than taken from std::filesystem, whose library brings static
-// start-up work into the program with it.
-std::string Normalised(const std::string& path) {
-  const bool absolute = !path.empty() && path[0] == '/';
-  std::vector<std::string> steps;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
-    std::string step = path.substr(start, end - start);
-    start = end + 1;
-    if (step.empty() || step == ".") continue;
-    if (step == ".." && !steps.empty() && steps.back() != "..") {
-      steps.pop_back();
-    } else if (step != ".." || !absolute) {
-      steps.push_back(std::move(step));
-    }
-  }
-  std::string normal = absolute ? "/" : "";
-  for (size_t i = 0; i < steps.size(); ++i) normal += (i == 0 ? "" : "/") + steps[i];
-  return normal.empty() ? "." : normal;
 }
 
 // The line that says what failed: the reason alone for the input (it is
@@ -71,99 +45,64 @@ std::string WhatFailed(const RunError& error, const std::string& writing = "") {
   return error.Reason();
 }
 
-// Loads the project; a rebuild that fails still leaves the picture and
-// the header's facts, so it is handed back rather than thrown.
-std::optional<ConversionFailureDetail> Load(Workspace& ws, FileSystem& fs,
-                                            const std::string& input) {
-  try {
-    LoadProject(ws, fs, input);
-    return std::nullopt;
-  } catch (const ConversionFailed& failure) {
-    return failure.Detail();
-  }
-}
-
-// The workspaces live in static storage instead of being made per file:
-// the process gets them as zero pages that cost nothing until touched,
-// whereas a new one is written whole, page by page, which took longer than
-// the conversion itself. A file after the first clears them again.
-Workspace g_workspace;
-Workspace g_scratch;  // the round trip's; it overwrites what it uses
-bool g_workspace_used = false;
-
-// A workspace as fresh as the one each run of qdpext gets.
-Workspace& FreshWorkspace() {
-  if (g_workspace_used) {
-    std::destroy_at(&g_workspace);
-    std::construct_at(&g_workspace);
-  }
-  g_workspace_used = true;
-  return g_workspace;
-}
-
 // Writes one picture; a failure becomes the report's error, naming the
 // picture, and false.
-bool Write(FileSystem& fs, const std::string& target, const BitImage& image, int scale,
+bool Write(FileSystem& fs, const std::string& target, const IndexedImage& image, int scale,
            FileReport& report) {
   try {
     WritePng(fs, target, image, scale);
     return true;
   } catch (const RunError& error) {
-    report.error = WhatFailed(error, target);
+    report.Error = WhatFailed(error, target);
   } catch (const std::bad_alloc&) {
-    report.error = "cannot write " + target + ": out of memory";
+    report.Error = "cannot write " + target + ": out of memory";
   }
   return false;
 }
 
-void LookAt(const std::string& input, const ViewOptions& options, FileSystem& fs, RunFiles& run,
-            FileReport& report) {
+void LookAt(const std::string& input, const ViewOptions& options, const Drawing& drawing,
+            FileSystem& fs, RunFiles& run, FileReport& report) {
   std::array<std::string, kOutputs.size()> targets;
   for (size_t i = 0; i < kOutputs.size(); ++i) {
-    if (!kOutputs[i].wanted(options)) continue;
-    targets[i] = PreviewName(input, kOutputs[i].suffix, options.output_dir);
+    if (!kOutputs[i].Wanted(options)) continue;
+    targets[i] = PreviewName(input, kOutputs[i].Suffix, options.OutputDir);
     if (std::optional<std::string> refusal = run.Refusal(input, targets[i])) {
-      report.error = *refusal;
+      report.Error = *refusal;
       return;
     }
   }
 
   // Everything there is to say comes first, so that a picture that cannot
   // be written takes nothing from the summary.
-  Workspace& ws = FreshWorkspace();
-  std::optional<ConversionFailureDetail> failure = Load(ws, fs, input);
-  DescribeLoadedProject(ws, report);
-  std::optional<RoundTripResult> round_trip;
-  if (!failure) {
-    DescribeRebuild(ws, report);
-    round_trip = CheckRoundTrip(ws, g_scratch);
-    report.round_trip_exact = round_trip->exact;
-  }
+  ProjectView view;
+  view.Load(fs, input, report);
+  const std::optional<ConversionFailureDetail>& failure = view.Failure();
 
   // No picture drawn from rebuilt fonts belongs to this input when the
   // rebuild failed; one left at that name by an earlier run would be taken
   // for it.
   for (size_t i = 0; i < kOutputs.size(); ++i) {
-    if (failure && kOutputs[i].needs_rebuild && !targets[i].empty()) {
+    if (failure && kOutputs[i].NeedsRebuild && !targets[i].empty()) {
       fs.RemoveRegularFile(targets[i]);
     }
   }
-  // The picture is rendered before the rebuild, so it is worth showing
-  // even when the rebuild failed.
+  // The picture is worth showing even when the rebuild failed: it is then
+  // drawn from the project as loaded.
   const std::vector<int> fonts = FontNumbers(report);
   for (size_t i = 0; i < kOutputs.size(); ++i) {
     const Output& output = kOutputs[i];
-    if (targets[i].empty() || (failure && output.needs_rebuild)) continue;
-    if (!Write(fs, targets[i], output.draw(ws, fonts), options.scale, report)) return;
-    report.written[output.name] = targets[i];
-    run.Claim(targets[i], output.name, input);
+    if (targets[i].empty() || (failure && output.NeedsRebuild)) continue;
+    const int scale = options.Scale * output.ScaleFactor;
+    if (!Write(fs, targets[i], output.Draw(view, drawing, fonts), scale, report)) return;
+    report.WrittenFiles[output.Name] = targets[i];
+    run.Claim(targets[i], output.Name, input);
   }
   if (failure) {
-    report.error = "conversion failed: " + failure->Describe();
-  } else if (!round_trip->exact) {
-    report.error = "round trip broken: the rebuilt fonts draw line " +
-                   std::to_string(round_trip->line) + ", column " +
-                   std::to_string(round_trip->column) + " differently from the picture";
+    report.Error = "conversion failed: " + failure->Describe();
+  } else if (!view.RoundTrip()->Exact) {
+    report.Error = "round trip broken: the rebuilt fonts draw line " +
+                   std::to_string(view.RoundTrip()->Line) + ", column " +
+                   std::to_string(view.RoundTrip()->Column) + " differently from the picture";
   }
 }
 
@@ -190,7 +129,7 @@ std::optional<std::string> RunFiles::Refusal(const std::string& input,
                                              const std::string& target) const {
   const std::string name = Normalised(target);
   const std::optional<FileIdentity> id = fs_.Identify(target);
-  if (name == Normalised(input) || (id && id == fs_.Identify(input))) {
+  if (WouldOverwrite(fs_, target, input)) {
     return "would write " + target + " over the input";
   }
   if (input_names_.count(name) != 0 || (id && input_files_.count(*id) != 0)) {
@@ -203,7 +142,7 @@ std::optional<std::string> RunFiles::Refusal(const std::string& input,
     owner = &by_file->second;
   }
   if (owner != nullptr) {
-    return target + " is already the " + owner->kind + " of " + owner->input;
+    return target + " is already the " + owner->Kind + " of " + owner->Input;
   }
   return std::nullopt;
 }
@@ -213,21 +152,36 @@ void RunFiles::Claim(const std::string& target, const char* kind, const std::str
   if (std::optional<FileIdentity> id = fs_.Identify(target)) by_file_[*id] = Owner{kind, input};
 }
 
-FileReport ViewFile(const std::string& input, const ViewOptions& options, FileSystem& fs,
-                    RunFiles* run) {
+Drawing ChooseDrawing(const ViewOptions& options, FileSystem& fs) {
+  Drawing drawing;
+  drawing.PaletteName = options.Palette;
+  drawing.Gtia = options.Gtia;
+  drawing.Bits = options.Bits;
+  if (std::optional<BuiltInPaletteKind> kind = BuiltInPaletteByName(options.Palette)) {
+    drawing.Palette = BuiltInPalette(*kind);
+  } else {
+    drawing.Palette = ReadPaletteFile(fs, options.Palette);
+  }
+  return drawing;
+}
+
+FileReport ViewFile(const std::string& input, const ViewOptions& options, const Drawing& drawing,
+                    FileSystem& fs, RunFiles* run) {
   FileReport report;
-  report.file = input;
+  report.File = input;
+  report.Palette = drawing.PaletteName;
+  report.Gtia = static_cast<int>(drawing.Gtia);
   try {
     // On its own, a file is a run of one: nothing is written over it.
     std::optional<RunFiles> alone;
     if (run == nullptr) run = &alone.emplace(fs, std::vector<std::string>{input});
-    LookAt(input, options, fs, *run, report);
+    LookAt(input, options, drawing, fs, *run, report);
   } catch (const RunError& error) {
-    report.error = WhatFailed(error);
+    report.Error = WhatFailed(error);
   } catch (const std::bad_alloc&) {
-    report.error = "out of memory";
+    report.Error = "out of memory";
   } catch (const std::exception& error) {
-    report.error = error.what();
+    report.Error = error.what();
   }
   return report;
 }
@@ -256,40 +210,48 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
   std::vector<std::string> args;
   if (!argv.empty()) args.assign(argv.begin() + 1, argv.end());
   ParsedCommandLine parsed = ParseViewCommandLine(args);
-  if (!parsed.options) {
-    Print(err, "qdpview: " + parsed.error + "\n" + kViewUsage);
+  if (!parsed.Options) {
+    Print(err, "qdpview: " + parsed.Error + "\n" + kViewUsage);
     return kExitUsage;
   }
-  const ViewOptions& options = *parsed.options;
-  if (options.help) {
+  const ViewOptions& options = *parsed.Options;
+  if (options.Help) {
     Print(out, kViewUsage);
     return kExitDone;
   }
-  if (options.version) {
+  if (options.Version) {
     Print(out, std::string("qdpview ") + QDP_VERSION + "\n");
     return kExitDone;
   }
-  if (options.images && options.output_dir) {
-    if (std::optional<int> status = PrepareOutputDirectory(*options.output_dir, err, fs)) {
+  // A palette that cannot be used is refused before any input is read.
+  Drawing drawing;
+  try {
+    drawing = ChooseDrawing(options, fs);
+  } catch (const RunError& error) {
+    Print(err, "qdpview: " + error.Reason() + "\n");
+    return kExitUsage;
+  }
+  if (options.Images && options.OutputDir) {
+    if (std::optional<int> status = PrepareOutputDirectory(*options.OutputDir, err, fs)) {
       return *status;
     }
   }
 
-  RunFiles run(fs, options.files);
+  RunFiles run(fs, options.Files);
   int status = kExitDone;
   bool first = true;
-  for (const std::string& file : options.files) {
-    FileReport report = ViewFile(file, options, fs, &run);
-    if (options.json) {
+  for (const std::string& file : options.Files) {
+    FileReport report = ViewFile(file, options, drawing, fs, &run);
+    if (options.Json) {
       Print(out, FormatJson(report) + "\n");
-    } else if (report.loaded) {
+    } else if (report.Loaded) {
       if (!first) Print(out, "\n");
       Print(out, FormatText(report));
       first = false;
     }
     std::fflush(out);
-    if (report.error) {
-      Print(err, "qdpview: " + file + ": " + *report.error + "\n");
+    if (report.Error) {
+      Print(err, "qdpview: " + file + ": " + *report.Error + "\n");
       std::fflush(err);
       status = kExitError;
     }

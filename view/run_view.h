@@ -13,6 +13,7 @@
 
 #include "platform/file_system.h"
 #include "view/command_line.h"
+#include "view/outputs.h"
 #include "view/summary.h"
 
 namespace qdp::view {
@@ -34,8 +35,8 @@ class RunFiles {
 
  private:
   struct Owner {
-    const char* kind;
-    std::string input;
+    const char* Kind;
+    std::string Input;
   };
   FileSystem& fs_;
   std::set<std::string> input_names_;
@@ -49,16 +50,15 @@ class RunFiles {
 std::string PreviewName(const std::string& input, const char* suffix,
                         const std::optional<std::string>& output_dir);
 
-// Loads `input` from `fs` into a fresh workspace exactly as qdpext does,
-// works out the summary and the round trip, then writes the pictures
-// (unless options.images is false). Failures end up in the report's
-// `error`, which names what failed (the input, a picture, the temporary
+// Loads `input` from `fs` into a ProjectView of its own exactly as qdpext
+// does, works out the summary and the round trip, then writes the pictures
+// (unless options.Images is false). Failures end up in the report's
+// `Error`, which names what failed (the input, a picture, the temporary
 // directory); what was found before a failure stays in the report.
 // Nothing is thrown. No picture is written over `input`, nor, when `run`
-// is given, over another input or an earlier picture of the run. The
-// workspaces are shared by all calls: one file at a time only.
-FileReport ViewFile(const std::string& input, const ViewOptions& options, FileSystem& fs,
-                    RunFiles* run = nullptr);
+// is given, over another input or an earlier picture of the run.
+FileReport ViewFile(const std::string& input, const ViewOptions& options, const Drawing& drawing,
+                    FileSystem& fs, RunFiles* run = nullptr);
 
 // Runs qdpview with `argv` (argv[0] the program's own name) on `fs`.
 int RunView(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err, FileSystem& fs);

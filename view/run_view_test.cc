@@ -12,6 +12,7 @@
 #include "app/run_main.h"
 #include "platform/file_system.h"
 #include "project/reader.h"
+#include "tests/support/load_and_convert.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/project_builder.h"
 #include "view/png_reader.h"
@@ -106,14 +107,15 @@ std::string Put(const ScratchDir& dir, const std::string& name, const ProjectCon
 // The workspace qdpext would leave for this file.
 std::unique_ptr<Workspace> Loaded(const std::string& path) {
   auto ws = std::make_unique<Workspace>();
-  LoadProject(*ws, RealFileSystem(), path);
+  testing::LoadAndConvert(*ws, RealFileSystem(), path);
   return ws;
 }
 
-FileReport View(const std::string& path, int scale = 1) {
+FileReport View(const std::string& path, int scale = 1, bool bits = false) {
   ViewOptions options;
-  options.scale = scale;
-  return ViewFile(path, options, RealFileSystem());
+  options.Scale = scale;
+  options.Bits = bits;
+  return ViewFile(path, options, ChooseDrawing(options, RealFileSystem()), RealFileSystem());
 }
 
 std::vector<int> Range(int first, int last, int step = 1) {
@@ -127,66 +129,66 @@ TEST(ViewFileTest, SummaryOfEachConversionKind) {
   {
     SCOPED_TRACE("kept as stored");
     FileReport r = View(Put(dir, "kept.qdp", KeptAsStored()));
-    EXPECT_FALSE(r.error) << *r.error;
-    EXPECT_EQ(r.width, 40);
-    EXPECT_EQ(r.character_mode, 1);
-    EXPECT_EQ(r.conversion, ConversionKind::kNone);
-    EXPECT_TRUE(r.conversion_from_header);
-    EXPECT_EQ(r.fonts_stored, 3);
+    EXPECT_FALSE(r.Error) << *r.Error;
+    EXPECT_EQ(r.Width, 40);
+    EXPECT_EQ(r.CharacterMode, 1);
+    EXPECT_EQ(r.Conversion, ConversionKind::kNone);
+    EXPECT_TRUE(r.ConversionFromHeader);
+    EXPECT_EQ(r.FontsStored, 3);
     EXPECT_EQ(FontNumbers(r), (std::vector<int>{0, 1, 2, 7}));
-    ASSERT_EQ(r.fonts.size(), 4u);
-    EXPECT_EQ(r.fonts[0].characters, 5);  // the inverse cell is character 4 again
-    EXPECT_EQ(r.fonts[0].lines, Range(0, 9));
-    EXPECT_EQ(r.fonts[1].characters, 7);
-    EXPECT_EQ(r.fonts[2].characters, 1);
-    EXPECT_EQ(r.fonts[3].lines, std::vector<int>{29});
+    ASSERT_EQ(r.Fonts.size(), 4u);
+    EXPECT_EQ(r.Fonts[0].Characters, 5);  // the inverse cell is character 4 again
+    EXPECT_EQ(r.Fonts[0].Lines, Range(0, 9));
+    EXPECT_EQ(r.Fonts[1].Characters, 7);
+    EXPECT_EQ(r.Fonts[2].Characters, 1);
+    EXPECT_EQ(r.Fonts[3].Lines, std::vector<int>{29});
     std::vector<int> in_use = Range(0, 29);
     in_use.erase(in_use.begin() + 3, in_use.begin() + 5);
-    EXPECT_EQ(r.lines_in_use, in_use);
-    ASSERT_EQ(r.warnings.size(), 1u);
-    EXPECT_NE(r.warnings[0].find("line 29 name font 7 but the file stores 3 fonts"),
+    EXPECT_EQ(r.LinesInUse, in_use);
+    ASSERT_EQ(r.Warnings.size(), 1u);
+    EXPECT_NE(r.Warnings[0].find("line 29 name font 7 but the file stores 3 fonts"),
               std::string::npos)
-        << r.warnings[0];
-    EXPECT_EQ(r.round_trip_exact, true);
+        << r.Warnings[0];
+    EXPECT_EQ(r.RoundTripExact, true);
   }
   {
     SCOPED_TRACE("one character per cell, chosen by the layout");
     FileReport r = View(Put(dir, "cells.qdp", PerCellByLayout()));
-    EXPECT_EQ(r.conversion, ConversionKind::kCharPerCell);
-    EXPECT_FALSE(r.conversion_from_header);
-    EXPECT_EQ(r.fonts_stored, 10);
-    ASSERT_EQ(r.fonts.size(), 10u);
+    EXPECT_EQ(r.Conversion, ConversionKind::kCharPerCell);
+    EXPECT_FALSE(r.ConversionFromHeader);
+    EXPECT_EQ(r.FontsStored, 10);
+    ASSERT_EQ(r.Fonts.size(), 10u);
     for (int f = 0; f < 10; ++f) {
-      EXPECT_EQ(r.fonts[f].number, f);
-      EXPECT_EQ(r.fonts[f].characters, 120);
-      EXPECT_EQ(r.fonts[f].lines, Range(3 * f, 3 * f + 2));
+      EXPECT_EQ(r.Fonts[f].Number, f);
+      EXPECT_EQ(r.Fonts[f].Characters, 120);
+      EXPECT_EQ(r.Fonts[f].Lines, Range(3 * f, 3 * f + 2));
     }
-    EXPECT_TRUE(r.warnings.empty());
-    EXPECT_EQ(r.round_trip_exact, true);
+    EXPECT_TRUE(r.Warnings.empty());
+    EXPECT_EQ(r.RoundTripExact, true);
   }
   {
     SCOPED_TRACE("fonts past 29");
     FileReport r = View(Put(dir, "wide.qdp", PerCellPastFont29()));
-    EXPECT_EQ(r.conversion, ConversionKind::kCharPerCell);
-    EXPECT_TRUE(r.conversion_from_header);
+    EXPECT_EQ(r.Conversion, ConversionKind::kCharPerCell);
+    EXPECT_TRUE(r.ConversionFromHeader);
     EXPECT_EQ(FontNumbers(r), Range(1, 30));
-    EXPECT_EQ(r.fonts.back().characters, 48);
-    ASSERT_EQ(r.warnings.size(), 1u);
-    EXPECT_EQ(r.warnings[0],
+    EXPECT_EQ(r.Fonts.back().Characters, 48);
+    ASSERT_EQ(r.Warnings.size(), 1u);
+    EXPECT_EQ(r.Warnings[0],
               "font 30 (line 29) is not written to .fnt, which holds fonts 0 to 29 only");
-    EXPECT_EQ(r.round_trip_exact, true);
+    EXPECT_EQ(r.RoundTripExact, true);
   }
   {
     SCOPED_TRACE("blocks, chosen by the layout");
     FileReport r = View(Put(dir, "blocks.qdp", BlocksByLayout()));
-    EXPECT_EQ(r.conversion, ConversionKind::kBlocks16);
-    EXPECT_FALSE(r.conversion_from_header);
-    ASSERT_EQ(r.fonts.size(), 2u);
+    EXPECT_EQ(r.Conversion, ConversionKind::kBlocks16);
+    EXPECT_FALSE(r.ConversionFromHeader);
+    ASSERT_EQ(r.Fonts.size(), 2u);
     // Six distinct blocks: characters 0 to 11 in both fonts.
-    EXPECT_EQ(r.fonts[0].characters, 12);
-    EXPECT_EQ(r.fonts[0].lines, Range(0, 28, 2));
-    EXPECT_EQ(r.fonts[1].lines, Range(1, 29, 2));
-    EXPECT_EQ(r.round_trip_exact, true);
+    EXPECT_EQ(r.Fonts[0].Characters, 12);
+    EXPECT_EQ(r.Fonts[0].Lines, Range(0, 28, 2));
+    EXPECT_EQ(r.Fonts[1].Lines, Range(1, 29, 2));
+    EXPECT_EQ(r.RoundTripExact, true);
   }
 }
 
@@ -197,17 +199,17 @@ TEST(ViewFileTest, APackedProjectReportsWhatItsPlainFormDoes) {
   Bytes plain = testing::BuildProject(p);
   FileReport a = View(Put(dir, "plain.qdp", plain));
   FileReport b = View(Put(dir, "packed.qdp", testing::Compress(plain)));
-  EXPECT_FALSE(b.error);
-  EXPECT_EQ(b.conversion, ConversionKind::kSharedChars);
-  EXPECT_EQ(b.fonts_stored, 3);
-  b.file = a.file;
-  b.written = a.written;
+  EXPECT_FALSE(b.Error);
+  EXPECT_EQ(b.Conversion, ConversionKind::kSharedChars);
+  EXPECT_EQ(b.FontsStored, 3);
+  b.File = a.File;
+  b.WrittenFiles = a.WrittenFiles;
   EXPECT_EQ(FormatJson(b), FormatJson(a));
   EXPECT_EQ(ReadPng(dir.File("plain.png")), ReadPng(dir.File("packed.png")));
   EXPECT_EQ(ReadPng(dir.File("plain-fonts.png")), ReadPng(dir.File("packed-fonts.png")));
 }
 
-TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
+TEST(ViewFileTest, WithBitsThePictureIsTheBitmapFileAtAnyScale) {
   ScratchDir dir;
   for (auto [name, content] :
        {std::pair{"kept.qdp", KeptAsStored()}, std::pair{"blocks.qdp", BlocksByLayout()},
@@ -220,24 +222,24 @@ TEST(ViewFileTest, ThePictureIsTheBitmapFileAtAnyScale) {
     const int width = content.Width();
     ASSERT_EQ(mic.size(), 240u * width);
 
-    ASSERT_FALSE(View(path, 1).error);
-    GrayImage one = ReadPng(path.substr(0, path.size() - 4) + ".png");
-    ASSERT_TRUE(one.ok);
-    ASSERT_EQ(one.width, width * 8);
-    ASSERT_EQ(one.height, 240);
+    ASSERT_FALSE(View(path, 1, true).Error);
+    RgbImage one = ReadPng(path.substr(0, path.size() - 4) + ".png");
+    ASSERT_TRUE(one.Ok);
+    ASSERT_EQ(one.Width, width * 8);
+    ASSERT_EQ(one.Height, 240);
     for (int y = 0; y < 240; ++y) {
       for (int x = 0; x < width * 8; ++x) {
         bool set = mic[y * width + x / 8] & (0x80 >> (x % 8));
-        ASSERT_EQ(one.At(x, y), set ? 255 : 0) << x << "," << y;
+        ASSERT_EQ(one.At(x, y), set ? kWhite : kBlack) << x << "," << y;
       }
     }
 
-    ASSERT_FALSE(View(path, 3).error);
-    GrayImage three = ReadPng(path.substr(0, path.size() - 4) + ".png");
-    ASSERT_EQ(three.width, width * 24);
-    ASSERT_EQ(three.height, 720);
-    for (int y = 0; y < three.height; ++y) {
-      for (int x = 0; x < three.width; ++x) ASSERT_EQ(three.At(x, y), one.At(x / 3, y / 3));
+    ASSERT_FALSE(View(path, 3, true).Error);
+    RgbImage three = ReadPng(path.substr(0, path.size() - 4) + ".png");
+    ASSERT_EQ(three.Width, width * 24);
+    ASSERT_EQ(three.Height, 720);
+    for (int y = 0; y < three.Height; ++y) {
+      for (int x = 0; x < three.Width; ++x) ASSERT_EQ(three.At(x, y), one.At(x / 3, y / 3));
     }
   }
 }
@@ -256,16 +258,16 @@ ProjectContent FontsZeroSevenTwelveHundred() {
 // The number drawn in the label band whose top left pixel is (x, y) at
 // scale 1, read digit by digit against the digit set; -1 when a slot
 // matches no digit. A slot that is all dark ends the number.
-int ReadLabel(const GrayImage& sheet, int x, int y, int scale) {
+int ReadLabel(const RgbImage& sheet, int x, int y, int scale) {
   int number = -1;
   for (int slot = 0;; ++slot) {
     const int left = x + slot * kDigitPitch;
-    if ((left + kDigitWidth) * scale > sheet.width) return number;
+    if ((left + kDigitWidth) * scale > sheet.Width) return number;
     uint8_t rows[kDigitHeight] = {};
     bool any = false;
     for (int r = 0; r < kDigitHeight; ++r) {
       for (int c = 0; c < kDigitWidth; ++c) {
-        if (sheet.At((left + c) * scale, (y + r) * scale) == 255) {
+        if (sheet.At((left + c) * scale, (y + r) * scale) == kWhite) {
           rows[r] |= static_cast<uint8_t>(4 >> c);
           any = true;
         }
@@ -304,15 +306,17 @@ TEST(ViewFileTest, TheFontSheetShowsEachFontInUseUnderItsNumber) {
     for (int scale : {1, 2}) {
       SCOPED_TRACE(std::string(c.name) + " at scale " + std::to_string(scale));
       FileReport r = View(path, scale);
-      ASSERT_FALSE(r.error) << *r.error;
+      const int picture_scale = scale;
+      scale *= 2;  // the sheet is drawn at twice the picture's scale
+      ASSERT_FALSE(r.Error) << *r.Error;
       ASSERT_EQ(FontNumbers(r), c.fonts);
-      GrayImage sheet = ReadPng(*r.Written("font sheet"));
-      ASSERT_TRUE(sheet.ok);
+      RgbImage sheet = ReadPng(*r.Written("font sheet"));
+      ASSERT_TRUE(sheet.Ok);
       const int count = static_cast<int>(c.fonts.size());
       const int rows = (count + kFontsPerRow - 1) / kFontsPerRow;
-      EXPECT_EQ(sheet.width,
+      EXPECT_EQ(sheet.Width,
                 (std::min(count, kFontsPerRow) * (kFontWidth + kFontGap) - kFontGap) * scale);
-      EXPECT_EQ(sheet.height, (rows * kFontRowPitch - kFontGap) * scale);
+      EXPECT_EQ(sheet.Height, (rows * kFontRowPitch - kFontGap) * scale);
       long label_bits = 0;
       for (int i = 0; i < count; ++i) {
         const int left = (i % kFontsPerRow) * (kFontWidth + kFontGap);
@@ -328,13 +332,25 @@ TEST(ViewFileTest, TheFontSheetShowsEachFontInUseUnderItsNumber) {
             int x = left + (ch % 16) * kGlyphPitch + k % 8;
             int y = top + (ch / 16) * kGlyphPitch + k / 8;
             bool set = ws->FontBank[c.fonts[i] * kFontBytes + ch * 8 + k / 8] & (0x80 >> (k % 8));
-            ASSERT_EQ(sheet.At(x * scale, y * scale), set ? 255 : 0)
+            ASSERT_EQ(sheet.At(x * scale, y * scale), set ? kWhite : kBlack)
                 << c.fonts[i] << "/" << ch << "/" << k;
           }
         }
       }
-      long light = std::count(sheet.pixels.begin(), sheet.pixels.end(), 255);
+      long light = std::count(sheet.Pixels.begin(), sheet.Pixels.end(), kWhite);
       EXPECT_EQ(light, (glyph_bits + label_bits) * scale * scale);
+      // Between characters, 7 rows and 15 columns of dim grid line a font;
+      // everything else is black.
+      const long grid = 7 * kFontWidth + 15 * (kFontHeight - 7);
+      long dim = 0;
+      for (const Rgb& p : sheet.Pixels) {
+        if (p == kWhite || p == kBlack) continue;
+        EXPECT_EQ(p, (Rgb{64, 64, 64}));
+        EXPECT_LT(p.R + p.G + p.B, 3 * 128);  // below half
+        ++dim;
+      }
+      EXPECT_EQ(dim, grid * count * scale * scale);
+      scale = picture_scale;
     }
   }
 }
@@ -345,14 +361,14 @@ TEST(ViewFileTest, AFailedConversionSaysWhereAndStillShowsThePicture) {
   p.mode_byte = 0x80 | 1;
   p.chars_per_font = 20;
   FileReport r = View(Put(dir, "tight.qdp", p));
-  ASSERT_TRUE(r.error);
-  EXPECT_EQ(*r.error,
+  ASSERT_TRUE(r.Error);
+  EXPECT_EQ(*r.Error,
             "conversion failed: line 0 needs 40 new characters but the per-font limit is 20");
-  EXPECT_TRUE(r.loaded);
-  EXPECT_FALSE(r.round_trip_exact.has_value());
-  EXPECT_TRUE(r.fonts.empty());
+  EXPECT_TRUE(r.Loaded);
+  EXPECT_FALSE(r.RoundTripExact.has_value());
+  EXPECT_TRUE(r.Fonts.empty());
   EXPECT_EQ(r.Written("preview"), dir.File("tight.png"));
-  EXPECT_TRUE(ReadPng(dir.File("tight.png")).ok);
+  EXPECT_TRUE(ReadPng(dir.File("tight.png")).Ok);
   EXPECT_FALSE(r.Written("font sheet"));
   EXPECT_FALSE(testing::FileExists(dir.File("tight-fonts.png")));
 }
@@ -367,8 +383,8 @@ TEST(ViewFileTest, NeverWritesOverItsInput) {
   std::filesystem::create_hard_link(linked, dir.File("other-fonts.png"));
   for (const std::string& input : {named, linked}) {
     FileReport r = View(input);
-    ASSERT_TRUE(r.error) << input;
-    EXPECT_NE(r.error->find("over the input"), std::string::npos);
+    ASSERT_TRUE(r.Error) << input;
+    EXPECT_NE(r.Error->find("over the input"), std::string::npos);
     EXPECT_EQ(testing::ReadFileBytes(input), project);
   }
   EXPECT_FALSE(testing::FileExists(dir.File("other.png")));
@@ -377,8 +393,8 @@ TEST(ViewFileTest, NeverWritesOverItsInput) {
 TEST(ViewFileTest, WritesIntoTheOutputDirectoryUnderTheInputsStem) {
   ScratchDir in, out;
   ViewOptions options;
-  options.output_dir = out.Path();
-  FileReport r = ViewFile(Put(in, "a.b.qdp", KeptAsStored()), options, RealFileSystem());
+  options.OutputDir = out.Path();
+  FileReport r = ViewFile(Put(in, "a.b.qdp", KeptAsStored()), options, Drawing{}, RealFileSystem());
   EXPECT_EQ(r.Written("preview"), out.File("a.b.png"));
   EXPECT_EQ(r.Written("font sheet"), out.File("a.b-fonts.png"));
   EXPECT_EQ(out.List(), (std::vector<std::string>{"a.b-fonts.png", "a.b.png"}));
@@ -425,11 +441,11 @@ TEST(ViewFileTest, EveryFailureNamesWhatFailedAndKeepsTheSummary) {
     fs.files[input] = c.packed ? testing::Compress(plain) : plain;
     c.fail(fs);
     ViewOptions options;
-    options.output_dir = "/mem/out";
-    FileReport r = ViewFile(input, options, fs);
-    ASSERT_TRUE(r.error);
-    EXPECT_EQ(*r.error, c.error);
-    EXPECT_EQ(r.round_trip_exact.has_value(), c.summary);
+    options.OutputDir = "/mem/out";
+    FileReport r = ViewFile(input, options, Drawing{}, fs);
+    ASSERT_TRUE(r.Error);
+    EXPECT_EQ(*r.Error, c.error);
+    EXPECT_EQ(r.RoundTripExact.has_value(), c.summary);
     EXPECT_EQ(FontNumbers(r).size(), c.summary ? 4u : 0u);
     EXPECT_EQ(r.Written("preview").has_value(), c.preview_written);
     EXPECT_EQ(fs.files.count(preview), c.preview_written ? 1u : 0u);

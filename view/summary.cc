@@ -14,60 +14,64 @@ std::string Plural(int n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// Each conversion kind's name in the JSON and its words in the text.
+// Each conversion kind's name in the JSON and its words in the text. A
+// switch with no default: a kind added without its names does not compile.
 struct ConversionNames {
-  ConversionKind kind;
-  const char* name;
-  const char* text;
+  const char* Name;
+  const char* Text;
 };
-constexpr ConversionNames kConversionNames[] = {
-    {ConversionKind::kNone, "none", "none, the fonts and screen are used as stored"},
-    {ConversionKind::kCharPerCell, "per-cell", "one new character for every cell"},
-    {ConversionKind::kSharedChars, "shared", "shared characters"},
-    {ConversionKind::kBlocks16, "blocks", "16 x 16 blocks on two alternating fonts"},
-};
-
-const ConversionNames& NamesOf(ConversionKind kind) {
-  for (const ConversionNames& names : kConversionNames) {
-    if (names.kind == kind) return names;
+ConversionNames NamesOf(ConversionKind kind) {
+  switch (kind) {
+    case ConversionKind::kNone:
+      return {"none", "none, the fonts and screen are used as stored"};
+    case ConversionKind::kCharPerCell:
+      return {"per-cell", "one new character for every cell"};
+    case ConversionKind::kSharedChars:
+      return {"shared", "shared characters"};
+    case ConversionKind::kBlocks16:
+      return {"blocks", "16 x 16 blocks on two alternating fonts"};
   }
-  return kConversionNames[0];
+  return {"unknown", "unknown"};  // a value outside the enum
 }
 
 }  // namespace
 
-const char* ConversionKindName(ConversionKind kind) { return NamesOf(kind).name; }
+const char* ConversionKindName(ConversionKind kind) { return NamesOf(kind).Name; }
 
 void DescribeLoadedProject(const Workspace& ws, FileReport& report) {
-  report.loaded = true;
-  report.width = ws.LineWidth;
-  report.character_mode = ws.CharacterMode;
-  report.conversion = ws.Conversion.Kind;
-  report.conversion_from_header = ws.Conversion.Source == ConversionSource::kHeaderBits;
-  report.fonts_stored = ws.LastDeclaredFont + 1;
-  report.lines_in_use.clear();
+  report.Loaded = true;
+  report.Width = ws.LineWidth;
+  report.CharacterMode = ws.CharacterMode;
+  report.Conversion = ws.Conversion.Kind;
+  report.ConversionFromHeader = ws.Conversion.Source == ConversionSource::kHeaderBits;
+  report.FontsStored = ws.LastDeclaredFont + 1;
+  report.LinesInUse.clear();
+  report.LineModes.clear();
   for (int line = 0; line < kScreenLines; ++line) {
-    if (ws.LinesInUse[line]) report.lines_in_use.push_back(line);
+    if (LineInUse(ws, line)) report.LinesInUse.push_back(line);
+    const LineMode mode = ShownLineMode(ws, line);
+    report.LineModes.push_back(mode == LineMode::kBlank ? 0 : static_cast<int>(mode));
   }
+  report.LineModesValid = ws.LineModesValid;
   // A line naming a font the file does not hold is drawn from an empty
   // one: usually a mistake in the project.
   std::array<std::vector<int>, kFontCount> beyond;
   for (int line = 0; line < kScreenLines; ++line) {
     int font = ws.Loaded.LineFonts[line];
-    if (font >= report.fonts_stored) beyond[font].push_back(line);
+    if (font >= report.FontsStored) beyond[font].push_back(line);
   }
   for (int font = 0; font < kFontCount; ++font) {
     if (beyond[font].empty()) continue;
-    report.warnings.push_back(
+    report.Warnings.push_back(
         (beyond[font].size() == 1 ? "line " : "lines ") + FormatLineList(beyond[font]) +
         " name font " + std::to_string(font) + " but the file stores " +
-        Plural(report.fonts_stored, "font", "fonts") + ", so they are drawn from an empty font");
+        Plural(report.FontsStored, "font", "fonts") + ", so they are drawn from an empty font");
   }
 }
 
 void DescribeRebuild(const Workspace& ws, FileReport& report) {
-  report.converted = true;
-  report.fonts.clear();
+  report.Converted = true;
+  report.Fonts.clear();
   std::array<std::vector<int>, kFontCount> lines_of;
   for (int line = 0; line < kScreenLines; ++line) lines_of[ws.LineFontTable[line]].push_back(line);
   const int width = LineCells(ws);
@@ -79,21 +83,21 @@ void DescribeRebuild(const Workspace& ws, FileReport& report) {
       for (int x = 0; x < width; ++x) used[codes[x] & kCharNumberMask] = true;
     }
     FontUse use;
-    use.number = font;
-    use.characters = static_cast<int>(std::count(used.begin(), used.end(), true));
-    use.lines = lines_of[font];
+    use.Number = font;
+    use.Characters = static_cast<int>(std::count(used.begin(), used.end(), true));
+    use.Lines = lines_of[font];
     if (font >= kFontsInFontFile) {
-      report.warnings.push_back(
-          "font " + std::to_string(font) + " (" + (use.lines.size() == 1 ? "line " : "lines ") +
-          FormatLineList(use.lines) + ") is not written to .fnt, which holds fonts 0 to 29 only");
+      report.Warnings.push_back(
+          "font " + std::to_string(font) + " (" + (use.Lines.size() == 1 ? "line " : "lines ") +
+          FormatLineList(use.Lines) + ") is not written to .fnt, which holds fonts 0 to 29 only");
     }
-    report.fonts.push_back(std::move(use));
+    report.Fonts.push_back(std::move(use));
   }
 }
 
 std::vector<int> FontNumbers(const FileReport& report) {
   std::vector<int> numbers;
-  for (const FontUse& font : report.fonts) numbers.push_back(font.number);
+  for (const FontUse& font : report.Fonts) numbers.push_back(font.Number);
   return numbers;
 }
 
@@ -114,36 +118,60 @@ std::string FormatLineList(const std::vector<int>& lines) {
   return text;
 }
 
-std::string FormatText(const FileReport& r) {
-  std::string t = r.file + "\n";
-  if (r.loaded) {
-    t += "  geometry:      " + std::to_string(r.width) + " x 30 cells, " +
-         std::to_string(r.width * 8) + " x 240 pixels, character mode " +
-         std::to_string(r.character_mode) + "\n";
-    t += "  conversion:    " + std::string(NamesOf(r.conversion).text) + " (chosen by the " +
-         (r.conversion_from_header ? "header" : "layout") + ")\n";
-    t += "  fonts:         " + std::to_string(r.fonts_stored) + " stored";
-    if (r.converted) t += ", " + std::to_string(r.fonts.size()) + " in use after the rebuild";
-    t += "\n";
-    for (const FontUse& f : r.fonts) {
-      t += "    font " + std::to_string(f.number) + ": " +
-           Plural(f.characters, "character", "characters") + ", " +
-           (f.lines.size() == 1 ? "line " : "lines ") + FormatLineList(f.lines) + "\n";
+std::string FormatLineModes(const std::vector<int>& modes) {
+  struct ModeName {
+    int Mode;
+    const char* Name;
+  };
+  constexpr ModeName kModeNames[] = {{1, "hi-res"}, {2, "four-colour"}, {4, "GTIA"}, {0, "blank"}};
+  std::string text;
+  for (const ModeName& mode : kModeNames) {
+    std::vector<int> lines;
+    for (size_t line = 0; line < modes.size(); ++line) {
+      if (modes[line] == mode.Mode) lines.push_back(static_cast<int>(line));
     }
-    t += "  lines in use:  " + FormatLineList(r.lines_in_use) + "\n";
+    if (lines.empty()) continue;
+    if (!text.empty()) text += ", ";
+    text += std::string(mode.Name) + " " + FormatLineList(lines);
   }
-  for (const std::string& w : r.warnings) t += "  warning:       " + w + "\n";
-  if (r.round_trip_exact.has_value()) {
+  return text;
+}
+
+std::string FormatText(const FileReport& r) {
+  std::string t = r.File + "\n";
+  if (r.Loaded) {
+    t += "  geometry:      " + std::to_string(r.Width) + " x 30 cells, " +
+         std::to_string(r.Width * 8) + " x 240 pixels, character mode " +
+         std::to_string(r.CharacterMode) + "\n";
+    t += "  conversion:    " + std::string(NamesOf(r.Conversion).Text) + " (chosen by the " +
+         (r.ConversionFromHeader ? "header" : "layout") + ")\n";
+    t += "  fonts:         " + std::to_string(r.FontsStored) + " stored";
+    if (r.Converted) t += ", " + std::to_string(r.Fonts.size()) + " in use after the rebuild";
+    t += "\n";
+    for (const FontUse& f : r.Fonts) {
+      t += "    font " + std::to_string(f.Number) + ": " +
+           Plural(f.Characters, "character", "characters") + ", " +
+           (f.Lines.size() == 1 ? "line " : "lines ") + FormatLineList(f.Lines) + "\n";
+    }
+    t += "  lines in use:  " + FormatLineList(r.LinesInUse) + "\n";
+    t += "  line modes:    " + FormatLineModes(r.LineModes);
+    if (!r.LineModesValid) {
+      t += " (the line mode table is not valid; the header's mode is used)";
+    }
+    t += "\n";
+  }
+  for (const std::string& w : r.Warnings) t += "  warning:       " + w + "\n";
+  if (r.RoundTripExact.has_value()) {
     t += std::string("  round trip:    ") +
-         (*r.round_trip_exact ? "exact, the rebuilt fonts draw the same picture" : "broken") + "\n";
+         (*r.RoundTripExact ? "exact, the rebuilt fonts draw the same picture" : "broken") + "\n";
   }
-  if (r.error) t += "  error:         " + *r.error + "\n";
+  if (r.Error) t += "  error:         " + *r.Error + "\n";
   for (const Output& output : kOutputs) {
-    std::string label = std::string(output.name) + ":";
+    std::string label = std::string(output.Name) + ":";
     label.resize(15, ' ');
-    if (std::optional<std::string> file = r.Written(output.name)) {
+    if (std::optional<std::string> file = r.Written(output.Name)) {
       t += "  " + label + *file + "\n";
-    } else if (output.needs_rebuild && !r.written.empty() && r.loaded && !r.converted) {
+    } else if (output.NeedsRebuild && !r.WrittenFiles.empty() && r.Loaded && !r.Converted) {
       t += "  " + label + "none (the rebuild failed)\n";
     }
   }
@@ -153,25 +181,30 @@ std::string FormatText(const FileReport& r) {
 std::string FormatJson(const FileReport& r) {
   using Json = nlohmann::ordered_json;
   Json j;
-  j["file"] = r.file;
-  j["width"] = r.loaded ? Json(r.width) : Json(nullptr);
-  j["character_mode"] = r.loaded ? Json(r.character_mode) : Json(nullptr);
-  j["conversion"] = r.loaded ? Json(ConversionKindName(r.conversion)) : Json(nullptr);
+  j["file"] = r.File;
+  j["width"] = r.Loaded ? Json(r.Width) : Json(nullptr);
+  j["character_mode"] = r.Loaded ? Json(r.CharacterMode) : Json(nullptr);
+  j["conversion"] = r.Loaded ? Json(ConversionKindName(r.Conversion)) : Json(nullptr);
   j["conversion_source"] =
-      r.loaded ? Json(r.conversion_from_header ? "header" : "layout") : Json(nullptr);
-  j["fonts_stored"] = r.loaded ? Json(r.fonts_stored) : Json(nullptr);
+      r.Loaded ? Json(r.ConversionFromHeader ? "header" : "layout") : Json(nullptr);
+  j["fonts_stored"] = r.Loaded ? Json(r.FontsStored) : Json(nullptr);
   j["fonts_used"] = FontNumbers(r);
   j["fonts"] = Json::array();
-  for (const FontUse& f : r.fonts) {
-    j["fonts"].push_back({{"number", f.number}, {"characters", f.characters}, {"lines", f.lines}});
+  for (const FontUse& f : r.Fonts) {
+    j["fonts"].push_back({{"number", f.Number}, {"characters", f.Characters}, {"lines", f.Lines}});
   }
-  j["lines_in_use"] = r.lines_in_use;
-  j["round_trip_exact"] = r.round_trip_exact ? Json(*r.round_trip_exact) : Json(nullptr);
-  j["warnings"] = r.warnings;
-  j["error"] = r.error ? Json(*r.error) : Json(nullptr);
+  j["lines_in_use"] = r.LinesInUse;
+  j["line_modes"] = Json::array();
+  for (int mode : r.LineModes) j["line_modes"].push_back(mode == 0 ? Json(nullptr) : Json(mode));
+  if (!r.Loaded) j["line_modes"] = nullptr;
+  j["palette"] = r.Palette;
+  j["gtia"] = r.Gtia == 0 ? Json(nullptr) : Json(r.Gtia);
+  j["round_trip_exact"] = r.RoundTripExact ? Json(*r.RoundTripExact) : Json(nullptr);
+  j["warnings"] = r.Warnings;
+  j["error"] = r.Error ? Json(*r.Error) : Json(nullptr);
   for (const Output& output : kOutputs) {
-    std::optional<std::string> file = r.Written(output.name);
-    j[output.json_key] = file ? Json(*file) : Json(nullptr);
+    std::optional<std::string> file = r.Written(output.Name);
+    j[output.JsonKey] = file ? Json(*file) : Json(nullptr);
   }
   // File names need not be UTF-8; such bytes come out as U+FFFD rather
   // than ending the run.

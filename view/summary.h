@@ -12,41 +12,52 @@
 
 namespace qdp::view {
 
-// "none", "per-cell", "shared" or "blocks" (the workspace's own kinds).
+// "none", "per-cell", "shared" or "blocks": each conversion kind's name in
+// the JSON.
 const char* ConversionKindName(ConversionKind kind);
 
 struct FontUse {
-  int number = 0;
-  int characters = 0;      // distinct characters the screen uses in it
-  std::vector<int> lines;  // the lines drawn with it
+  int Number = 0;
+  int Characters = 0;      // distinct characters the screen uses in it
+  std::vector<int> Lines;  // the lines drawn with it
 };
 
 struct FileReport {
-  std::string file;
+  std::string File;
 
   // Known once the header has been accepted.
-  bool loaded = false;
-  int width = 0;
-  int character_mode = 0;
-  ConversionKind conversion = ConversionKind::kNone;
-  bool conversion_from_header = false;
-  int fonts_stored = 0;
-  std::vector<int> lines_in_use;
+  bool Loaded = false;
+  int Width = 0;
+  int CharacterMode = 0;
+  ConversionKind Conversion = ConversionKind::kNone;
+  bool ConversionFromHeader = false;
+  int FontsStored = 0;
+  std::vector<int> LinesInUse;
+  // Each line's mode as the picture shows it: 1, 2 or 4, or 0 for a blank
+  // line; every line the header's character mode when the project's line
+  // mode table was not valid.
+  std::vector<int> LineModes;
+  bool LineModesValid = false;
+
+  // What the pictures are drawn with: "pal", "ntsc" or a palette file as
+  // given, and the GTIA mode's number (9, 10 or 11).
+  std::string Palette;
+  int Gtia = 0;
 
   // Known once the rebuild has succeeded.
-  bool converted = false;
-  std::vector<FontUse> fonts;  // in use after the rebuild, by number
-  std::optional<bool> round_trip_exact;
+  bool Converted = false;
+  std::vector<FontUse> Fonts;  // in use after the rebuild, by number
+  std::optional<bool> RoundTripExact;
 
-  std::vector<std::string> warnings;
-  std::optional<std::string> error;  // why the file failed
+  std::vector<std::string> Warnings;
+  std::optional<std::string> Error;  // why the file failed
   // The pictures written, by their name in kOutputs ("preview", ...).
-  std::map<std::string, std::string> written;
+  std::map<std::string, std::string> WrittenFiles;
 
   // The file written as output `name`, if it was.
   std::optional<std::string> Written(const std::string& name) const {
-    auto file = written.find(name);
-    return file == written.end() ? std::nullopt : std::optional<std::string>(file->second);
+    auto file = WrittenFiles.find(name);
+    return file == WrittenFiles.end() ? std::nullopt : std::optional<std::string>(file->second);
   }
 };
 
@@ -64,6 +75,10 @@ std::vector<int> FontNumbers(const FileReport& report);
 
 // "0-3, 5, 7-9" (empty: "none").
 std::string FormatLineList(const std::vector<int>& lines);
+
+// The lines of each mode, modes in the order hi-res, four-colour, GTIA,
+// blank: "hi-res 0-9, four-colour 10-27, GTIA 28, blank 29".
+std::string FormatLineModes(const std::vector<int>& modes);
 
 // The summary as text lines, each ended by "\n".
 std::string FormatText(const FileReport& report);

@@ -25,7 +25,8 @@ inline constexpr int kScreenBytes = kScreenLines * kRowStride;  // 1440
 inline constexpr int kBitmapBytes = kBitmapLines * kRowStride;  // 11520
 inline constexpr int kColourTableCount = 5;
 inline constexpr int kColourTableBytes = 256;  // one entry per bitmap line, and 16 unused
-inline constexpr int kMaxBlocks = 63;          // distinct 16x16 blocks two fonts can hold
+inline constexpr int kPlayerColourTableCount = 4;
+inline constexpr int kMaxBlocks = 63;  // distinct 16x16 blocks two fonts can hold
 
 // Bits of a screen code: the character within the line's font, and the
 // mark of a cell shown inverse.
@@ -51,6 +52,15 @@ enum class ConversionKind : uint8_t {
   kSharedChars,  // equal and complemented cells share a character, and a line
                  // may reuse a whole earlier font
   kBlocks16,     // distinct 16 x 16 blocks over two fonts that alternate by line
+};
+
+// How the machine shows a character line: the values of the project's
+// per-line mode table.
+enum class LineMode : uint8_t {
+  kHiRes = 1,       // 1 bit a pixel
+  kFourColour = 2,  // 2 bits a pixel, pixels 2 wide
+  kGtia = 4,        // 4 bits a pixel, pixels 4 wide
+  kBlank = 255,     // nothing shown; the line is left out of the exports
 };
 
 // What decided the conversion kind: the project header's conversion bits,
@@ -145,12 +155,17 @@ struct Workspace {
   // Bit 7 of each line's entry in the file: the line begins a new font
   // when the charset is rebuilt cell by cell.
   std::array<bool, kScreenLines> LineStartsNewFont{};
-  // The lines the exports include. A line left out gets filler in .scr
-  // and nothing in .tab. All false unless the project's per-line table was
-  // valid.
-  std::array<bool, kScreenLines> LinesInUse{};
+  // Each line's mode, from the project's per-line table. The table is
+  // taken only when every entry is a mode (LineModesValid); otherwise no
+  // line counts as in use, and a picture shows every line in the header's
+  // character mode. See LineInUse and ShownLineMode.
+  std::array<LineMode, kScreenLines> LineModes{};
+  bool LineModesValid = false;
   std::array<uint8_t, kBitmapBytes> Bitmap{};
+  // The colour registers of every bitmap line: background, then playfield
+  // colours 0 to 3; and the four player colours.
   std::array<uint8_t, kColourTableCount * kColourTableBytes> ColourTables{};
+  std::array<uint8_t, kPlayerColourTableCount * kColourTableBytes> PlayerColourTables{};
 
   LoadRecord Loaded{};
 
@@ -163,6 +178,18 @@ struct Workspace {
 // stage reads or writes outside a row whatever the width says.
 inline int LineCells(const Workspace& ws) {
   return ws.LineWidth < kRowStride ? ws.LineWidth : kRowStride;
+}
+
+// Whether the exports include `line`. A line left out gets filler in .scr
+// and nothing in .tab.
+inline bool LineInUse(const Workspace& ws, int line) {
+  return ws.LineModesValid && ws.LineModes[line] != LineMode::kBlank;
+}
+
+// The mode a picture shows `line` in: its own when the per-line table was
+// taken, else the header's character mode.
+inline LineMode ShownLineMode(const Workspace& ws, int line) {
+  return ws.LineModesValid ? ws.LineModes[line] : static_cast<LineMode>(ws.CharacterMode);
 }
 
 static_assert(sizeof(Workspace::FontBank) == 131072);

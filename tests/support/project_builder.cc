@@ -57,7 +57,11 @@ Bytes BuildProject(const ProjectContent& content, size_t surplus) {
       layout.LineFonts() - layout.Fonts());
   put(layout.LineFonts(), content.line_fonts.data(), 30, kLineFontTableBytes);
   put(layout.ColourTables(), content.colours.data(), content.colours.size(), kColourTablesBytes);
-  put(layout.SkipTable(), content.skip_table.data(), 30, kSkipTableBytes);
+  if (!content.player_colours.empty()) {
+    put(layout.PlayerColourTables(), content.player_colours.data(), content.player_colours.size(),
+        kPlayerColourTablesBytes);
+  }
+  put(layout.LineModeTable(), content.skip_table.data(), 30, kLineModeTableBytes);
   out[layout.CharsPerFontLimit()] = content.chars_per_font;
   return out;
 }

@@ -1,0 +1,77 @@
+// The picture as the machine shows it: every character line in its own
+// mode (hi-res, four-colour, GTIA or blank), in the colours its colour
+// registers hold on each scanline, as palette indices that are colour
+// bytes.
+#ifndef QDPEXT_VIEW_COLOUR_PICTURE_H_
+#define QDPEXT_VIEW_COLOUR_PICTURE_H_
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "view/image.h"
+#include "view/palette.h"
+#include "workspace/workspace.h"
+
+namespace qdp::view {
+
+// How the GTIA chip reads the 4-bit pixels of a GTIA line; the values are
+// the numbers users know the modes by.
+enum class GtiaMode : uint8_t {
+  kLuminances = 9,    // 16 luminances of the background's hue
+  kNineColours = 10,  // 9 colour registers: players, playfields, background
+  kHues = 11,         // 16 hues at the background's luminance
+};
+
+struct GtiaModeName {
+  GtiaMode Mode;
+  const char* Name;     // as given to --gtia and written in the JSON
+  const char* Meaning;  // in words, for the summary
+};
+inline constexpr std::array<GtiaModeName, 3> kGtiaModeNames = {{
+    {GtiaMode::kLuminances, "9", "16 luminances of one hue"},
+    {GtiaMode::kNineColours, "10", "9 colours"},
+    {GtiaMode::kHues, "11", "16 hues of one luminance"},
+}};
+
+const char* GtiaModeNameOf(GtiaMode mode);
+std::optional<GtiaMode> GtiaModeByName(std::string_view name);
+
+// The charset a picture is drawn from: the fonts, the screen codes (bit 7
+// the cell's inverse bit) and each line's font. It views either the
+// workspace's own buffers or a copy kept before a rebuild changed them.
+struct CharsetView {
+  std::span<const uint8_t, kFontBankBytes> FontBank;
+  std::span<const uint8_t, kScreenBytes> Screen;  // rows at the full stride
+  std::span<const uint8_t, kScreenLines> LineFonts;
+};
+
+// The workspace's charset as it is now.
+CharsetView CharsetOf(const Workspace& ws);
+
+// A copy of a charset, taken before a rebuild so that the picture can
+// still be drawn as loaded when the rebuild fails.
+struct CharsetCopy {
+  std::array<uint8_t, kFontBankBytes> FontBank{};
+  std::array<uint8_t, kScreenBytes> Screen{};
+  std::array<uint8_t, kScreenLines> LineFonts{};
+  CharsetView View() const { return CharsetView{FontBank, Screen, LineFonts}; }
+};
+// On the heap: the fonts alone are 128 KiB.
+std::unique_ptr<CharsetCopy> CopyCharset(const Workspace& ws);
+
+// The picture, LineCells(ws) x 8 by 240 pixels. Its palette is `palette`
+// whole, so that each pixel's index is its colour byte: bit 0 cleared (the
+// chip shows 8 luminances), except on GTIA lines in mode 9, where all 16
+// count. A line's mode is its entry of the line mode table, or the
+// header's character mode when that table was not taken. `ws` and the
+// buffers `charset` views must outlive the image.
+IndexedImage ColourPicture(const Workspace& ws, const CharsetView& charset,
+                           const AtariPalette& palette, GtiaMode gtia);
+
+}  // namespace qdp::view
+
+#endif  // QDPEXT_VIEW_COLOUR_PICTURE_H_

@@ -1,0 +1,67 @@
+// The colours of the machine: 256 RGB entries indexed by a colour byte
+// (hue x 16 + luminance), built in for PAL and NTSC machines or read from
+// a palette file.
+#ifndef QDPEXT_VIEW_PALETTE_H_
+#define QDPEXT_VIEW_PALETTE_H_
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+#include "view/image.h"
+
+namespace qdp::view {
+
+using AtariPalette = std::array<Rgb, 256>;
+
+enum class BuiltInPaletteKind : uint8_t {
+  kPal,
+  kNtsc,
+};
+
+// The name a user gives each built-in palette ("pal", "ntsc"), one row
+// per kind.
+struct BuiltInPaletteName {
+  BuiltInPaletteKind Kind;
+  const char* Name;
+};
+inline constexpr std::array<BuiltInPaletteName, 2> kBuiltInPaletteNames = {{
+    {BuiltInPaletteKind::kPal, "pal"},
+    {BuiltInPaletteKind::kNtsc, "ntsc"},
+}};
+
+const char* BuiltInPaletteNameOf(BuiltInPaletteKind kind);
+// The palette a name stands for; none for any other word (a file name).
+std::optional<BuiltInPaletteKind> BuiltInPaletteByName(std::string_view name);
+
+// The parameters of the built-in palettes' formula (see BuiltInPalette).
+struct PaletteFormula {
+  double FirstHueDegrees;  // angle of hue 1 in the colour plane
+  double HueStepDegrees;   // each further hue turns this much back
+  double LowestLuma;       // luma of luminance 0 in hues 1-15 (0 black, 1 white)
+  double HighestLuma;      // luma of luminance 15 in hues 1-15
+  double MaxChroma;        // colour strength, where the RGB cube leaves room
+};
+PaletteFormula FormulaOf(BuiltInPaletteKind kind);
+
+// A built-in palette, computed from its formula:
+// - hue 0 is grey: luminance l gives 17 x l in every channel, black to white;
+// - hue h of 1-15 has luma Y = LowestLuma + (HighestLuma - LowestLuma) x l / 15
+//   and lies at the angle FirstHueDegrees - (h - 1) x HueStepDegrees in the
+//   plane of the colour differences U (towards blue) and V (towards red);
+//   its chroma is MaxChroma, or less where that would leave the RGB cube,
+//   so that no channel is clipped and the luma stays exactly Y;
+// - R = Y + 1.13983 V, G = Y - 0.39465 U - 0.58060 V, B = Y + 2.03211 U,
+//   each times 255 and rounded.
+AtariPalette BuiltInPalette(BuiltInPaletteKind kind);
+
+// Reads a palette file: 768 bytes of 256 RGB triples, colour byte 0 first,
+// or 772 bytes whose last 4 are ignored. Throws PaletteError, whose reason
+// names the file, when it is missing, unreadable or of another size.
+AtariPalette ReadPaletteFile(FileSystem& fs, const std::string& path);
+
+}  // namespace qdp::view
+
+#endif  // QDPEXT_VIEW_PALETTE_H_
