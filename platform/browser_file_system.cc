@@ -12,6 +12,7 @@
 #include "platform/browser_files.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 
 namespace qdp {
 namespace {
@@ -27,29 +28,6 @@ struct Entry {
   std::vector<uint8_t> bytes;
   uint64_t id = 0;
 };
-
-// `path` with "." steps and doubled slashes taken out, and each ".." after
-// a name resolved, so that every spelling of a name finds one entry.
-std::string Normalised(const std::string& path) {
-  const bool absolute = !path.empty() && path[0] == '/';
-  std::vector<std::string> steps;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
-    std::string step = path.substr(start, end - start);
-    start = end + 1;
-    if (step.empty() || step == ".") continue;
-    if (step == ".." && !steps.empty() && steps.back() != "..") {
-      steps.pop_back();
-    } else if (step != ".." || !absolute) {
-      steps.push_back(std::move(step));
-    }
-  }
-  std::string normal = absolute ? "/" : "";
-  for (size_t i = 0; i < steps.size(); ++i) normal += (i == 0 ? "" : "/") + steps[i];
-  return normal.empty() ? "." : normal;
-}
 
 // The folder that holds `normal` (a normalised path): "." or "/" at the top.
 std::string Parent(const std::string& normal) {

@@ -1,31 +1,35 @@
-// What the page calls: qdpext's and qdpview's own runs on a file the page
-// hands over as bytes, with their output, their side files and their
+// What the page calls: qdpext's and qdpview's own code run on a file the
+// page hands over as bytes, with their output, their side files and their
 // pictures handed back. The page only moves bytes and pixels; every rule
 // of the format is the programs' code, run here on platform/'s in-memory
 // files.
 //
-// The page puts the input's bytes into the buffer qdp_input() returns, runs
-// qdp_extract() or qdp_view(), then reads the results: the run's standard
-// output and error, and a list of blobs (side files, or pictures as RGBA
-// pixels). Results stay until the next run.
+// The page puts bytes into the buffer qdp_input() returns, then calls:
+// qdp_extract() to run qdpext; qdp_open() to look at a project as qdpview
+// does, kept open under a number so that it can be drawn again;
+// qdp_drawing() to choose how every open project is drawn (palette, GTIA
+// mode, 1-bit bitmap); qdp_draw() to draw one. Each leaves its results
+// until the next call: the run's standard output and error, and a list of
+// blobs (side files, or pictures as RGBA pixels).
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/run_main.h"
-#include "convert/conversion_failure.h"
-#include "export/side_files.h"
 #include "platform/browser_files.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
-#include "project/reader.h"
-#include "view/preview_images.h"
+#include "platform/path.h"
+#include "view/outputs.h"
+#include "view/project_view.h"
 #include "view/run_view.h"
 #include "view/summary.h"
 #include "workspace/workspace.h"
@@ -37,6 +41,13 @@ struct Blob {
   std::vector<uint8_t> bytes;
   int width = 0;  // pictures only: RGBA pixels, 4 bytes each
   int height = 0;
+  int scale = 1;  // pictures only: times the picture's scale, as qdpview writes it
+};
+
+// A project as qdpview looks at it, kept while the page shows it.
+struct OpenProject {
+  qdp::view::ProjectView view;
+  qdp::view::FileReport report;
 };
 
 std::vector<uint8_t> g_input;
@@ -46,6 +57,13 @@ std::vector<Blob> g_blobs;
 
 // Static, as in the programs: a workspace is too large for the stack.
 qdp::Workspace g_workspace;
+
+std::map<int, std::unique_ptr<OpenProject>> g_open;
+int g_last_open = 0;
+// How every open project is drawn: qdpview's default until the page
+// chooses otherwise.
+qdp::view::Drawing g_drawing =
+    qdp::view::ChooseDrawing(qdp::view::ViewOptions{}, qdp::RealFileSystem());
 
 qdp::Workspace& FreshWorkspace() {
   std::destroy_at(&g_workspace);
@@ -105,18 +123,20 @@ class Console {
   std::FILE* err_;
 };
 
-// `image` at scale 1 as RGBA pixels: a light bit white, a dark one black.
-Blob Pixels(const char* name, const qdp::view::BitImage& image) {
-  Blob blob{name, {}, image.width, image.height};
-  blob.bytes.assign(static_cast<size_t>(image.width) * image.height * 4, 255);
-  std::vector<uint8_t> row(static_cast<size_t>(image.width + 7) / 8);
-  for (int y = 0; y < image.height; ++y) {
-    std::fill(row.begin(), row.end(), 0);
-    image.fill_row(y, row.data());
-    uint8_t* out = &blob.bytes[static_cast<size_t>(y) * image.width * 4];
-    for (int x = 0; x < image.width; ++x, out += 4) {
-      const uint8_t level = (row[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0;
-      out[0] = out[1] = out[2] = level;
+// `image` at scale 1 as RGBA pixels, each index looked up in its palette.
+Blob Pixels(const char* name, const qdp::view::IndexedImage& image, int scale) {
+  Blob blob{name, {}, image.Width, image.Height, scale};
+  blob.bytes.resize(static_cast<size_t>(image.Width) * image.Height * 4);
+  std::vector<uint8_t> row(static_cast<size_t>(image.Width));
+  uint8_t* out = blob.bytes.data();
+  for (int y = 0; y < image.Height; ++y) {
+    image.FillRow(y, row.data());
+    for (uint8_t index : row) {
+      const qdp::view::Rgb colour = image.Palette[index];
+      *out++ = colour.R;
+      *out++ = colour.G;
+      *out++ = colour.B;
+      *out++ = 255;
     }
   }
   return blob;
@@ -150,35 +170,78 @@ EMSCRIPTEN_KEEPALIVE int qdp_extract(const char* name, const char* letters) {
   return status;
 }
 
-// Runs `qdpview --no-images NAME` on the input and returns its exit status;
-// its output is the summary. The blobs are the pictures qdpview draws, as
-// pixels: "picture", and "fonts" when the rebuild succeeded.
-EMSCRIPTEN_KEEPALIVE int qdp_view(const char* name) {
+// Opens the input as qdpview does and returns the number it is kept
+// under, or 0 when qdpview cannot load it. The output is what `qdpview
+// --no-images NAME` prints: the summary, and why the file failed.
+EMSCRIPTEN_KEEPALIVE int qdp_open(const char* name) {
   const std::string path = Begin(name);
   Console console;
-  const int status = qdp::view::RunView({"qdpview", "--no-images", path}, console.Out(),
-                                        console.Err(), qdp::RealFileSystem());
+  qdp::view::RunView({"qdpview", "--no-images", path}, console.Out(), console.Err(),
+                     qdp::RealFileSystem());
   console.Keep();
-
-  // The pictures are drawn from the project as qdpext loads it; the
-  // picture shows even when the rebuild failed, the fonts only after one.
-  qdp::Workspace& ws = FreshWorkspace();
-  bool rebuilt = true;
+  auto project = std::make_unique<OpenProject>();
   try {
-    qdp::LoadProject(ws, qdp::RealFileSystem(), path);
-  } catch (const qdp::ConversionFailed&) {
-    rebuilt = false;
+    project->view.Load(qdp::RealFileSystem(), path, project->report);
   } catch (const std::exception&) {
-    return status;  // nothing to draw; the output says why
+    return 0;  // nothing to draw; the output says why
   }
-  g_blobs.push_back(Pixels("picture", qdp::view::PictureImage(ws)));
-  if (rebuilt) {
-    qdp::view::FileReport report;
-    qdp::view::DescribeRebuild(ws, report);
-    const std::vector<int> fonts = qdp::view::FontNumbers(report);
-    g_blobs.push_back(Pixels("fonts", qdp::view::FontSheetImage(ws, fonts)));
+  g_open[++g_last_open] = std::move(project);
+  return g_last_open;
+}
+
+// Forgets the project kept under `id`.
+EMSCRIPTEN_KEEPALIVE void qdp_close(int id) { g_open.erase(id); }
+
+// Chooses how every project is drawn, as qdpview's `--palette PALETTE
+// --gtia GTIA` and `--bits` do. PALETTE is "pal", "ntsc" or the name of a
+// palette file whose bytes are in the input buffer. Returns 0, or 2 with
+// qdpview's message on standard error when the palette or mode cannot be
+// used; the drawing is then left as it was.
+EMSCRIPTEN_KEEPALIVE int qdp_drawing(const char* palette, int gtia, int bits) {
+  g_out.clear();
+  g_err.clear();
+  g_blobs.clear();
+  qdp::view::ViewOptions options;
+  options.Palette = palette;
+  options.Bits = bits != 0;
+  std::optional<qdp::view::GtiaMode> mode = qdp::view::GtiaModeByName(std::to_string(gtia));
+  if (!mode) {
+    g_err = "qdpview: --gtia needs 9, 10 or 11\n";
+    return qdp::kExitUsage;
   }
-  return status;
+  options.Gtia = *mode;
+  qdp::browser::ClearFiles();
+  if (!qdp::view::BuiltInPaletteByName(options.Palette)) {
+    qdp::browser::PutFile(InputPath(palette), g_input);
+    options.Palette = InputPath(palette);
+  }
+  try {
+    g_drawing = qdp::view::ChooseDrawing(options, qdp::RealFileSystem());
+  } catch (const qdp::RunError& error) {
+    g_err = "qdpview: " + error.Reason() + "\n";
+    return qdp::kExitUsage;
+  }
+  return qdp::kExitDone;
+}
+
+// Draws the project kept under `id` as qdpview would with the chosen
+// drawing. The blobs are the pictures, at scale 1: "picture", and "fonts"
+// when the rebuild succeeded. Returns how many there are.
+EMSCRIPTEN_KEEPALIVE int qdp_draw(int id) {
+  g_blobs.clear();
+  auto open = g_open.find(id);
+  if (open == g_open.end()) return 0;
+  const OpenProject& project = *open->second;
+  const std::vector<int> fonts = qdp::view::FontNumbers(project.report);
+  const char* names[] = {"picture", "fonts"};
+  static_assert(std::size(names) == qdp::view::kOutputs.size());
+  for (size_t i = 0; i < qdp::view::kOutputs.size(); ++i) {
+    const qdp::view::Output& output = qdp::view::kOutputs[i];
+    if (project.view.Failure() && output.NeedsRebuild) continue;
+    g_blobs.push_back(
+        Pixels(names[i], output.Draw(project.view, g_drawing, fonts), output.ScaleFactor));
+  }
+  return static_cast<int>(g_blobs.size());
 }
 
 EMSCRIPTEN_KEEPALIVE const char* qdp_version() { return QDP_VERSION; }
@@ -192,5 +255,6 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* qdp_blob_data(int i) { return g_blobs[i].byt
 EMSCRIPTEN_KEEPALIVE size_t qdp_blob_size(int i) { return g_blobs[i].bytes.size(); }
 EMSCRIPTEN_KEEPALIVE int qdp_blob_width(int i) { return g_blobs[i].width; }
 EMSCRIPTEN_KEEPALIVE int qdp_blob_height(int i) { return g_blobs[i].height; }
+EMSCRIPTEN_KEEPALIVE int qdp_blob_scale(int i) { return g_blobs[i].scale; }
 
 }  // extern "C"

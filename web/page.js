@@ -11,6 +11,11 @@
   const picker = $('#picker');
   const zoomChoice = $('#zoom');
   const downloadAll = $('#download-all');
+  const paletteChoice = $('#palette');
+  const palettePicker = $('#palette-picker');
+  const gtiaChoice = $('#gtia');
+  const bitsBox = $('#bits');
+  const drawingFailure = $('#drawing-failure');
   const letterBoxes = Array.from(document.querySelectorAll('input[name=letter]'));
   const decoder = new TextDecoder();
 
@@ -27,12 +32,10 @@
     return core.HEAPU8.slice(pointer, pointer + size);
   }
 
-  // Runs `call` ("qdp_extract" or "qdp_view") on `bytes` named `name`.
-  function run(call, name, bytes, extra) {
-    const input = core._qdp_input(bytes.length);
-    core.HEAPU8.set(bytes, input);
-    const types = extra === undefined ? ['string'] : ['string', 'string'];
-    const args = extra === undefined ? [name] : [name, extra];
+  // Calls `call` with `args` (strings and numbers), `bytes` in the input
+  // buffer, and gathers what it left: its status, output and blobs.
+  function run(call, bytes, types, args) {
+    if (bytes) core.HEAPU8.set(bytes, core._qdp_input(bytes.length));
     const status = core.ccall(call, 'number', types, args);
     const result = {
       status,
@@ -46,6 +49,7 @@
         bytes: copyOut(core._qdp_blob_data(i), core._qdp_blob_size(i)),
         width: core._qdp_blob_width(i),
         height: core._qdp_blob_height(i),
+        scale: core._qdp_blob_scale(i),
       });
     }
     return result;
@@ -57,16 +61,19 @@
 
   // ---- One card per file. ----
 
-  function draw(canvas, blob) {
+  function paint(canvas, blob) {
     canvas.width = blob.width;
     canvas.height = blob.height;
+    canvas.dataset.scale = blob.scale;
     const pixels = new Uint8ClampedArray(blob.bytes.buffer, blob.bytes.byteOffset, blob.bytes.length);
     canvas.getContext('2d').putImageData(new ImageData(pixels, blob.width, blob.height), 0, 0);
     zoom(canvas);
   }
 
   function zoom(canvas) {
-    const scale = Number(zoomChoice.value);
+    // The font sheet is shown at twice the picture's scale, as qdpview
+    // writes it.
+    const scale = Number(zoomChoice.value) * Number(canvas.dataset.scale || 1);
     canvas.style.width = canvas.width * scale + 'px';
     canvas.style.height = canvas.height * scale + 'px';
   }
@@ -78,7 +85,7 @@
   // What qdpext does with the file for the ticked letters: the side files
   // it writes, or its own message when it refuses.
   function extract(file) {
-    const result = run('qdp_extract', file.name, file.bytes, letters());
+    const result = run('qdp_extract', file.bytes, ['string', 'string'], [file.name, letters()]);
     file.sideFiles = result.status === 0 ? result.blobs : [];
     const failure = file.card.querySelector('.failure');
     const outcome = file.card.querySelector('.outcome');
@@ -100,17 +107,48 @@
     downloadAll.disabled = !page.files.some((f) => f.sideFiles.length > 0);
   }
 
+  // Opens the file as qdpview does: its summary, and the project kept in
+  // the core to be drawn.
   function view(file) {
-    const result = run('qdp_view', file.name, file.bytes);
+    const result = run('qdp_open', file.bytes, ['string'], [file.name]);
+    file.id = result.status;
+    file.card.querySelector('.summary').textContent = result.out + result.err;
+    draw(file);
+  }
+
+  // Draws the file's pictures as the drawing controls say.
+  function draw(file) {
+    const result = file.id ? run('qdp_draw', null, ['number'], [file.id]) : { blobs: [] };
     const picture = result.blobs.find((b) => b.name === 'picture');
     const fonts = result.blobs.find((b) => b.name === 'fonts');
-    const pictureFrame = file.card.querySelector('.picture-frame');
-    pictureFrame.hidden = !picture;
-    if (picture) draw(file.card.querySelector('canvas.picture'), picture);
+    file.card.querySelector('.picture-frame').hidden = !picture;
+    if (picture) paint(file.card.querySelector('canvas.picture'), picture);
     const sheetFrame = file.card.querySelector('.sheet-frame');
     sheetFrame.hidden = !fonts || fonts.width === 0;
-    if (fonts && fonts.width > 0) draw(file.card.querySelector('canvas.sheet'), fonts);
-    file.card.querySelector('.summary').textContent = result.out + result.err;
+    if (fonts && fonts.width > 0) paint(file.card.querySelector('canvas.sheet'), fonts);
+  }
+
+  // The palette, GTIA mode and 1-bit choice, applied to every file at once.
+  // A palette file qdpview would refuse is refused with its message, and
+  // the choices go back to those in force.
+  let drawing = { palette: 'pal', paletteBytes: null, gtia: '9', bits: false };
+  function chooseDrawing(wanted) {
+    const result = run('qdp_drawing', wanted.paletteBytes, ['string', 'number', 'number'],
+      [wanted.palette, Number(wanted.gtia), wanted.bits ? 1 : 0]);
+    drawingFailure.hidden = result.status === 0;
+    drawingFailure.textContent = result.err;
+    if (result.status === 0) drawing = wanted;
+    const builtIn = drawing.palette === 'pal' || drawing.palette === 'ntsc';
+    paletteChoice.options[2].textContent = builtIn ? 'File (.act)…' : drawing.palette;
+    paletteChoice.value = builtIn ? drawing.palette : 'file';
+    gtiaChoice.value = drawing.gtia;
+    bitsBox.checked = drawing.bits;
+    page.files.forEach(draw);
+  }
+
+  async function choosePaletteFile(picked) {
+    const bytes = new Uint8Array(await picked.arrayBuffer());
+    chooseDrawing({ ...drawing, palette: picked.name, paletteBytes: bytes });
   }
 
   function addCard(file) {
@@ -118,6 +156,7 @@
     card.querySelector('.name').textContent = file.name;
     card.querySelector('.download').addEventListener('click', () => save([file]));
     card.querySelector('.remove').addEventListener('click', () => {
+      if (file.id) core._qdp_close(file.id);
       page.files.splice(page.files.indexOf(file), 1);
       card.remove();
       downloadAll.disabled = !page.files.some((f) => f.sideFiles.length > 0);
@@ -131,6 +170,10 @@
     await starting;
     if (!core) return;
     for (const picked of Array.from(fileList)) {
+      if (/\.act$/i.test(picked.name)) {
+        await choosePaletteFile(picked);
+        continue;
+      }
       const file = { name: picked.name, bytes: new Uint8Array(await picked.arrayBuffer()), sideFiles: [] };
       const read = performance.now();
       page.files.push(file);
@@ -215,6 +258,21 @@
   for (const box of letterBoxes) {
     box.addEventListener('change', () => page.files.forEach(extract));
   }
+  paletteChoice.addEventListener('change', () => {
+    if (paletteChoice.value === 'file') {
+      palettePicker.click();
+      // Until a file is picked, the palette in force stays chosen.
+      paletteChoice.value = drawing.palette === 'pal' || drawing.palette === 'ntsc' ? drawing.palette : 'file';
+    } else {
+      chooseDrawing({ ...drawing, palette: paletteChoice.value, paletteBytes: null });
+    }
+  });
+  palettePicker.addEventListener('change', () => {
+    if (palettePicker.files.length > 0) choosePaletteFile(palettePicker.files[0]);
+    palettePicker.value = '';
+  });
+  gtiaChoice.addEventListener('change', () => chooseDrawing({ ...drawing, gtia: gtiaChoice.value }));
+  bitsBox.addEventListener('change', () => chooseDrawing({ ...drawing, bits: bitsBox.checked }));
   zoomChoice.addEventListener('change', () => document.querySelectorAll('canvas').forEach(zoom));
   downloadAll.addEventListener('click', () => save(page.files));
 

@@ -102,17 +102,20 @@ export async function download(page, button) {
 }
 
 // Runs the native program in a fresh folder holding a copy of `input`
-// (under `name`), as a user would: `program NAME ARGS...` there. Returns
-// its status, output and the files it left beside the input.
+// (under `name`) and of `args.files` (name to bytes), as a user would:
+// `program ARGS.before NAME ARGS.after` there. Returns its status, output
+// and the files it left there besides those.
 export function runNative(program, input, args, name = path.basename(input)) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'qdpweb-native-'));
   try {
+    const given = new Set([name, ...Object.keys(args.files || {})]);
+    for (const [file, bytes] of Object.entries(args.files || {})) fs.writeFileSync(path.join(dir, file), bytes);
     fs.writeFileSync(path.join(dir, name), Buffer.isBuffer(input) ? input : fs.readFileSync(input));
     const run = spawnSync(program, [...args.before || [], name, ...args.after || []], { cwd: dir });
     const files = {};
     for (const file of fs.readdirSync(dir, { recursive: true })) {
       const full = path.join(dir, file);
-      if (file !== name && fs.statSync(full).isFile()) files[file] = fs.readFileSync(full);
+      if (!given.has(file) && fs.statSync(full).isFile()) files[file] = fs.readFileSync(full);
     }
     return { status: run.status, out: run.stdout.toString('latin1'), err: run.stderr.toString('latin1'), files };
   } finally {
