@@ -62,8 +62,10 @@ expect qdpext "$(lines e.g2f)" -m e
 expect qdpext "" g2f
 
 # qdpview: options.
-expect qdpview "$(lines -- --help --json --no-images --output --scale --version -o)" -
-expect qdpview "$(lines --help --json --no-images --output --scale --version --)" --
+expect qdpview "$(lines -- --bits --gtia --help --json --no-images --output --palette --scale \
+  --version -o)" -
+expect qdpview "$(lines --bits --gtia --help --json --no-images --output --palette --scale \
+  --version --)" --
 expect qdpview "$(lines --scale)" a.qdp --sc
 expect qdpview "$(lines --no-images)" --no
 # qdpview: option values, as a separate word and after "=".
@@ -71,6 +73,9 @@ expect qdpview "$(lines 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16)" --scale ""
 expect qdpview "$(lines 1 10 11 12 13 14 15 16)" --scale 1
 expect qdpview "$(lines 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16)" --scale =
 expect qdpview "$(lines 1 10 11 12 13 14 15 16)" --scale = 1
+expect qdpview "$(lines 10 11 9)" --gtia ""
+expect qdpview "$(lines 'my dir' ntsc pal sub)" --palette ""
+expect qdpview "$(lines pal)" --palette = p
 expect qdpview "$(lines 'my dir' sub)" -o ""
 expect qdpview "$(lines 'my dir' sub)" --json --output ""
 expect qdpview "$(lines sub)" --output = s

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "app/run_main.h"
 #include "platform/file_system.h"
@@ -17,6 +18,7 @@
 #include "tests/support/project_builder.h"
 #include "view/png_reader.h"
 #include "view/preview_images.h"
+#include "view/project_view.h"
 
 namespace qdp::view {
 namespace {
@@ -368,9 +370,152 @@ TEST(ViewFileTest, AFailedConversionSaysWhereAndStillShowsThePicture) {
   EXPECT_FALSE(r.RoundTripExact.has_value());
   EXPECT_TRUE(r.Fonts.empty());
   EXPECT_EQ(r.Written("preview"), dir.File("tight.png"));
-  EXPECT_TRUE(ReadPng(dir.File("tight.png")).Ok);
   EXPECT_FALSE(r.Written("font sheet"));
   EXPECT_FALSE(testing::FileExists(dir.File("tight-fonts.png")));
+  // The picture is the project as loaded: the same project kept as stored
+  // draws the same.
+  p.mode_byte = 0x08 | 1;
+  ASSERT_FALSE(View(Put(dir, "kept.qdp", p)).Error);
+  RgbImage failed = ReadPng(dir.File("tight.png"));
+  ASSERT_TRUE(failed.Ok);
+  EXPECT_EQ(failed, ReadPng(dir.File("kept.png")));
+}
+
+// The editor's compressed form is read exactly as the program's own: both
+// programs give the same bytes for the plain project and its two
+// compressed forms.
+TEST(ViewFileTest, TheEditorsCompressedFormGivesTheSameFilesAsOurs) {
+  ScratchDir dir;
+  ProjectContent p = KeptAsStored();
+  p.mode_byte = 0x40 | 1;
+  const Bytes plain = testing::BuildProject(p);
+  Bytes ours = testing::Compress(plain);
+  Bytes editors = ours;
+  const char kEditorMagic[] = "G2FZLIB";
+  std::copy(kEditorMagic, kEditorMagic + 7, editors.begin());
+  struct Form {
+    const char* stem;
+    const Bytes& bytes;
+  };
+  std::vector<std::string> jsons;
+  std::vector<std::vector<Bytes>> outputs;
+  for (const Form& form : {Form{"plain", plain}, Form{"ours", ours}, Form{"editors", editors}}) {
+    SCOPED_TRACE(form.stem);
+    const std::string path = Put(dir, std::string(form.stem) + ".qdp", form.bytes);
+    auto ws = std::make_unique<Workspace>();
+    ASSERT_EQ(RunMain({"qdpext", path, "-smfc"}, *ws, RealFileSystem(), stdout, stderr), 0);
+    FileReport r = View(path, 2);
+    ASSERT_FALSE(r.Error);
+    r.File.clear();
+    r.WrittenFiles.clear();
+    jsons.push_back(FormatJson(r));
+    std::vector<Bytes> files;
+    for (const char* suffix : {".mic", ".fnt", ".scr", ".tab", ".col", ".png", "-fonts.png"}) {
+      const std::string file = dir.File(std::string(form.stem) + suffix);
+      files.push_back(testing::FileExists(file) ? testing::ReadFileBytes(file) : Bytes{});
+    }
+    EXPECT_EQ(files[0].size(), 240u * 40);
+    outputs.push_back(files);
+  }
+  EXPECT_EQ(jsons[1], jsons[0]);
+  EXPECT_EQ(jsons[2], jsons[0]);
+  EXPECT_EQ(outputs[1], outputs[0]);
+  EXPECT_EQ(outputs[2], outputs[0]);
+}
+
+// A project with one line of each mode, drawn through a palette file whose
+// colours tell every colour byte apart, read back with libpng: each pixel
+// has the RGB of the colour byte the machine would show there.
+TEST(ViewFileTest, EachLineModeReadsBackAsTheMachinesColours) {
+  ScratchDir dir;
+  Bytes act(768);
+  for (int i = 0; i < 256; ++i) {
+    act[3 * i] = static_cast<uint8_t>(i);
+    act[3 * i + 1] = static_cast<uint8_t>(255 - i);
+    act[3 * i + 2] = static_cast<uint8_t>(i * 5);
+  }
+  const std::string palette = Put(dir, "test.act", act);
+  auto colour = [&act](int byte) {
+    return Rgb{act[3 * byte], act[3 * byte + 1], act[3 * byte + 2]};
+  };
+
+  ProjectContent p;
+  p.mode_byte = 0x08 | 2;                                              // kept as stored
+  p.SetGlyph(0, 1, {0xE4, 0xE4, 0xE4, 0xE4, 0xE4, 0xE4, 0xE4, 0xE4});  // 11 10 01 00
+  p.SetGlyph(0, 2, {0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F});  // nibbles 1, 15
+  p.skip_table.fill(255);
+  p.skip_table[0] = 1;
+  p.skip_table[1] = 2;
+  p.skip_table[2] = 4;
+  for (int line = 0; line < 3; ++line) {
+    p.SetCell(line, 0, line == 2 ? 2 : 1);
+    p.SetCell(line, 1, line == 2 ? 0x82 : 0x81);  // inverse
+  }
+  p.SetCell(3, 0, 1);  // a blank line shows nothing of its cells
+  const uint8_t kBak = 0x34, kPf0 = 0x46, kPf1 = 0x5A, kPf2 = 0x72, kPf3 = 0x9C;
+  for (int y = 0; y < 240; ++y) {
+    int t = 0;
+    for (uint8_t c : {kBak, kPf0, kPf1, kPf2, kPf3}) p.colours[t++ * 256 + y] = c;
+  }
+  const std::string path = Put(dir, "modes.qdp", p);
+  for (const std::string gtia : {"9", "11"}) {
+    SCOPED_TRACE(gtia);
+    std::FILE* null = std::fopen("/dev/null", "w");
+    ASSERT_EQ(RunView({"qdpview", "--palette", palette, "--gtia", gtia, path}, null, stderr,
+                      RealFileSystem()),
+              0);
+    std::fclose(null);
+    RgbImage image = ReadPng(dir.File("modes.png"));
+    ASSERT_TRUE(image.Ok);
+    // Hi-res: 0xE4 is set, set, set, clear, clear, set, clear, clear.
+    const int hires_set = (kPf2 & 0xF0) | (kPf1 & 0x0F);
+    EXPECT_EQ(image.At(0, 0), colour(hires_set));
+    EXPECT_EQ(image.At(3, 0), colour(kPf2));
+    EXPECT_EQ(image.At(8, 0), colour(kPf2));  // inverse: the bits complemented
+    EXPECT_EQ(image.At(11, 0), colour(hires_set));
+    // Four-colour: pairs 11, 10, 01, 00, 2 pixels each; inverse takes PF3.
+    const uint8_t pairs[] = {kPf2, kPf1, kPf0, kBak};
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(image.At(2 * k + 1, 8), colour(pairs[k])) << k;
+    EXPECT_EQ(image.At(9, 8), colour(kPf3));
+    // GTIA: nibbles 1 then 15, 4 pixels each; inverse complements them.
+    const bool hues = gtia == "11";
+    auto gtia_colour = [&](int n) { return hues ? (kBak | (n << 4)) & 0xFE : kBak | n; };
+    EXPECT_EQ(image.At(0, 16), colour(gtia_colour(1)));
+    EXPECT_EQ(image.At(4, 16), colour(gtia_colour(15)));
+    EXPECT_EQ(image.At(8, 16), colour(gtia_colour(14)));
+    EXPECT_EQ(image.At(12, 16), colour(gtia_colour(0)));
+    // Blank: the background everywhere.
+    EXPECT_EQ(image.At(0, 24), colour(kBak));
+  }
+}
+
+// Views of two files can be alive at once, and each says what it says
+// alone.
+TEST(ProjectViewTest, TwoViewsAliveAtOnceReportAsOneAtATime) {
+  ScratchDir dir;
+  const std::string kept = Put(dir, "kept.qdp", KeptAsStored());
+  const std::string blocks = Put(dir, "blocks.qdp", BlocksByLayout());
+  auto describe = [](const ProjectView& view, const FileReport& report) {
+    const IndexedImage picture = kOutputs[0].Draw(view, Drawing{}, FontNumbers(report));
+    std::vector<uint8_t> pixels(static_cast<size_t>(picture.Width) * picture.Height);
+    for (int y = 0; y < picture.Height; ++y) picture.FillRow(y, &pixels[y * picture.Width]);
+    return std::pair{FormatJson(report), pixels};
+  };
+  auto alone = [&](const std::string& path) {
+    ProjectView view;
+    FileReport report;
+    view.Load(RealFileSystem(), path, report);
+    return describe(view, report);
+  };
+  const auto kept_alone = alone(kept);
+  const auto blocks_alone = alone(blocks);
+  ProjectView first, second;
+  FileReport first_report, second_report;
+  first.Load(RealFileSystem(), kept, first_report);
+  second.Load(RealFileSystem(), blocks, second_report);
+  EXPECT_EQ(describe(first, first_report), kept_alone);
+  EXPECT_EQ(describe(second, second_report), blocks_alone);
+  EXPECT_NE(kept_alone, blocks_alone);
 }
 
 TEST(ViewFileTest, NeverWritesOverItsInput) {
@@ -456,6 +601,40 @@ TEST(ViewFileTest, EveryFailureNamesWhatFailedAndKeepsTheSummary) {
 
 // The -o folder is made, parents too, when missing, and not with
 // --no-images; one that cannot be made ends the run with a line naming it.
+// A palette file that cannot be used ends the run before any input is
+// read, with one line that names it and says why; one of either size
+// accepted is used.
+TEST(RunViewTest, APaletteFileIsCheckedBeforeAnyInput) {
+  struct Case {
+    const char* name;
+    size_t size;  // 0: no such file
+    int status;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"missing", 0, 2, "qdpview: palette file /mem/p.act: File not found\n"},
+      {"770 bytes", 770, 2,
+       "qdpview: palette file /mem/p.act: 770 bytes; a palette file is 768 bytes (256 RGB "
+       "triples) or 772\n"},
+      {"768 bytes", 768, 1, "qdpview: /mem/none.qdp: File not found\n"},
+      {"772 bytes", 772, 1, "qdpview: /mem/none.qdp: File not found\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::MemoryFileSystem fs;
+    if (c.size != 0) fs.files["/mem/p.act"] = Bytes(c.size, 7);
+    std::FILE* err = std::tmpfile();
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(RunView({"qdpview", "--palette", "/mem/p.act", "/mem/none.qdp"}, out, err, fs),
+              c.status);
+    std::rewind(err);
+    char text[256] = {};
+    EXPECT_EQ(std::string(text, std::fread(text, 1, sizeof text, err)), c.err);
+    std::fclose(err);
+    std::fclose(out);
+  }
+}
+
 TEST(RunViewTest, TheOutputFolderIsMadeWhenMissing) {
   testing::MemoryFileSystem fs;
   fs.files["/mem/p.qdp"] = testing::BuildProject(KeptAsStored());
