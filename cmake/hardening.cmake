@@ -4,9 +4,10 @@
 # with every symbol bound at once (relro, now), and glibc's checked string
 # and I/O calls (_FORTIFY_SOURCE). A Windows (mingw-w64) build gets none of
 # them: they are ELF or glibc features, and the stack protector would need
-# libssp there.
+# libssp there. Nor does the browser build (WebAssembly is no ELF, and its
+# memory has no executable pages to protect).
 option(QDP_HARDEN "Build with the Debian hardening flags (ELF targets only)" ON)
-if(NOT QDP_HARDEN OR WIN32 OR APPLE)
+if(NOT QDP_HARDEN OR WIN32 OR APPLE OR EMSCRIPTEN)
   return()
 endif()
 

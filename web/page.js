@@ -1,0 +1,289 @@
+// The page: hands each opened file to the core (qdp.js, the programs' own
+// code compiled to WebAssembly) and shows what it hands back. Every
+// decision about a project is the core's; this file only moves bytes and
+// pixels between the core, the screen and the downloads.
+'use strict';
+
+(function () {
+  const $ = (selector, root) => (root || document).querySelector(selector);
+  const statusLine = $('#status');
+  const filesBox = $('#files');
+  const picker = $('#picker');
+  const zoomChoice = $('#zoom');
+  const downloadAll = $('#download-all');
+  const paletteChoice = $('#palette');
+  const palettePicker = $('#palette-picker');
+  const gtiaChoice = $('#gtia');
+  const bitsBox = $('#bits');
+  const drawingFailure = $('#drawing-failure');
+  const letterBoxes = Array.from(document.querySelectorAll('input[name=letter]'));
+  const decoder = new TextDecoder();
+
+  // What tests and curious users can look at: the opened files and how
+  // long each took from being dropped to its picture on screen.
+  const page = { ready: false, files: [], timings: [] };
+  window.qdpPage = page;
+
+  let core = null;
+
+  // ---- The core: bytes in, output, side files and pixels out. ----
+
+  function copyOut(pointer, size) {
+    return core.HEAPU8.slice(pointer, pointer + size);
+  }
+
+  // Calls `call` with `args` (strings and numbers), `bytes` in the input
+  // buffer, and gathers what it left: its status, output and blobs.
+  function run(call, bytes, types, args) {
+    if (bytes) core.HEAPU8.set(bytes, core._qdp_input(bytes.length));
+    const status = core.ccall(call, 'number', types, args);
+    const result = {
+      status,
+      out: decoder.decode(copyOut(core._qdp_out(), core._qdp_out_size())),
+      err: decoder.decode(copyOut(core._qdp_err(), core._qdp_err_size())),
+      blobs: [],
+    };
+    for (let i = 0; i < core._qdp_blob_count(); i++) {
+      result.blobs.push({
+        name: core.UTF8ToString(core._qdp_blob_name(i)),
+        bytes: copyOut(core._qdp_blob_data(i), core._qdp_blob_size(i)),
+        width: core._qdp_blob_width(i),
+        height: core._qdp_blob_height(i),
+        scale: core._qdp_blob_scale(i),
+      });
+    }
+    return result;
+  }
+
+  function letters() {
+    return letterBoxes.filter((box) => box.checked).map((box) => box.value).join('');
+  }
+
+  // ---- One card per file. ----
+
+  function paint(canvas, blob) {
+    canvas.width = blob.width;
+    canvas.height = blob.height;
+    canvas.dataset.scale = blob.scale;
+    const pixels = new Uint8ClampedArray(blob.bytes.buffer, blob.bytes.byteOffset, blob.bytes.length);
+    canvas.getContext('2d').putImageData(new ImageData(pixels, blob.width, blob.height), 0, 0);
+    zoom(canvas);
+  }
+
+  function zoom(canvas) {
+    // The font sheet is shown at twice the picture's scale, as qdpview
+    // writes it.
+    const scale = Number(zoomChoice.value) * Number(canvas.dataset.scale || 1);
+    canvas.style.width = canvas.width * scale + 'px';
+    canvas.style.height = canvas.height * scale + 'px';
+  }
+
+  function sizeText(bytes) {
+    return bytes < 1024 ? bytes + ' B' : (bytes / 1024).toFixed(1) + ' KiB';
+  }
+
+  // What qdpext does with the file for the ticked letters: the side files
+  // it writes, or its own message when it refuses.
+  function extract(file) {
+    const result = run('qdp_extract', file.bytes, ['string', 'string'], [file.name, letters()]);
+    file.sideFiles = result.status === 0 ? result.blobs : [];
+    const failure = file.card.querySelector('.failure');
+    const outcome = file.card.querySelector('.outcome');
+    failure.hidden = true;
+    failure.textContent = '';
+    file.card.classList.toggle('failed', result.status === 1 || result.status === 3);
+    if (result.status === 1 || result.status === 3) {
+      // An error report goes to standard error, a conversion failure to
+      // standard output: either way it is qdpext's own text.
+      failure.textContent = result.status === 1 ? result.err : result.out;
+      failure.hidden = false;
+      outcome.textContent = 'qdpext refuses it';
+    } else if (result.status === 2) {
+      outcome.textContent = 'these letters select no side file';
+    } else {
+      outcome.textContent = file.sideFiles.map((f) => f.name + ' ' + sizeText(f.bytes.length)).join(' · ');
+    }
+    file.card.querySelector('.download').disabled = file.sideFiles.length === 0;
+    downloadAll.disabled = !page.files.some((f) => f.sideFiles.length > 0);
+  }
+
+  // Opens the file as qdpview does: its summary, and the project kept in
+  // the core to be drawn.
+  function view(file) {
+    const result = run('qdp_open', file.bytes, ['string'], [file.name]);
+    file.id = result.status;
+    file.card.querySelector('.summary').textContent = result.out + result.err;
+    draw(file);
+  }
+
+  // Draws the file's pictures as the drawing controls say.
+  function draw(file) {
+    const result = file.id ? run('qdp_draw', null, ['number'], [file.id]) : { blobs: [] };
+    const picture = result.blobs.find((b) => b.name === 'picture');
+    const fonts = result.blobs.find((b) => b.name === 'fonts');
+    file.card.querySelector('.picture-frame').hidden = !picture;
+    if (picture) paint(file.card.querySelector('canvas.picture'), picture);
+    const sheetFrame = file.card.querySelector('.sheet-frame');
+    sheetFrame.hidden = !fonts || fonts.width === 0;
+    if (fonts && fonts.width > 0) paint(file.card.querySelector('canvas.sheet'), fonts);
+  }
+
+  // The palette, GTIA mode and 1-bit choice, applied to every file at once.
+  // A palette file qdpview would refuse is refused with its message, and
+  // the choices go back to those in force.
+  let drawing = { palette: 'pal', paletteBytes: null, gtia: '9', bits: false };
+  function chooseDrawing(wanted) {
+    const result = run('qdp_drawing', wanted.paletteBytes, ['string', 'number', 'number'],
+      [wanted.palette, Number(wanted.gtia), wanted.bits ? 1 : 0]);
+    drawingFailure.hidden = result.status === 0;
+    drawingFailure.textContent = result.err;
+    if (result.status === 0) drawing = wanted;
+    const builtIn = drawing.palette === 'pal' || drawing.palette === 'ntsc';
+    paletteChoice.options[2].textContent = builtIn ? 'File (.act)…' : drawing.palette;
+    paletteChoice.value = builtIn ? drawing.palette : 'file';
+    gtiaChoice.value = drawing.gtia;
+    bitsBox.checked = drawing.bits;
+    page.files.forEach(draw);
+  }
+
+  async function choosePaletteFile(picked) {
+    const bytes = new Uint8Array(await picked.arrayBuffer());
+    chooseDrawing({ ...drawing, palette: picked.name, paletteBytes: bytes });
+  }
+
+  function addCard(file) {
+    const card = $('#card').content.firstElementChild.cloneNode(true);
+    card.querySelector('.name').textContent = file.name;
+    card.querySelector('.download').addEventListener('click', () => save([file]));
+    card.querySelector('.remove').addEventListener('click', () => {
+      if (file.id) core._qdp_close(file.id);
+      page.files.splice(page.files.indexOf(file), 1);
+      card.remove();
+      downloadAll.disabled = !page.files.some((f) => f.sideFiles.length > 0);
+      showStatus();
+    });
+    filesBox.append(card);
+    file.card = card;
+  }
+
+  async function open(fileList, started) {
+    await starting;
+    if (!core) return;
+    for (const picked of Array.from(fileList)) {
+      if (/\.act$/i.test(picked.name)) {
+        await choosePaletteFile(picked);
+        continue;
+      }
+      const file = { name: picked.name, bytes: new Uint8Array(await picked.arrayBuffer()), sideFiles: [] };
+      const read = performance.now();
+      page.files.push(file);
+      addCard(file);
+      view(file);
+      const drawn = performance.now();
+      // The picture is on screen with the next frame; what qdpext makes of
+      // the file follows it.
+      await new Promise((shown) => requestAnimationFrame(() => shown()));
+      const now = performance.now();
+      page.timings.push({ name: file.name, ms: now - started, read: read - started, draw: drawn - read, frame: now - drawn });
+      extract(file);
+    }
+    showStatus();
+  }
+
+  function showStatus() {
+    const count = page.files.length;
+    document.body.classList.toggle('empty', count === 0);
+    statusLine.textContent = count === 0
+      ? 'Ready. Open or drop projects; the side files are written exactly as qdpext writes them.'
+      : count + (count === 1 ? ' file' : ' files') + ' open.';
+  }
+
+  // ---- Downloads: one file as it is, several as one zip (fflate). ----
+
+  function offer(name, bytes, type) {
+    const url = URL.createObjectURL(new Blob([bytes], { type }));
+    const link = document.createElement('a');
+    link.href = url;
+    link.download = name;
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 10000);
+  }
+
+  function save(files) {
+    const withOutput = files.filter((f) => f.sideFiles.length > 0);
+    const all = withOutput.flatMap((f) => f.sideFiles);
+    if (all.length === 0) return;
+    if (all.length === 1) {
+      offer(all[0].name, all[0].bytes, 'application/octet-stream');
+      return;
+    }
+    // Side files of two inputs may share a name (pic.qdp and pic.g2f both
+    // give pic.mic): then each input's files go in a folder of its name.
+    const names = all.map((f) => f.name);
+    const clash = new Set(names).size !== names.length;
+    const entries = {};
+    for (const file of withOutput) {
+      for (const side of file.sideFiles) {
+        entries[(clash ? file.name + '/' : '') + side.name] = side.bytes;
+      }
+    }
+    const first = withOutput[0].sideFiles[0].name;
+    const zipName = withOutput.length === 1 ? first.slice(0, first.lastIndexOf('.')) + '.zip' : 'qdpext-side-files.zip';
+    offer(zipName, fflate.zipSync(entries), 'application/zip');
+  }
+
+  // ---- Wiring. ----
+
+  $('#open').addEventListener('click', () => picker.click());
+  $('#drop').addEventListener('click', () => picker.click());
+  picker.addEventListener('change', () => {
+    const started = performance.now();
+    open(picker.files, started).then(() => { picker.value = ''; });
+  });
+  document.addEventListener('dragover', (event) => {
+    event.preventDefault();
+    document.body.classList.add('dragging');
+  });
+  document.addEventListener('dragleave', (event) => {
+    if (event.relatedTarget === null) document.body.classList.remove('dragging');
+  });
+  document.addEventListener('drop', (event) => {
+    const started = performance.now();
+    event.preventDefault();
+    document.body.classList.remove('dragging');
+    open(event.dataTransfer.files, started);
+  });
+  for (const box of letterBoxes) {
+    box.addEventListener('change', () => page.files.forEach(extract));
+  }
+  paletteChoice.addEventListener('change', () => {
+    if (paletteChoice.value === 'file') {
+      palettePicker.click();
+      // Until a file is picked, the palette in force stays chosen.
+      paletteChoice.value = drawing.palette === 'pal' || drawing.palette === 'ntsc' ? drawing.palette : 'file';
+    } else {
+      chooseDrawing({ ...drawing, palette: paletteChoice.value, paletteBytes: null });
+    }
+  });
+  palettePicker.addEventListener('change', () => {
+    if (palettePicker.files.length > 0) choosePaletteFile(palettePicker.files[0]);
+    palettePicker.value = '';
+  });
+  gtiaChoice.addEventListener('change', () => chooseDrawing({ ...drawing, gtia: gtiaChoice.value }));
+  bitsBox.addEventListener('change', () => chooseDrawing({ ...drawing, bits: bitsBox.checked }));
+  zoomChoice.addEventListener('change', () => document.querySelectorAll('canvas').forEach(zoom));
+  downloadAll.addEventListener('click', () => save(page.files));
+
+  // Files dropped before the core has started wait for it.
+  const starting = createQdpCore().then((module) => {
+    core = module;
+    page.version = core.UTF8ToString(core._qdp_version());
+    document.title = 'qdpext ' + page.version + ' in the browser';
+    page.ready = true;
+    showStatus();
+  }, (error) => {
+    statusLine.textContent = 'The page could not start its core: ' + error;
+  });
+})();

@@ -1,0 +1,57 @@
+// The page's side files are qdpext's: for every demo file and every set of
+// letters, the download holds exactly the files `qdpext FILE -LETTERS`
+// writes, byte for byte, or nothing where qdpext writes nothing.
+import assert from 'node:assert/strict';
+import path from 'node:path';
+import { after, before, test } from 'node:test';
+import {
+  card, chooseLetters, demoFiles, download, launch, letterSets, openPage, pick, qdpext, runNative,
+} from './support.mjs';
+
+let browser;
+let page;
+before(async () => {
+  browser = await launch();
+  page = await openPage(browser);
+  await pick(page, demoFiles);
+});
+after(() => browser?.close());
+
+for (const file of demoFiles) {
+  const name = path.basename(file);
+  test(`${name}: every letter set gives qdpext's side files`, async () => {
+    const button = card(page, name).locator('button.download');
+    for (const letters of letterSets) {
+      const expected = runNative(qdpext, file, { after: letters ? ['-' + letters] : [] });
+      await chooseLetters(page, letters);
+      if (expected.status !== 0) {
+        assert.equal(expected.status, 2, `qdpext ${name} -${letters}: ${expected.err}`);
+        assert.deepEqual(expected.files, {});
+        assert.equal(await button.isDisabled(), true, `-${letters} writes nothing, yet a download is offered`);
+        continue;
+      }
+      const saved = await download(page, button);
+      assert.deepEqual(Object.keys(saved.files).sort(), Object.keys(expected.files).sort(), `-${letters}`);
+      for (const [side, bytes] of Object.entries(expected.files)) {
+        assert.ok(bytes.equals(saved.files[side]), `${side} for -${letters} differs from qdpext's`);
+      }
+    }
+  });
+}
+
+test('several files come as one zip with each file\'s side files', async () => {
+  await chooseLetters(page, 'SFMC');
+  const saved = await download(page, page.locator('#download-all'));
+  assert.match(saved.name, /\.zip$/);
+  // The demo's forms give side files of one name (demo.qdp and demo.g2f
+  // both give demo.mic), so each file's go in a folder of its name.
+  const expected = {};
+  for (const file of demoFiles) {
+    for (const [side, bytes] of Object.entries(runNative(qdpext, file, { after: ['-SFMC'] }).files)) {
+      expected[`${path.basename(file)}/${side}`] = bytes;
+    }
+  }
+  assert.deepEqual(Object.keys(saved.files).sort(), Object.keys(expected).sort());
+  for (const [side, bytes] of Object.entries(expected)) assert.ok(bytes.equals(saved.files[side]), side);
+  assert.deepEqual(page.errors, []);
+});
