@@ -82,8 +82,8 @@ CharsetView CharsetOf(const Workspace& ws) {
 }
 
 std::unique_ptr<CharsetCopy> CopyCharset(const Workspace& ws) {
-  // Not zeroed first: every byte is copied over.
-  auto copy = std::make_unique_for_overwrite<CharsetCopy>();
+  // Default-initialised, so not zeroed first: every byte is copied over.
+  std::unique_ptr<CharsetCopy> copy(new CharsetCopy);
   copy->FontBank = ws.FontBank;
   copy->Screen = ws.Screen;
   copy->LineFonts = ws.LineFontTable;

@@ -225,21 +225,20 @@ EMSCRIPTEN_KEEPALIVE int qdp_drawing(const char* palette, int gtia, int bits) {
 }
 
 // Draws the project kept under `id` as qdpview would with the chosen
-// drawing. The blobs are the pictures, at scale 1: "picture", and "fonts"
-// when the rebuild succeeded. Returns how many there are.
+// drawing. The blobs are the pictures at scale 1, named by their JSON keys:
+// "preview", and "font_sheet" when the rebuild succeeded. Returns how many
+// there are.
 EMSCRIPTEN_KEEPALIVE int qdp_draw(int id) {
   g_blobs.clear();
   auto open = g_open.find(id);
   if (open == g_open.end()) return 0;
   const OpenProject& project = *open->second;
   const std::vector<int> fonts = qdp::view::FontNumbers(project.report);
-  const char* names[] = {"picture", "fonts"};
-  static_assert(std::size(names) == qdp::view::kOutputs.size());
   for (size_t i = 0; i < qdp::view::kOutputs.size(); ++i) {
     const qdp::view::Output& output = qdp::view::kOutputs[i];
     if (project.view.Failure() && output.NeedsRebuild) continue;
     g_blobs.push_back(
-        Pixels(names[i], output.Draw(project.view, g_drawing, fonts), output.ScaleFactor));
+        Pixels(output.JsonKey, output.Draw(project.view, g_drawing, fonts), output.ScaleFactor));
   }
   return static_cast<int>(g_blobs.size());
 }

@@ -119,8 +119,8 @@
   // Draws the file's pictures as the drawing controls say.
   function draw(file) {
     const result = file.id ? run('qdp_draw', null, ['number'], [file.id]) : { blobs: [] };
-    const picture = result.blobs.find((b) => b.name === 'picture');
-    const fonts = result.blobs.find((b) => b.name === 'fonts');
+    const picture = result.blobs.find((b) => b.name === 'preview');
+    const fonts = result.blobs.find((b) => b.name === 'font_sheet');
     file.card.querySelector('.picture-frame').hidden = !picture;
     if (picture) paint(file.card.querySelector('canvas.picture'), picture);
     const sheetFrame = file.card.querySelector('.sheet-frame');
