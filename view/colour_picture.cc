@@ -63,20 +63,6 @@ ScanlineColours ColoursOf(const Workspace& ws, int y, GtiaMode gtia) {
 
 }  // namespace
 
-const char* GtiaModeNameOf(GtiaMode mode) {
-  for (const GtiaModeName& row : kGtiaModeNames) {
-    if (row.Mode == mode) return row.Name;
-  }
-  return "?";
-}
-
-std::optional<GtiaMode> GtiaModeByName(std::string_view name) {
-  for (const GtiaModeName& row : kGtiaModeNames) {
-    if (name == row.Name) return row.Mode;
-  }
-  return std::nullopt;
-}
-
 CharsetView CharsetOf(const Workspace& ws) {
   return CharsetView{ws.FontBank, ws.Screen, ws.LineFontTable};
 }

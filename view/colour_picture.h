@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "view/image.h"
+#include "view/name_table.h"
 #include "view/palette.h"
 #include "workspace/workspace.h"
 
@@ -27,7 +28,7 @@ enum class GtiaMode : uint8_t {
 };
 
 struct GtiaModeName {
-  GtiaMode Mode;
+  GtiaMode Value;
   const char* Name;     // as given to --gtia and written in the JSON
   const char* Meaning;  // in words, for the summary
 };
@@ -37,8 +38,10 @@ inline constexpr std::array<GtiaModeName, 3> kGtiaModeNames = {{
     {GtiaMode::kHues, "11", "16 hues of one luminance"},
 }};
 
-const char* GtiaModeNameOf(GtiaMode mode);
-std::optional<GtiaMode> GtiaModeByName(std::string_view name);
+inline const char* GtiaModeNameOf(GtiaMode mode) { return NameIn(kGtiaModeNames, mode); }
+inline std::optional<GtiaMode> GtiaModeByName(std::string_view name) {
+  return ValueNamed(kGtiaModeNames, name);
+}
 
 // The charset a picture is drawn from: the fonts, the screen codes (bit 7
 // the cell's inverse bit) and each line's font. It views either the

@@ -51,20 +51,6 @@ std::string Describe(const std::string& path) { return "palette file " + path + 
 
 }  // namespace
 
-const char* BuiltInPaletteNameOf(BuiltInPaletteKind kind) {
-  for (const BuiltInPaletteName& row : kBuiltInPaletteNames) {
-    if (row.Kind == kind) return row.Name;
-  }
-  return "?";
-}
-
-std::optional<BuiltInPaletteKind> BuiltInPaletteByName(std::string_view name) {
-  for (const BuiltInPaletteName& row : kBuiltInPaletteNames) {
-    if (name == row.Name) return row.Kind;
-  }
-  return std::nullopt;
-}
-
 PaletteFormula FormulaOf(BuiltInPaletteKind kind) {
   // PAL turns 15 hues round the whole circle, so hue 15 sits a step short
   // of hue 1; NTSC spreads them wider, so that hue 15 comes back close to

@@ -11,6 +11,7 @@
 
 #include "platform/file_system.h"
 #include "view/image.h"
+#include "view/name_table.h"
 
 namespace qdp::view {
 
@@ -24,7 +25,7 @@ enum class BuiltInPaletteKind : uint8_t {
 // The name a user gives each built-in palette ("pal", "ntsc"), one row
 // per kind.
 struct BuiltInPaletteName {
-  BuiltInPaletteKind Kind;
+  BuiltInPaletteKind Value;
   const char* Name;
 };
 inline constexpr std::array<BuiltInPaletteName, 2> kBuiltInPaletteNames = {{
@@ -32,9 +33,13 @@ inline constexpr std::array<BuiltInPaletteName, 2> kBuiltInPaletteNames = {{
     {BuiltInPaletteKind::kNtsc, "ntsc"},
 }};
 
-const char* BuiltInPaletteNameOf(BuiltInPaletteKind kind);
+inline const char* BuiltInPaletteNameOf(BuiltInPaletteKind kind) {
+  return NameIn(kBuiltInPaletteNames, kind);
+}
 // The palette a name stands for; none for any other word (a file name).
-std::optional<BuiltInPaletteKind> BuiltInPaletteByName(std::string_view name);
+inline std::optional<BuiltInPaletteKind> BuiltInPaletteByName(std::string_view name) {
+  return ValueNamed(kBuiltInPaletteNames, name);
+}
 
 // The parameters of the built-in palettes' formula (see BuiltInPalette).
 struct PaletteFormula {

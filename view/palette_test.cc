@@ -28,8 +28,8 @@ double TurnBack(double from, double to) { return std::fmod(from - to + 720.0, 36
 TEST(BuiltInPaletteTest, GreyHueRisingLuminanceAndEvenHueSteps) {
   for (const BuiltInPaletteName& row : kBuiltInPaletteNames) {
     SCOPED_TRACE(row.Name);
-    EXPECT_EQ(BuiltInPaletteByName(row.Name), row.Kind);
-    const AtariPalette palette = BuiltInPalette(row.Kind);
+    EXPECT_EQ(BuiltInPaletteByName(row.Name), row.Value);
+    const AtariPalette palette = BuiltInPalette(row.Value);
     EXPECT_EQ(palette[0x00], kBlack);
     EXPECT_EQ(palette[0x0F], kWhite);
     for (int l = 0; l < 16; ++l) {
@@ -45,7 +45,7 @@ TEST(BuiltInPaletteTest, GreyHueRisingLuminanceAndEvenHueSteps) {
       const Rgb mid = palette[hue * 16 + 8];
       EXPECT_GT(std::max({mid.R, mid.G, mid.B}) - std::min({mid.R, mid.G, mid.B}), 60) << hue;
     }
-    const double step = FormulaOf(row.Kind).HueStepDegrees;
+    const double step = FormulaOf(row.Value).HueStepDegrees;
     for (int hue = 2; hue < 16; ++hue) {
       for (int l : {4, 8, 12}) {
         EXPECT_NEAR(
