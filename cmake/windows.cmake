@@ -85,20 +85,34 @@ function(qdp_drop_posix_tests target)
 endfunction()
 
 # --- the zip ----------------------------------------------------------
-# `cpack -G ZIP` makes qdpext-VERSION-win64.zip: one folder holding
-# qdpext.exe, the README, the licence and the manual as an HTML page (a
-# Windows user has no man).
+# `cpack -G ZIP` makes qdpext-VERSION-win64.zip: one folder that is a
+# Windows user's kit. It holds qdpext.exe, a README.txt written for them
+# (no build steps, nothing it does not hold), the licence, the demo
+# project and the manual as an HTML page (a Windows user has no man),
+# without qdpview's parts. Text files get CR LF, so that any editor shows
+# their lines.
 function(qdp_windows_package)
   install(TARGETS qdpext RUNTIME DESTINATION .)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  set(readme ${CMAKE_BINARY_DIR}/README.txt)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt ${readme} @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${readme} DESTINATION .)
   # ".txt", so that a double click opens it.
-  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+  set(licence ${CMAKE_BINARY_DIR}/LICENSE.txt)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${licence} @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${licence} DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/demo.qdp DESTINATION .)
   find_program(QDP_GROFF groff)
   if(QDP_GROFF)
+    set(page ${CMAKE_BINARY_DIR}/qdpext-windows.1)
     set(html ${CMAKE_BINARY_DIR}/qdpext.html)
     add_custom_command(OUTPUT ${html}
-                       COMMAND ${QDP_GROFF} -man -Thtml ${PROJECT_SOURCE_DIR}/qdpext.1 > ${html}
-                       DEPENDS ${PROJECT_SOURCE_DIR}/qdpext.1 VERBATIM)
+                       COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/qdpext.1 -DOUT=${page}
+                               -P ${PROJECT_SOURCE_DIR}/cmake/windows_manual.cmake
+                       COMMAND ${QDP_GROFF} -man -Thtml ${page} > ${html}
+                       DEPENDS ${PROJECT_SOURCE_DIR}/qdpext.1
+                               ${PROJECT_SOURCE_DIR}/cmake/windows_manual.cmake
+                       VERBATIM)
     add_custom_target(manual_html ALL DEPENDS ${html})
     install(FILES ${html} DESTINATION .)
   else()

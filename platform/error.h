@@ -1,7 +1,11 @@
 // The errors that end a run, and the exit statuses of the programs. Each
 // error carries its kind, the reason the report prints under it, and the
 // place in the source where it was raised. They are thrown where the
-// failure happens and caught once, in main.
+// failure happens and caught where a program decides what the failure
+// ends: qdpext catches them once, at the top of its run (RunMain), and the
+// run stops; qdpview catches them for each file it looks at, for each
+// picture it writes and for its output folder, reports them and goes on
+// with the rest.
 #ifndef QDPEXT_PLATFORM_ERROR_H_
 #define QDPEXT_PLATFORM_ERROR_H_
 

@@ -29,8 +29,6 @@ class File {
   // Positions at `offset` from the start; beyond the end is allowed, and
   // reads there deliver nothing.
   virtual void Seek(uint64_t offset) = 0;
-  // The file's length in bytes.
-  virtual uint64_t Size() = 0;
   // Closes the file; a failing close is a failure like any other.
   virtual void Close() = 0;
 };

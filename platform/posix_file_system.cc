@@ -48,6 +48,8 @@ int OpenWithoutWaiting(const std::string& path, int flags) {
   if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
     int error_number = errno;
     ::close(fd);
+    // A file this call made goes again with the failure.
+    if ((flags & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL)) ::unlink(path.c_str());
     errno = error_number;
     return -1;
   }
@@ -98,12 +100,6 @@ class PosixFile : public File {
     if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) Fail(errno);
   }
 
-  uint64_t Size() override {
-    struct stat st;
-    if (::fstat(fd_, &st) != 0) Fail(errno);
-    return static_cast<uint64_t>(st.st_size);
-  }
-
   void Close() override {
     if (fd_ < 0) return;
     int fd = std::exchange(fd_, -1);
@@ -116,7 +112,6 @@ class PosixFile : public File {
   [[noreturn]] void Fail(int error_number, ThrowSite site = ThrowSite::Here()) const {
     ThrowErrno(error_number, path_, access_, site);
   }
-  const std::string& Path() const { return path_; }
 
  private:
   int fd_;
@@ -178,6 +173,42 @@ mode_t NewFileMode() {
   return 0666 & ~mask;
 }
 
+// A file in `dir` that has no name at any moment (O_TMPFILE), so that no
+// way of ending the process, SIGKILL included, can leave one behind;
+// O_EXCL keeps anyone from giving it a name later. A descriptor, or -1
+// with errno set.
+int OpenNamelessTempFile(const std::string& dir) {
+#ifdef O_TMPFILE
+  int fd;
+  do {
+    fd = ::open(dir.c_str(), O_TMPFILE | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+#else
+  (void)dir;
+  errno = EOPNOTSUPP;
+  return -1;
+#endif
+}
+
+// The errors with which a kernel or a file system that cannot make
+// nameless files refuses O_TMPFILE.
+bool NamelessFilesRefused(int error_number) {
+  return error_number == EOPNOTSUPP || error_number == EISDIR || error_number == EINVAL;
+}
+
+// Where nameless files are refused: a file made under a unique name that
+// is removed at once. No caught signal can fall between the two calls, but
+// SIGKILL can, and then the empty file stays. A descriptor, or -1 with
+// errno set.
+int OpenTempFileAndDropName(const std::string& dir) {
+  std::string name = dir + "/~qdpXXXXXX";
+  CleanupSignalsHeld held;
+  int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd >= 0) ::unlink(name.c_str());
+  return fd;
+}
+
 class PosixFileSystem : public FileSystem {
  public:
   std::unique_ptr<File> OpenForReading(const std::string& path) override {
@@ -194,8 +225,11 @@ class PosixFileSystem : public FileSystem {
 
   std::unique_ptr<File> CreateForWriting(const std::string& path) override {
     // Without waiting, a fifo that nobody reads fails at once (ENXIO)
-    // instead of holding the run until someone does.
-    int fd = OpenWithoutWaiting(path, O_WRONLY | O_CREAT | O_TRUNC);
+    // instead of holding the run until someone does. A new file is made
+    // apart from opening an existing one, so that a failure in the rest of
+    // this step takes away only a file that the run itself made.
+    int fd = OpenWithoutWaiting(path, O_WRONLY | O_CREAT | O_EXCL);
+    if (fd < 0 && errno == EEXIST) fd = OpenWithoutWaiting(path, O_WRONLY | O_CREAT | O_TRUNC);
     if (fd < 0) ThrowErrno(errno, path, FileAccess::kWrite);
     return std::make_unique<PosixFile>(fd, path, FileAccess::kWrite);
   }
@@ -222,16 +256,8 @@ class PosixFileSystem : public FileSystem {
 
   std::unique_ptr<File> MakeTempFile() override {
     const std::string dir = TempDirectory();
-    std::string name = dir + "/~qdpXXXXXX";
-    int fd;
-    {
-      // The name lives only between these two calls, and no signal can
-      // fall between them; after that nothing but the descriptor holds the
-      // file, and it goes with the process however that ends.
-      CleanupSignalsHeld held;
-      fd = ::mkostemp(name.data(), O_CLOEXEC);
-      if (fd >= 0) ::unlink(name.c_str());
-    }
+    int fd = OpenNamelessTempFile(dir);
+    if (fd < 0 && NamelessFilesRefused(errno)) fd = OpenTempFileAndDropName(dir);
     if (fd < 0) ThrowErrno(errno, dir, FileAccess::kTemporary);
     return std::make_unique<PosixFile>(fd, dir, FileAccess::kTemporary);
   }

@@ -39,7 +39,6 @@ TEST(PosixFileSystemTest, ShortReadDeliversWhatIsThereAndLeavesTheRest) {
   file->Seek(1);
   EXPECT_EQ(file->Read(buffer, 1), 1u);
   EXPECT_EQ(buffer[0], 2);
-  EXPECT_EQ(file->Size(), 3u);
   file->Close();
 }
 
@@ -104,7 +103,7 @@ TEST(PosixFileSystemTest, TempFilesHaveNoNameAndReadBackWhatWasWritten) {
   char back[4] = {};
   EXPECT_EQ(first->Read(back, 4), 3u);
   EXPECT_STREQ(back, "abc");
-  EXPECT_EQ(second->Size(), 0u);
+  EXPECT_EQ(second->Read(back, 4), 0u);  // each file is new and empty
 }
 
 TEST(PosixFileSystemTest, AMissingTempDirectoryIsNamedInTheError) {

@@ -1,6 +1,8 @@
 // The file system of Windows, through the wide Win32 calls: names are UTF-8
 // inside the program and UTF-16 at every call, so that any name works.
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <climits>
 #include <utility>
 #include <vector>
@@ -54,7 +56,9 @@ class WindowsFile : public File {
     while (done < size) {
       DWORD chunk = static_cast<DWORD>(std::min(size - done, kMaxChunk));
       DWORD n = 0;
-      if (!::WriteFile(handle_.Get(), in + done, chunk, &n, nullptr)) Fail(::GetLastError());
+      if (!DiskSpace().write_file(handle_.Get(), in + done, chunk, &n, nullptr)) {
+        Fail(::GetLastError());
+      }
       // A write that takes nothing would never finish: the disk is full.
       if (n == 0) Fail(ERROR_DISK_FULL);
       done += n;
@@ -66,12 +70,6 @@ class WindowsFile : public File {
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(offset);
     if (!::SetFilePointerEx(handle_.Get(), position, nullptr, FILE_BEGIN)) Fail(::GetLastError());
-  }
-
-  uint64_t Size() override {
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(handle_.Get(), &size)) Fail(::GetLastError());
-    return static_cast<uint64_t>(size.QuadPart);
   }
 
   void Close() override {
@@ -159,9 +157,60 @@ std::wstring TempPath() {
   return std::wstring(buffer.data(), length);
 }
 
+// True for a name in Windows' folder of named pipes: "\\.\pipe\x",
+// "\\?\pipe\x", "\\server\pipe\x" or "\\?\UNC\server\pipe\x". Such a
+// name is never a disk file, whatever looking at it says: asking for its
+// attributes fails, and opening it would connect to the pipe and take one
+// of its instances from whoever waits there.
+bool IsPipeName(const std::string& path) {
+  std::string name;
+  for (unsigned char c : path) name.push_back(c == '/' ? '\\' : static_cast<char>(std::tolower(c)));
+  // Where the server's name starts ("." and "?" are this machine).
+  size_t server = name.rfind("\\\\?\\unc\\", 0) == 0 ? 8 : name.rfind("\\\\", 0) == 0 ? 2 : 0;
+  if (server == 0) return false;
+  size_t end = name.find('\\', server);
+  return end != std::string::npos && end > server && name.compare(end, 6, "\\pipe\\") == 0;
+}
+
+// Creates a new file in folder `dir` under a name "~XXXX.tmp" that nobody
+// holds, in one call, so that the file has the `flags` it is to have (such
+// as deleting itself) from its first moment. GetTempFileNameW is given the
+// number, which makes it only build the name and create nothing; another
+// number is tried while the name is taken. The file is opened for reading,
+// writing and deleting, shared with nobody; its name is put in `name`.
+ScopedHandle CreateUniqueFile(const std::wstring& dir, DWORD flags, std::wstring& name) {
+  std::vector<wchar_t> buffer(dir.size() + MAX_PATH + 16, L'\0');
+  // A start that differs between processes and between calls, so that
+  // runs side by side rarely try the same names.
+  static std::atomic<UINT> calls = 0;
+  const UINT start = ::GetCurrentProcessId() * 7919u + ::GetTickCount() + calls++ * 257u;
+  for (UINT tries = 0; tries < 0xFFFF; ++tries) {
+    const UINT unique = (start + tries) % 0xFFFF + 1;  // never 0, which would create the file
+    if (::GetTempFileNameW(dir.c_str(), L"~", unique, buffer.data()) == 0) return ScopedHandle();
+    ScopedHandle handle(::CreateFileW(buffer.data(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                      nullptr, CREATE_NEW, flags, nullptr));
+    if (handle.IsValid()) {
+      name = buffer.data();
+      return handle;
+    }
+    const DWORD error = ::GetLastError();
+    // A folder may hold the name, which gives "access denied".
+    const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                       (error == ERROR_ACCESS_DENIED &&
+                        ::GetFileAttributesW(buffer.data()) != INVALID_FILE_ATTRIBUTES);
+    if (!taken) {
+      ::SetLastError(error);
+      return ScopedHandle();
+    }
+  }
+  ::SetLastError(ERROR_FILE_EXISTS);
+  return ScopedHandle();
+}
+
 class WindowsFileSystem : public FileSystem {
  public:
   std::unique_ptr<File> OpenForReading(const std::string& path) override {
+    if (IsPipeName(path)) throw InOutError(kNotADiskFile, path, FileAccess::kRead);
     // Others may read the input meanwhile, but nobody may change it while
     // it is read.
     ScopedHandle handle(::CreateFileW(WideName(path, FileAccess::kRead).c_str(), GENERIC_READ,
@@ -183,7 +232,14 @@ class WindowsFileSystem : public FileSystem {
     ScopedHandle handle(::CreateFileW(WideName(path, FileAccess::kWrite).c_str(), GENERIC_WRITE, 0,
                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.IsValid()) ThrowLastError(path, FileAccess::kWrite);
-    if (!::SetEndOfFile(handle.Get())) ThrowLastError(path, FileAccess::kWrite);
+    // A file this call made is empty already, and nothing more is done to
+    // it here: a step that could fail after the file was made (emptying it
+    // on a full disk does) would leave an empty side file, newer than its
+    // project, that a build tool takes for up to date. An existing file
+    // whose emptying fails keeps what it held.
+    if (::GetLastError() == ERROR_ALREADY_EXISTS && !DiskSpace().set_end_of_file(handle.Get())) {
+      ThrowLastError(path, FileAccess::kWrite);
+    }
     return std::make_unique<WindowsFile>(std::move(handle), path, FileAccess::kWrite);
   }
 
@@ -193,18 +249,9 @@ class WindowsFileSystem : public FileSystem {
     size_t separator = wide_target.find_last_of(L"\\/:");
     std::wstring dir =
         separator == std::wstring::npos ? L"." : wide_target.substr(0, separator + 1);
-    std::vector<wchar_t> temp(dir.size() + MAX_PATH + 16, L'\0');
-    if (::GetTempFileNameW(dir.c_str(), L"~", 0, temp.data()) == 0) {
-      ThrowLastError(target, FileAccess::kWrite);
-    }
-    std::wstring temp_name(temp.data());
-    ScopedHandle handle(::CreateFileW(temp_name.c_str(), GENERIC_WRITE, 0, nullptr,
-                                      TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle.IsValid()) {
-      DWORD error = ::GetLastError();
-      ::DeleteFileW(temp_name.c_str());
-      ThrowWindowsError(error, target, FileAccess::kWrite);
-    }
+    std::wstring temp_name;
+    ScopedHandle handle = CreateUniqueFile(dir, FILE_ATTRIBUTE_NORMAL, temp_name);
+    if (!handle.IsValid()) ThrowLastError(target, FileAccess::kWrite);
     return std::make_unique<ReplacingFile>(std::move(handle), temp_name, wide_target, target);
   }
 
@@ -212,27 +259,15 @@ class WindowsFileSystem : public FileSystem {
     const std::wstring dir = TempPath();
     const std::string dir_name = Narrow(dir);
     if (dir.empty()) ThrowLastError(dir_name, FileAccess::kTemporary);
-    // The system picks a name nobody holds ("~XXXX.tmp") and creates the
-    // file; it is opened again at once so that it is deleted when its last
-    // handle closes, whatever ends the process, a kill included. Nobody
-    // else may open it meanwhile; DELETE access is what delete-on-close
-    // needs. A link put in its place is opened as itself, not followed.
-    std::vector<wchar_t> name(dir.size() + MAX_PATH + 16, L'\0');
-    if (::GetTempFileNameW(dir.c_str(), L"~", 0, name.data()) == 0) {
-      ThrowLastError(dir_name, FileAccess::kTemporary);
-    }
-    ScopedHandle handle(::CreateFileW(
-        name.data(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
-        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
-        nullptr));
-    if (!handle.IsValid()) {
-      DWORD error = ::GetLastError();
-      ::DeleteFileW(name.data());
-      ThrowWindowsError(error, dir_name, FileAccess::kTemporary);
-    }
-    if (::GetFileType(handle.Get()) != FILE_TYPE_DISK || !::SetEndOfFile(handle.Get())) {
-      ThrowWindowsError(ERROR_ACCESS_DENIED, dir_name, FileAccess::kTemporary);
-    }
+    // Deleted when its last handle closes, whatever ends the process, a
+    // kill included, and so from the call that creates it: no moment
+    // exists when it is on disk without that. A link found under the name
+    // is never followed (the name counts as taken).
+    std::wstring name;
+    ScopedHandle handle = CreateUniqueFile(
+        dir, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+        name);
+    if (!handle.IsValid()) ThrowLastError(dir_name, FileAccess::kTemporary);
     return std::make_unique<WindowsFile>(std::move(handle), dir_name, FileAccess::kTemporary);
   }
 
@@ -272,6 +307,8 @@ class WindowsFileSystem : public FileSystem {
   }
 
   bool IsExistingFile(const std::string& path) override {
+    // A pipe is there to be refused by OpenForReading, which says why.
+    if (IsPipeName(path)) return true;
     DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }

@@ -53,8 +53,9 @@ void WriteText(FileSystem& files, const std::string& path, const std::string& te
 
 std::string ReadText(FileSystem& files, const std::string& path) {
   std::unique_ptr<File> file = files.OpenForReading(path);
-  std::string text(static_cast<size_t>(file->Size()), '\0');
-  text.resize(file->Read(text.data(), text.size()));
+  std::string text;
+  char chunk[4096];
+  while (size_t n = file->Read(chunk, sizeof chunk)) text.append(chunk, n);
   return text;
 }
 
@@ -73,6 +74,12 @@ TEST(WindowsErrorTest, Win32ErrorsGetTheReasonsOfTheirKind) {
       {ERROR_PATH_NOT_FOUND, "Invalid filename"},
       {ERROR_INVALID_NAME, "Invalid filename"},
       {ERROR_FILENAME_EXCED_RANGE, "Invalid filename"},
+      {ERROR_DIRECTORY, "Invalid filename"},  // a "folder" that is a file, such as %TMP%
+      {ERROR_INVALID_DRIVE, "Invalid filename"},
+      {ERROR_BAD_PATHNAME, "Invalid filename"},
+      {ERROR_CANT_RESOLVE_FILENAME, "Invalid filename"},
+      {ERROR_WRITE_PROTECT, "File access denied"},
+      {ERROR_FILE_TOO_LARGE, "Disk full"},
       {ERROR_TOO_MANY_OPEN_FILES, "Too many open files"},
       {ERROR_ACCESS_DENIED, "File access denied"},
       {ERROR_DISK_FULL, "Disk full"},
@@ -97,11 +104,28 @@ TEST(WindowsTextTest, NamesConvertBothWaysAndBadUtf8IsRefused) {
 TEST(WindowsFileSystemTest, InputsThatAreNoDiskFilesAreRefused) {
   FileSystem& files = RealFileSystem();
   EXPECT_EQ(ReasonOf([&] { files.OpenForReading("NUL"); }), "I/O error 29");
-  const wchar_t* pipe_name = L"\\\\.\\pipe\\qdpext-test-pipe";
-  ScopedHandle pipe(::CreateNamedPipeW(pipe_name, PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 4096,
-                                       4096, 0, nullptr));
+  const std::wstring pipe_name =
+      L"\\\\.\\pipe\\qdpext-test-pipe-" + std::to_wstring(::GetCurrentProcessId());
+  ScopedHandle pipe(::CreateNamedPipeW(pipe_name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1,
+                                       4096, 4096, 0, nullptr));
   ASSERT_TRUE(pipe.IsValid());
-  EXPECT_EQ(ReasonOf([&] { files.OpenForReading(Narrow(pipe_name)); }), "I/O error 29");
+  // A named pipe is refused whether anyone serves it or not, and whatever
+  // asking for its attributes says, so the program names the cause rather
+  // than taking it for a missing file.
+  for (const std::string& name : {Narrow(pipe_name), std::string("//./PIPE/qdpext-nobody-serves"),
+                                  std::string("\\\\server\\pipe\\x")}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(files.IsExistingFile(name));
+    EXPECT_EQ(ReasonOf([&] { files.OpenForReading(name); }), "I/O error 29");
+  }
+  // Refusing it took nothing from the pipe: its one instance is still
+  // free for a client.
+  ScopedHandle client(::CreateFileW(pipe_name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  EXPECT_TRUE(client.IsValid()) << ::GetLastError();
+  // Names that only look alike are files as before.
+  EXPECT_FALSE(files.IsExistingFile("pipe\\x"));
+  EXPECT_FALSE(files.IsExistingFile("\\\\server\\pipes\\x"));
 }
 
 TEST(WindowsFileSystemTest, OpeningFailuresGiveTheirReasons) {
@@ -142,7 +166,7 @@ TEST(WindowsFileSystemTest, ASideFileIsEmptiedInPlaceAndNotSharedWhileWritten) {
   const std::string name = folder / "pic.mic";
   WriteText(files, name, std::string(5000, 'x'));
   std::unique_ptr<File> file = files.CreateForWriting(name);
-  EXPECT_EQ(file->Size(), 0u);
+  EXPECT_EQ(fs::file_size(folder.Path("pic.mic")), 0u);
   EXPECT_EQ(ReasonOf([&] { files.OpenForReading(name); }), "I/O error 32");
   EXPECT_EQ(ReasonOf([&] { files.CreateForWriting(name); }), "I/O error 32");
   file->Write("abc", 3);
@@ -222,23 +246,32 @@ TEST(WindowsFileSystemTest, TempFilesAreGoneWithTheirHandles) {
   char text[8] = {};
   EXPECT_EQ(first->Read(text, sizeof text), 5u);
   EXPECT_EQ(std::string(text, 5), "first");
-  EXPECT_EQ(second->Size(), 6u);
+  second->Seek(0);
+  EXPECT_EQ(second->Read(text, sizeof text), 6u);
   first->Close();
   second.reset();  // an error path: destroyed without Close()
   EXPECT_EQ(temp.List(), std::vector<std::string>{});
 }
 
-TEST(WindowsFileSystemTest, AMissingTempFolderIsNamedInTheError) {
+// A %TMP% that is missing or is a file gives the reason a bad folder on the
+// way gets, not a bare Windows number, and names the folder.
+TEST(WindowsFileSystemTest, ABadTempFolderIsNamedInTheError) {
   Folder folder;
-  ::SetEnvironmentVariableW(L"TMP", folder.Path("missing").wstring().c_str());
-  try {
-    RealFileSystem().MakeTempFile();
-    ADD_FAILURE() << "no error";
-  } catch (const InOutError& error) {
-    EXPECT_EQ(error.Access(), FileAccess::kTemporary);
-    EXPECT_NE(error.Path().find("missing"), std::string::npos) << error.Path();
+  WriteText(RealFileSystem(), folder / "file", "x");
+  for (const std::string name : {"missing", "file"}) {
+    SCOPED_TRACE(name);
+    ::SetEnvironmentVariableW(L"TMP", folder.Path(name).wstring().c_str());
+    try {
+      RealFileSystem().MakeTempFile();
+      ADD_FAILURE() << "no error";
+    } catch (const InOutError& error) {
+      EXPECT_EQ(error.Reason(), "Invalid filename");
+      EXPECT_EQ(error.Access(), FileAccess::kTemporary);
+      EXPECT_NE(error.Path().find(name), std::string::npos) << error.Path();
+    }
   }
   ::SetEnvironmentVariableW(L"TMP", nullptr);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path("")), fs::directory_iterator()), 1);
 }
 
 TEST(WindowsFileSystemTest, RemoveRegularFileLeavesFoldersAlone) {

@@ -34,21 +34,34 @@ std::string ReasonForWindowsError(DWORD error) {
     case ERROR_FILE_NOT_FOUND:
       return "File not found";
     // A name the file system cannot resolve as written: a folder on the way
-    // that is missing, characters it does not accept, too long.
+    // that is missing or is a file (ERROR_DIRECTORY, as where %TMP% names
+    // a file), a drive that does not exist, characters it does not accept,
+    // too long, a loop of links.
     case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_PATHNAME:
     case ERROR_INVALID_NAME:
     case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_CANT_RESOLVE_FILENAME:
       return "Invalid filename";
     case ERROR_TOO_MANY_OPEN_FILES:
       return "Too many open files";
     case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:  // a read-only medium
       return "File access denied";
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
+    case ERROR_FILE_TOO_LARGE:
       return "Disk full";
     default:
       return "I/O error " + std::to_string(error);
   }
+}
+
+DiskSpaceCalls& DiskSpace() {
+  static DiskSpaceCalls calls;
+  return calls;
 }
 
 void ThrowWindowsError(DWORD error, const std::string& path, FileAccess access, ThrowSite site) {

@@ -38,6 +38,15 @@ std::string ReasonForWindowsError(DWORD error);
   ThrowWindowsError(::GetLastError(), path, access, site);
 }
 
+// The two calls through which the layer takes disk space, so that a test
+// can stand a full disk in for them; they are WriteFile and SetEndOfFile
+// otherwise.
+struct DiskSpaceCalls {
+  BOOL(WINAPI* write_file)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) = ::WriteFile;
+  BOOL(WINAPI* set_end_of_file)(HANDLE) = ::SetEndOfFile;
+};
+DiskSpaceCalls& DiskSpace();
+
 // Owns a HANDLE and closes it when it goes away.
 class ScopedHandle {
  public:

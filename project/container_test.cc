@@ -174,7 +174,6 @@ class HookedInput : public MemoryFileSystem {
     size_t Read(void* data, size_t size) override { return read_(*inner_, data, size); }
     void Write(const void* data, size_t size) override { inner_->Write(data, size); }
     void Seek(uint64_t offset) override { inner_->Seek(offset); }
-    uint64_t Size() override { return inner_->Size(); }
     void Close() override { inner_->Close(); }
 
    private:

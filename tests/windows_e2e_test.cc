@@ -7,6 +7,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <regex>
 #include <thread>
 
@@ -235,6 +236,29 @@ TEST(WindowsTempFilesTest, NoTemporaryFileIsLeftWhateverTheOutcome) {
   }
 }
 
+// A named pipe is no disk file, whether anyone serves it or not: the run
+// says so, as it does for a pipe on POSIX, instead of taking the name for
+// a missing file and printing the usage text.
+TEST(WindowsInputsTest, ANamedPipeIsRefusedWithTheReasonOfAPipe) {
+  ScratchDir dir;
+  const fs::path folder = Utf8Path(dir.Path());
+  const std::wstring served =
+      L"\\\\.\\pipe\\qdpext-e2e-" + std::to_wstring(::GetCurrentProcessId());
+  HANDLE pipe = ::CreateNamedPipeW(served.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 4096,
+                                   4096, 0, nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  const std::string served_name(served.begin(), served.end());
+  for (const std::string& name : {served_name, std::string("//./pipe/qdpext-nobody-serves-this")}) {
+    SCOPED_TRACE(name);
+    WindowsRun run = RunWindowsProgram(Program(), "-m \"" + name + "\"", folder);
+    EXPECT_EQ(run.exit_code, 1u) << run.out;
+    EXPECT_TRUE(std::regex_match(run.err, std::regex(Report("EInOutError", "I/O error 29"))))
+        << run.err;
+    EXPECT_EQ(List(folder), std::vector<std::string>{});
+  }
+  ::CloseHandle(pipe);
+}
+
 TEST(WindowsTempFilesTest, AProgramEndedInTheMiddleLeavesNoTemporaryFile) {
   // A container that decodes to 512 MiB: long enough to catch the run
   // while it copies the decoded project into a temporary file.
@@ -256,6 +280,47 @@ TEST(WindowsTempFilesTest, AProgramEndedInTheMiddleLeavesNoTemporaryFile) {
   ASSERT_TRUE(started) << "no temporary file appeared";
   EXPECT_EQ(run.Wait(), kControlCExit);
   EXPECT_EQ(List(temp_folder), std::vector<std::string>{});
+}
+
+// A forced end from Task Manager cannot be caught, so only a temporary file
+// that deletes itself from the moment it exists is safe from it. Runs of a
+// small compressed project are ended at random moments from their start
+// to past their end; none may leave a file in the temporary folder.
+TEST(WindowsTempFilesTest, NoMomentOfAForcedEndLeavesATemporaryFile) {
+  constexpr int kRuns = 60;
+  ScratchDir dir;
+  ScratchDir temp;
+  const fs::path folder = Utf8Path(dir.Path());
+  const fs::path temp_folder = Utf8Path(temp.Path());
+  Write(folder / "z.qdp", Compress(BuildProject(KeptFontsProject())));
+  // How long a whole run takes here, to spread the ends over it.
+  const auto begin = std::chrono::steady_clock::now();
+  ASSERT_EQ(RunWindowsProgram(Program(), "-m z.qdp", folder,
+                              {{"TMP", temp.Path()}, {"TEMP", temp.Path()}})
+                .exit_code,
+            0u);
+  const auto whole_run = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - begin);
+  const unsigned seed = std::random_device{}();
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int64_t> delay_us(0, whole_run.count() * 5 / 4);
+  int runs_leaving_a_file = 0;
+  int ended_early = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    StartedProgram program(Program(), "-m z.qdp", folder,
+                           {{"TMP", temp.Path()}, {"TEMP", temp.Path()}});
+    std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
+    const uint32_t kForcedEnd = 0xE0D;
+    program.Kill(kForcedEnd);
+    if (program.Wait() == kForcedEnd) ++ended_early;
+    if (!fs::is_empty(temp_folder)) {
+      ++runs_leaving_a_file;
+      for (const auto& entry : fs::directory_iterator(temp_folder)) fs::remove(entry.path());
+    }
+  }
+  EXPECT_EQ(runs_leaving_a_file, 0) << "of " << kRuns << " runs, " << ended_early
+                                    << " ended before they finished; a whole run takes "
+                                    << whole_run.count() / 1000 << " ms (seed " << seed << ")";
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 # run under wine, in the build's wine session (the fixture "wine").
 
 # Windows' own behaviour: names, quoting, console bytes, sharing and
-# temporary files, with qdpext.exe run as a Windows process.
-add_executable(windows_tests windows_e2e_test.cc expected_side_files.cc support/windows_process.cc)
+# temporary files, with qdpext.exe run as a Windows process; and a full
+# disk, with the program run in-process.
+add_executable(windows_tests windows_e2e_test.cc windows_full_disk_test.cc expected_side_files.cc
+                             support/windows_process.cc)
 target_link_libraries(windows_tests PRIVATE testsupport GTest::gtest GTest::gtest_main)
 # qdpext.exe as seen from the test program's folder, so that the tests
 # find it wherever the build folder is.

@@ -45,7 +45,6 @@ class MemoryFile : public File {
   }
 
   void Seek(uint64_t offset) override { position_ = offset; }
-  uint64_t Size() override { return bytes_.size(); }
 
   void Close() override {
     if (closed_) return;

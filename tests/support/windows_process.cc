@@ -124,8 +124,10 @@ StartedProgram::StartedProgram(const std::filesystem::path& program, const std::
   std::wstring command_line = L"\"" + program.wstring() + L"\" " + Wide(arguments);
   std::wstring environment = EnvironmentBlock(env);
   PROCESS_INFORMATION process{};
+  // Without a console: under wine, the console host of a program ended
+  // from outside outlives it, and many of them stall later starts.
   if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, environment.data(),
+                        CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, environment.data(),
                         folder.wstring().c_str(), &startup, &process)) {
     throw std::runtime_error("CreateProcessW failed: " + std::to_string(::GetLastError()));
   }
@@ -136,12 +138,14 @@ StartedProgram::StartedProgram(const std::filesystem::path& program, const std::
 StartedProgram::~StartedProgram() {
   // Only a program still running is ended: the handle of one that has
   // ended is left alone.
-  if (::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) Kill(1);
+  Kill(1);
   ::CloseHandle(process_);
 }
 
 void StartedProgram::Kill(uint32_t code) {
-  ::TerminateProcess(process_, code);
+  // Only a program that still runs: under wine, ending one that has ended
+  // may end another process.
+  if (::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) ::TerminateProcess(process_, code);
   ::WaitForSingleObject(process_, INFINITE);
 }
 

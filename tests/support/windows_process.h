@@ -35,7 +35,8 @@ class StartedProgram {
   ~StartedProgram();
   StartedProgram(const StartedProgram&) = delete;
   StartedProgram& operator=(const StartedProgram&) = delete;
-  // Ends the program with exit code `code` and waits until it has ended.
+  // Ends the program with exit code `code`, unless it has ended already,
+  // and waits until it has ended.
   void Kill(uint32_t code);
   // The exit code, once the program has ended; waits for it.
   uint32_t Wait();

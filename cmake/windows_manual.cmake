@@ -1,0 +1,14 @@
+# Writes the manual page of the Windows zip: qdpext.1 without what belongs
+# to qdpview, which is not built for Windows. Fails when a mention of it
+# is left, so that a new one is noticed here rather than in the zip.
+#   cmake -DIN=qdpext.1 -DOUT=qdpext-windows.1 -P windows_manual.cmake
+file(READ ${IN} page)
+# The sentence that sends the reader to qdpview for a failed conversion.
+string(REGEX REPLACE "\n\\.BR qdpview \\(1\\)\nsays [^.]*\\.\n" "\n" page "${page}")
+# Its entry under SEE ALSO, and the heading when nothing else is there.
+string(REGEX REPLACE "\n\\.BR qdpview \\(1\\)\n" "\n" page "${page}")
+string(REGEX REPLACE "\n\\.SH SEE ALSO\n*$" "\n" page "${page}")
+if(page MATCHES "qdpview")
+  message(FATAL_ERROR "${IN} mentions qdpview in a place cmake/windows_manual.cmake does not know")
+endif()
+file(WRITE ${OUT} "${page}")
