@@ -1,9 +1,11 @@
 #include "view/palette.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <memory>
 #include <numbers>
+#include <vector>
 
 #include "platform/error.h"
 
@@ -74,37 +76,32 @@ AtariPalette BuiltInPalette(BuiltInPaletteKind kind) {
 
 AtariPalette ReadPaletteFile(FileSystem& fs, const std::string& path) {
   if (fs.IsDirectory(path)) throw PaletteError(Describe(path) + "a directory, not a file", path);
-  std::unique_ptr<File> file;
-  uint64_t size = 0;
+  // Read whole, to learn its size, up to a bound: a palette of any size
+  // is refused alike, and a huge one must not take long.
+  constexpr size_t kLargestCounted = 1 << 20;
+  std::vector<uint8_t> bytes(kWithTrailerBytes);
+  size_t size = 0;
   try {
-    file = fs.OpenForReading(path);
-    size = file->Size();
-  } catch (const InOutError& error) {
-    throw PaletteError(Describe(path) + error.Reason(), path);
-  }
-  if (size != kTriplesBytes && size != kWithTrailerBytes) {
-    throw PaletteError(Describe(path) + std::to_string(size) + " bytes; a palette file is " +
-                           std::to_string(kTriplesBytes) + " bytes (256 RGB triples) or " +
-                           std::to_string(kWithTrailerBytes),
-                       path);
-  }
-  std::array<uint8_t, kTriplesBytes> bytes{};
-  try {
-    size_t got = 0;
-    while (got < bytes.size()) {
-      const size_t n = file->Read(bytes.data() + got, bytes.size() - got);
+    std::unique_ptr<File> file = fs.OpenForReading(path);
+    std::array<uint8_t, 4096> chunk;
+    while (size <= kLargestCounted) {
+      const size_t n = file->Read(chunk.data(), chunk.size());
       if (n == 0) break;
-      got += n;
-    }
-    // The file shrank after its size was taken.
-    if (got < bytes.size()) {
-      throw PaletteError(Describe(path) + "ends after " + std::to_string(got) + " of " +
-                             std::to_string(kTriplesBytes) + " bytes",
-                         path);
+      for (size_t i = 0; i < n && size + i < bytes.size(); ++i) bytes[size + i] = chunk[i];
+      size += n;
     }
     file->Close();
   } catch (const InOutError& error) {
     throw PaletteError(Describe(path) + error.Reason(), path);
+  }
+  if (size != kTriplesBytes && size != kWithTrailerBytes) {
+    const std::string found = size > kLargestCounted
+                                  ? "more than " + std::to_string(kLargestCounted)
+                                  : std::to_string(size);
+    throw PaletteError(Describe(path) + found + " bytes; a palette file is " +
+                           std::to_string(kTriplesBytes) + " bytes (256 RGB triples) or " +
+                           std::to_string(kWithTrailerBytes),
+                       path);
   }
   AtariPalette palette{};
   for (size_t i = 0; i < palette.size(); ++i) {
