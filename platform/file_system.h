@@ -35,8 +35,8 @@ class File {
 
 // What tells one file on disk from another, whatever name leads to it.
 struct FileIdentity {
-  uint64_t volume = 0;
-  uint64_t index = 0;
+  uint64_t Volume = 0;
+  uint64_t Index = 0;
   auto operator<=>(const FileIdentity&) const = default;
 };
 
