@@ -55,21 +55,12 @@ std::string g_out;
 std::string g_err;
 std::vector<Blob> g_blobs;
 
-// Static, as in the programs: a workspace is too large for the stack.
-qdp::Workspace g_workspace;
-
 std::map<int, std::unique_ptr<OpenProject>> g_open;
 int g_last_open = 0;
 // How every open project is drawn: qdpview's default until the page
 // chooses otherwise.
 qdp::view::Drawing g_drawing =
     qdp::view::ChooseDrawing(qdp::view::ViewOptions{}, qdp::RealFileSystem());
-
-qdp::Workspace& FreshWorkspace() {
-  std::destroy_at(&g_workspace);
-  std::construct_at(&g_workspace);
-  return g_workspace;
-}
 
 // The name the input gets on the in-memory disk: the page's file name, as
 // a user would type it on a command line (a leading "-" would be taken for
@@ -159,8 +150,9 @@ EMSCRIPTEN_KEEPALIVE int qdp_extract(const char* name, const char* letters) {
   Console console;
   std::vector<std::string> argv = {"qdpext", path};
   if (*letters != '\0') argv.push_back(std::string("-") + letters);
-  const int status =
-      qdp::RunMain(argv, FreshWorkspace(), qdp::RealFileSystem(), console.Out(), console.Err());
+  // A fresh workspace for each run, as each run of qdpext gets.
+  qdp::WorkspacePtr ws = qdp::NewWorkspace();
+  const int status = qdp::RunMain(argv, *ws, qdp::RealFileSystem(), console.Out(), console.Err());
   console.Keep();
   const std::string input = qdp::browser::FileNames().front();
   for (const std::string& file : qdp::browser::FileNames()) {
