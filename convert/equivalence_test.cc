@@ -17,7 +17,6 @@
 #include "convert/render.h"
 #include "convert/round_trip.h"
 #include "convert/test_picture.h"
-#include "platform/error.h"
 
 namespace qdp {
 namespace {

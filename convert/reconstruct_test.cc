@@ -6,7 +6,6 @@
 
 #include "convert/conversion_failure.h"
 #include "convert/test_picture.h"
-#include "platform/error.h"
 
 namespace qdp {
 namespace {

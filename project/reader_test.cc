@@ -7,10 +7,9 @@
 #include <memory>
 
 #include "app/run_main.h"
-#include "convert/reconstruct.h"
-#include "convert/render.h"
 #include "platform/error.h"
 #include "project/conversion_choice.h"
+#include "tests/support/load_and_convert.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/project_builder.h"
 
@@ -287,8 +286,7 @@ TEST_F(ReaderTest, FileEndingAfterTheLineFontsLoadsWhatItHolds) {
   EXPECT_EQ(ws_->CharsPerFontLimit, 127);
   // Still drawn and rebuilt: the glyph of line 0's first cell is in the
   // bitmap.
-  RenderScreen(*ws_);
-  ReconstructCharset(*ws_);
+  testing::DrawAndRebuild(*ws_);
   EXPECT_EQ(ws_->Bitmap[0], 1);
   EXPECT_EQ(ws_->Bitmap[7 * 48], 8);
   EXPECT_EQ(ws_->HighestFontInUse, 1);  // set by the reconstruction's last step

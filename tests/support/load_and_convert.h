@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "convert/conversion_failure.h"
 #include "convert/reconstruct.h"
 #include "convert/render.h"
 #include "platform/file_system.h"
@@ -13,10 +14,26 @@
 
 namespace qdp::testing {
 
-inline void LoadAndConvert(Workspace& ws, FileSystem& fs, const std::string& name) {
-  LoadProject(ws, fs, name);
+// The steps after loading: draw, then rebuild.
+inline void DrawAndRebuild(Workspace& ws) {
   RenderScreen(ws);
   ReconstructCharset(ws);
+}
+
+inline void LoadAndConvert(Workspace& ws, FileSystem& fs, const std::string& name) {
+  LoadProject(ws, fs, name);
+  DrawAndRebuild(ws);
+}
+
+// The same, with a rebuild that fails given back as false rather than
+// thrown.
+inline bool LoadAndConvertIfCodable(Workspace& ws, FileSystem& fs, const std::string& name) {
+  try {
+    LoadAndConvert(ws, fs, name);
+    return true;
+  } catch (const ConversionFailed&) {
+    return false;
+  }
 }
 
 }  // namespace qdp::testing
