@@ -108,7 +108,6 @@ class MemoryFile : public File {
   }
 
   void Seek(uint64_t offset) override { position_ = offset; }
-  uint64_t Size() override { return entry_->bytes.size(); }
   void Close() override {}
 
  protected:
