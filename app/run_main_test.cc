@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "tests/support/memory_file_system.h"
+#include "tests/support/slurp.h"
 
 namespace qdp {
 namespace {
@@ -35,22 +36,12 @@ struct Outcome {
   std::string out, err;
 };
 
-std::string Slurp(std::FILE* f) {
-  std::rewind(f);
-  std::string text;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  std::fclose(f);
-  return text;
-}
-
 Outcome RunInProcess(const std::vector<std::string>& argv, FileSystem& fs) {
   auto ws = std::make_unique<Workspace>();
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   int status = RunMain(argv, *ws, fs, out, err);
-  return Outcome{status, Slurp(out), Slurp(err)};
+  return Outcome{status, testing::Slurp(out), testing::Slurp(err)};
 }
 
 TEST(RunMainTest, UsageGoesToStandardOutputWithStatus2) {

@@ -16,6 +16,7 @@
 #include "platform/windows_support.h"
 #include "tests/expected_side_files.h"
 #include "tests/support/project_builder.h"
+#include "tests/support/slurp.h"
 #include "tests/support/windows_process.h"
 #include "workspace/workspace.h"
 
@@ -76,16 +77,6 @@ void Write(const fs::path& path, const Bytes& bytes) {
             static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string Slurp(std::FILE* f) {
-  std::rewind(f);
-  std::string text;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-  std::fclose(f);
-  return text;
-}
-
 struct Outcome {
   int status;
   std::string err;
@@ -96,8 +87,8 @@ Outcome RunInProcess(const std::vector<std::string>& argv) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   int status = RunMain(argv, *ws, RealFileSystem(), out, err);
-  Slurp(out);
-  return Outcome{status, Slurp(err)};
+  testing::Slurp(out);
+  return Outcome{status, testing::Slurp(err)};
 }
 
 // Side files in the order a run writes them.

@@ -16,6 +16,7 @@
 #include "tests/support/load_and_convert.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/project_builder.h"
+#include "tests/support/slurp.h"
 #include "view/png_reader.h"
 #include "view/preview_images.h"
 #include "view/project_view.h"
@@ -627,10 +628,7 @@ TEST(RunViewTest, APaletteFileIsCheckedBeforeAnyInput) {
     std::FILE* out = std::tmpfile();
     EXPECT_EQ(RunView({"qdpview", "--palette", "/mem/p.act", "/mem/none.qdp"}, out, err, fs),
               c.status);
-    std::rewind(err);
-    char text[256] = {};
-    EXPECT_EQ(std::string(text, std::fread(text, 1, sizeof text, err)), c.err);
-    std::fclose(err);
+    EXPECT_EQ(testing::Slurp(err), c.err);
     std::fclose(out);
   }
 }
