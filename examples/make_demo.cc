@@ -1,13 +1,10 @@
-// Writes the demo project in its three forms into a directory, or with
+// Writes the demo project in its two forms into a directory, or with
 // --check confirms that the files there are what this generator makes:
-// plain (demo.qdp), compressed with this program's mark
-// (demo-compressed.qdp) and with Graph2Font's (demo.g2f), the two
-// compressed forms holding the same zlib stream.
-//   make_demo DIR            writes the three files into DIR
-//   make_demo --check DIR    exit status 0 when all three match
+// plain (demo.qdp) and compressed (demo-compressed.qdp).
+//   make_demo DIR            writes the two files into DIR
+//   make_demo --check DIR    exit status 0 when both match
 #include <zlib.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -22,18 +19,11 @@ using qdp::testing::Bytes;
 
 using qdp::testing::kMagicLength;
 
-// The editor's mark in front of a stream.
-Bytes EditorForm(const Bytes& container) {
-  Bytes out(container);
-  std::copy(qdp::kContainerMagics[1].begin(), qdp::kContainerMagics[1].end(), out.begin());
-  return out;
-}
-
 // A compressed file is checked by what it decodes to, so that another
 // zlib version, which may pack the same bytes differently, still passes.
-bool DecodesTo(const Bytes& container, const Bytes& plain, const qdp::ContainerMagic& magic) {
+bool DecodesTo(const Bytes& container, const Bytes& plain) {
   if (container.size() < kMagicLength ||
-      std::memcmp(container.data(), magic.data(), kMagicLength) != 0) {
+      std::memcmp(container.data(), qdp::kContainerMagic.data(), kMagicLength) != 0) {
     return false;
   }
   Bytes decoded(plain.size() + 1);
@@ -51,13 +41,8 @@ int Check(const std::string& dir, const Bytes& plain) {
     ok = false;
   }
   const Bytes compressed = qdp::testing::ReadFileBytes(dir + "/demo-compressed.qdp");
-  if (!DecodesTo(compressed, plain, qdp::kContainerMagics[0])) {
+  if (!DecodesTo(compressed, plain)) {
     std::fprintf(stderr, "%s/demo-compressed.qdp does not decode to the demo\n", dir.c_str());
-    ok = false;
-  }
-  if (qdp::testing::ReadFileBytes(dir + "/demo.g2f") != EditorForm(compressed)) {
-    std::fprintf(stderr, "%s/demo.g2f is not demo-compressed.qdp with the editor's mark\n",
-                 dir.c_str());
     ok = false;
   }
   return ok ? 0 : 1;
@@ -78,7 +63,6 @@ int main(int argc, char** argv) {
     qdp::testing::WriteFileBytes(dir + "/demo.qdp", plain);
     const Bytes compressed = qdp::testing::Compress(plain, Z_BEST_COMPRESSION);
     qdp::testing::WriteFileBytes(dir + "/demo-compressed.qdp", compressed);
-    qdp::testing::WriteFileBytes(dir + "/demo.g2f", EditorForm(compressed));
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "make_demo: %s\n", e.what());

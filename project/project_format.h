@@ -32,15 +32,11 @@
 
 namespace qdp {
 
-// A compressed project is one of these 7-byte marks followed by one zlib
-// stream that decodes to a plain project: the first is this program's own,
-// the second Graph2Font's, which stores the same layout.
+// A compressed project is this 7-byte mark followed by one zlib stream that
+// decodes to a plain project. A file that begins with any other 7 bytes is
+// a plain project.
 using ContainerMagic = std::array<uint8_t, 7>;
-inline constexpr ContainerMagic kContainerMagics[] = {
-    {'Q', 'D', 'P', 'Z', 'L', 'I', 'B'},
-    {'G', '2', 'F', 'Z', 'L', 'I', 'B'},
-};
-inline constexpr ContainerMagic kContainerMagic = kContainerMagics[0];
+inline constexpr ContainerMagic kContainerMagic = {'Q', 'D', 'P', 'Z', 'L', 'I', 'B'};
 
 // Header byte 0: line width; byte 1: character mode and conversion bits;
 // byte 2: the number of the last font in the file (fonts - 1).

@@ -25,13 +25,10 @@ std::unique_ptr<File> OpenPlain(FileSystem& fs, const std::string& file_name) {
   std::unique_ptr<File> file = fs.OpenForReading(file_name);
   ContainerMagic magic{};
   file->Read(magic.data(), magic.size());
-  for (const ContainerMagic& container : kContainerMagics) {
-    if (magic != container) continue;
-    std::unique_ptr<File> plain = UnpackContainer(fs, *file);
-    file->Close();
-    return plain;
-  }
-  return file;
+  if (magic != kContainerMagic) return file;
+  std::unique_ptr<File> plain = UnpackContainer(fs, *file);
+  file->Close();
+  return plain;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <memory>
 
@@ -115,9 +116,6 @@ TEST_F(ReaderTest, RejectedHeaderLoadsNothingPastTheHeader) {
 
 TEST_F(ReaderTest, UnreadableOrEmptyInputsAreErrors) {
   EXPECT_EQ(Rejection({}), "Unsupported line width 0");
-  // Six bytes of the magic are not the magic: the letters are the header.
-  Bytes almost = {'Q', 'D', 'P', 'Z', 'L', 'I', 'X', 0, 0, 0};
-  EXPECT_EQ(Rejection(almost), "Unsupported line width 81");
   EXPECT_EQ(fs_.temp_counter, 0);
 
   fs_.fail_open[kInput] = "File access denied";
@@ -126,6 +124,42 @@ TEST_F(ReaderTest, UnreadableOrEmptyInputsAreErrors) {
     ADD_FAILURE() << "an unreadable input loaded";
   } catch (const InOutError& e) {
     EXPECT_EQ(e.Reason(), "File access denied");
+  }
+}
+
+// Only the exact 7 bytes of the compressed marker start a stream. Any
+// other start, however close, is a plain project: its first bytes are the
+// header and the rest the screen, and nothing is decoded, even when a
+// valid stream follows.
+TEST_F(ReaderTest, NearMissesOfTheMarkerAreReadAsPlainProjects) {
+  struct NearMiss {
+    const char* name;
+    std::array<uint8_t, 7> start;
+    const char* rejection;  // "" when the bytes make an acceptable header
+  };
+  const NearMiss cases[] = {
+      {"lower case", {'q', 'd', 'p', 'z', 'l', 'i', 'b'}, "Unsupported line width 113"},
+      {"last byte other", {'Q', 'D', 'P', 'Z', 'L', 'I', 'X'}, "Unsupported line width 81"},
+      {"last byte zero", {'Q', 'D', 'P', 'Z', 'L', 'I', 0}, "Unsupported line width 81"},
+      {"first byte other", {'R', 'D', 'P', 'Z', 'L', 'I', 'B'}, "Unsupported line width 82"},
+      {"first three other, width 40", {0x28, kRawMode, 0, 'Z', 'L', 'I', 'B'}, ""},
+      {"first three other, width 32", {0xA0, kRawMode, 0, 'Z', 'L', 'I', 'B'}, ""},
+  };
+  ProjectContent p;
+  p.mode_byte = kRawMode;
+  const Bytes stream = testing::Compress(BuildProject(p));
+  for (const NearMiss& c : cases) {
+    SCOPED_TRACE(c.name);
+    ws_ = std::make_unique<Workspace>();
+    fs_.temp_counter = 0;
+    Bytes file(c.start.begin(), c.start.end());
+    file.insert(file.end(), stream.begin() + testing::kMagicLength, stream.end());
+    EXPECT_EQ(Rejection(file), c.rejection);
+    EXPECT_EQ(fs_.temp_counter, 0) << "the file was decoded";
+    if (*c.rejection != '\0') continue;
+    EXPECT_EQ(ws_->LineWidth, c.start[0] & 0x7F);
+    // The marker's last four bytes are the first four screen codes.
+    EXPECT_TRUE(std::equal(c.start.begin() + 3, c.start.end(), ws_->Screen.begin()));
   }
 }
 

@@ -10,7 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 mkdir sub 'my dir'
-touch a.qdp B.QDP 'with space.qdp' notes.txt sub/c.qdp sub/d.mic ./-odd.qdp e.g2f F.G2F g2f.txt
+touch a.qdp B.QDP 'with space.qdp' notes.txt sub/c.qdp sub/d.mic ./-odd.qdp e.png F.QDPX qdp.txt
 
 failures=0
 # expect PROGRAM "EXPECTED CANDIDATES (sorted, one per line)" WORD...
@@ -40,7 +40,7 @@ lines() { printf '%s\n' "$@" | LC_ALL=C sort; }
 # shellcheck source=/dev/null
 . "$completions/qdpview"
 
-projects=$(lines -odd.qdp B.QDP F.G2F a.qdp e.g2f 'my dir' sub 'with space.qdp')
+projects=$(lines -odd.qdp B.QDP a.qdp 'my dir' sub 'with space.qdp')
 
 # qdpext: option letters, alone and combined, in either case.
 expect qdpext "$(lines -c -f -m -s)" -
@@ -58,8 +58,8 @@ expect qdpext "$(lines sub/c.qdp)" -s sub/
 expect qdpext "$(lines 'with space.qdp')" "'with"
 expect qdpext "$(lines 'with space.qdp')" 'with\ s'
 expect qdpext "" notes
-expect qdpext "$(lines e.g2f)" -m e
-expect qdpext "" g2f
+expect qdpext "" -m e
+expect qdpext "" qdp
 
 # qdpview: options.
 expect qdpview "$(lines -- --bits --gtia --help --json --no-images --output --palette --scale \
@@ -82,7 +82,7 @@ expect qdpview "$(lines sub)" --output = s
 # qdpview: files, and after "--" a word starting with "-" is a file too.
 expect qdpview "$projects" --scale 2 ""
 expect qdpview "$(lines sub/c.qdp)" -o sub sub/
-expect qdpview "$(lines F.G2F)" F
+expect qdpview "" F
 expect qdpview "$(lines -odd.qdp)" -- -
 expect qdpview "$(lines -odd.qdp)" a.qdp -- -o
 

@@ -219,8 +219,9 @@
       offer(all[0].name, all[0].bytes, 'application/octet-stream');
       return;
     }
-    // Side files of two inputs may share a name (pic.qdp and pic.g2f both
-    // give pic.mic): then each input's files go in a folder of its name.
+    // Side files of two inputs may share a name (pic.qdp and pic.QDP, or
+    // two pic.qdp from different folders, all give pic.mic): then each
+    // input's files go in a folder of its name.
     const names = all.map((f) => f.name);
     const clash = new Set(names).size !== names.length;
     const entries = {};

@@ -2,10 +2,11 @@
 // letters, the download holds exactly the files `qdpext FILE -LETTERS`
 // writes, byte for byte, or nothing where qdpext writes nothing.
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 import {
-  card, chooseLetters, demoFiles, download, launch, letterSets, openPage, pick, qdpext, runNative,
+  card, chooseLetters, demoFiles, download, drop, launch, letterSets, openPage, pick, qdpext, runNative,
 } from './support.mjs';
 
 let browser;
@@ -41,14 +42,17 @@ for (const file of demoFiles) {
 
 test('several files come as one zip with each file\'s side files', async () => {
   await chooseLetters(page, 'SFMC');
+  // Two files dropped from different folders may share a stem (demo.qdp
+  // and demo.QDP both give demo.mic): then each file's side files go in a
+  // folder of its name.
+  const twin = demoFiles.find((f) => f.endsWith('demo-compressed.qdp'));
+  await drop(page, 'demo.QDP', fs.readFileSync(twin));
   const saved = await download(page, page.locator('#download-all'));
   assert.match(saved.name, /\.zip$/);
-  // The demo's forms give side files of one name (demo.qdp and demo.g2f
-  // both give demo.mic), so each file's go in a folder of its name.
   const expected = {};
-  for (const file of demoFiles) {
+  for (const [name, file] of [...demoFiles.map((f) => [path.basename(f), f]), ['demo.QDP', twin]]) {
     for (const [side, bytes] of Object.entries(runNative(qdpext, file, { after: ['-SFMC'] }).files)) {
-      expected[`${path.basename(file)}/${side}`] = bytes;
+      expected[`${name}/${side}`] = bytes;
     }
   }
   assert.deepEqual(Object.keys(saved.files).sort(), Object.keys(expected).sort());

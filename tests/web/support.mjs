@@ -16,9 +16,9 @@ export const qdpext = path.join(native, 'qdpext');
 export const qdpview = path.join(native, 'view/qdpview');
 export const makeInputs = path.join(native, 'bench/make_inputs');
 
-// The demo projects, in every form there is of them.
+// The demo projects, plain and compressed.
 export const demoFiles = fs.readdirSync(path.join(root, 'examples'))
-  .filter((name) => /^demo.*\.(qdp|g2f)$/.test(name))
+  .filter((name) => /^demo.*\.qdp$/.test(name))
   .map((name) => path.join(root, 'examples', name));
 
 export async function launch() {
