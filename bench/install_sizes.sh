@@ -34,7 +34,7 @@ would_install() {
 # Writes $work/status: the installed packages are those NAME=VERSION lines
 # in the files given.
 write_status() {
-  # shellcheck disable=SC2046
+  # shellcheck disable=SC2046,SC2086
   apt-cache $opts show $(cat "$@") |
     awk '/^Package:/ { print; print "Status: install ok installed"; next } { print }' >"$work/new"
   mv "$work/new" "$work/status"
@@ -68,7 +68,7 @@ for measured in "$@"; do
   would_install $(purpose_packages "$purpose") >"$work/adds"
   sizes="0 0"
   if [ -s "$work/adds" ]; then
-    # shellcheck disable=SC2046
+    # shellcheck disable=SC2046,SC2086
     sizes=$(apt-cache $opts show $(cat "$work/adds") |
       awk '/^Size:/ { s += $2 } /^Installed-Size:/ { i += $2 } END { print s + 0, i + 0 }')
   fi
