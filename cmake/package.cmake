@@ -13,19 +13,30 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qdpext)
 set(CPACK_PACKAGE_VENDOR "qdpext developers")
 set(CPACK_PACKAGE_CONTACT "${QDP_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "extract fonts, screen and bitmap from .qdp picture projects")
+# What `apt search` and `apt show` find: the words someone looking for the
+# tools would type (Atari 8-bit, character mode, fonts, picture, converter,
+# viewer) are in the summary or the first lines.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Atari 8-bit character-mode picture converter")
+if(TARGET qdpview)
+  string(APPEND CPACK_PACKAGE_DESCRIPTION_SUMMARY " and viewer")
+endif()
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-  "qdpext reads a character-mode picture project (.qdp, plain or zlib-compressed)\n"
-  "and writes the parts the user selects as raw side files beside it: the fonts\n"
-  "in use (.fnt), the screen codes (.scr), the font of every line (.tab), the\n"
-  "rendered 240-line bitmap (.mic) and the colour tables (.col). Depending on the\n"
-  "project's conversion mode it first rebuilds the fonts and screen codes from\n"
-  "the rendered bitmap.")
+  "qdpext is a converter for pictures drawn for the Atari 8-bit computers\n"
+  "(400/800/XL/XE) in character mode, where a picture is made of fonts and\n"
+  "screen codes. It is for the people who draw such pictures and for those who\n"
+  "write the programs that show them on the machine.\n"
+  "It reads a picture project (.qdp, plain or zlib-compressed) and writes the\n"
+  "parts the user selects as raw side files beside it, ready to be loaded into\n"
+  "the machine's memory: the fonts in use (.fnt), the screen codes (.scr), the\n"
+  "font of every character line (.tab), the 240-line bitmap (.mic) and the\n"
+  "colour registers of every scanline (.col). Depending on the project's\n"
+  "conversion mode it first rebuilds the fonts and screen codes from the\n"
+  "picture.")
 if(TARGET qdpview)
   string(APPEND CPACK_PACKAGE_DESCRIPTION
-    "\nThe companion program qdpview draws each project as PNG previews (the\n"
-    "picture and a sheet of its fonts), summarises it, and checks that the\n"
-    "rebuilt fonts draw the same picture.")
+    "\nThe viewer qdpview draws each picture as the machine shows it, in PAL or\n"
+    "NTSC colours, as PNG files with a sheet of its fonts, summarises it, and\n"
+    "checks that the rebuilt fonts draw the same picture.")
 endif()
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

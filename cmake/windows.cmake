@@ -46,9 +46,13 @@ endfunction()
 # here with the cross compiler. Sets GTest_FOUND in the caller's scope.
 # Without wine the test programs could not even be listed.
 macro(qdp_googletest_from_source)
+  # The checked presets ask for GoogleTest with the variable find_package
+  # obeys; here it decides whether a missing piece ends the configure. It
+  # is read in every case, so that CMake does not call it unused.
+  set(qdp_gtest_required "${CMAKE_REQUIRE_FIND_PACKAGE_GTest}")
   set(QDP_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the cross build")
   if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
-    if(CMAKE_REQUIRE_FIND_PACKAGE_GTest)
+    if(qdp_gtest_required)
       message(FATAL_ERROR "wine not found, which runs the tests (install wine64, or configure "
                           "with -DBUILD_TESTING=OFF)")
     endif()
@@ -60,7 +64,7 @@ macro(qdp_googletest_from_source)
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
     add_subdirectory(${QDP_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
     set(GTest_FOUND TRUE)
-  elseif(CMAKE_REQUIRE_FIND_PACKAGE_GTest)
+  elseif(qdp_gtest_required)
     message(FATAL_ERROR "GoogleTest sources not found in ${QDP_GOOGLETEST_SOURCE} "
                         "(install libgtest-dev)")
   else()

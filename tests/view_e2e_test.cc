@@ -90,7 +90,7 @@ TEST(ViewEndToEndTest, AFifoAmongTheInputsIsRefusedWithoutWaiting) {
                               dir.Path(), {}, testing::ChildSetup{0, 20});
   EXPECT_EQ(r.signal, 0) << "the run waited for the fifo";
   EXPECT_EQ(r.exit_status, 1);
-  EXPECT_EQ(r.err, "qdpview: fifo.qdp: I/O error 29\n");
+  EXPECT_EQ(r.err, "qdpview: fifo.qdp: is not a regular file (a pipe, fifo or device)\n");
   std::vector<nlohmann::json> lines = JsonLines(r.out);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[2]["file"], "two.qdp");
@@ -366,6 +366,56 @@ TEST(ViewEndToEndTest, AFailedRebuildRemovesAStaleFontSheet) {
     EXPECT_EQ(testing::FileExists(dir.File("tight-fonts.png")), link);
     EXPECT_EQ(testing::ReadFileBytes(dir.File("kept.png")), (testing::Bytes{1, 2, 3}));
     EXPECT_TRUE(view::ReadPng(dir.File("tight.png")).Ok);
+  }
+}
+
+// An input or palette file that cannot be read is named for what it is,
+// and before anything else is said of it: a missing file is not found,
+// even where its picture's name would clash with another input's.
+// Palette names are case-blind; a file named like one is given as ./pal.
+TEST(ViewEndToEndTest, EachFileThatCannotBeReadIsNamedForWhatItIs) {
+  const std::string not_regular = "is not a regular file (a pipe, fifo or device)";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+    const char* palette;  // the JSON's "palette" of the one line, if any
+  };
+  const Case cases[] = {
+      {{"adir.qdp"}, 1, "qdpview: adir.qdp: is a directory\n", nullptr},
+      {{"/dev/null"}, 1, "qdpview: /dev/null: " + not_regular + "\n", nullptr},
+      {{"one.qdp", "one"}, 1, "qdpview: one: File not found\n", nullptr},
+      {{"-o", "out", "one.qdp", "d/one.qdp"}, 1, "qdpview: d/one.qdp: File not found\n", nullptr},
+      {{"--palette", "PAL", "--json", "one.qdp"}, 0, "", "pal"},
+      {{"--palette=Ntsc", "--json", "one.qdp"}, 0, "", "ntsc"},
+      {{"--palette", "./pal", "--json", "one.qdp"}, 0, "", "./pal"},
+      {{"--palette", "./ntsc", "one.qdp"},
+       2,
+       "qdpview: palette file ./ntsc: File not found\n",
+       nullptr},
+      {{"--palette", "adir.qdp", "one.qdp"},
+       2,
+       "qdpview: palette file adir.qdp: is a directory\n",
+       nullptr},
+      {{"--palette", "/dev/null", "one.qdp"},
+       2,
+       "qdpview: palette file /dev/null: " + not_regular + "\n",
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    ScratchDir dir;
+    PutFiles(dir);
+    std::filesystem::create_directory(dir.File("adir.qdp"));
+    testing::WriteFileBytes(dir.File("pal"), testing::Bytes(768, 0x55));
+    auto r = RunView(c.args, dir.Path());
+    EXPECT_EQ(r.exit_status, c.status);
+    EXPECT_EQ(r.err, c.err);
+    if (c.palette != nullptr) {
+      std::vector<nlohmann::json> lines = JsonLines(r.out);
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_EQ(lines[0]["palette"], c.palette);
+    }
   }
 }
 

@@ -54,8 +54,8 @@ set_tests_properties(NativeE2ETestsOnWindowsProgram PROPERTIES
 # every value of header byte 1), each with several option sets: the same
 # side files, output and exit status. About one run in a thousand under
 # wine, while other test programs run beside it, ends with status 1 having
-# done nothing (see README); such a difference, when it does not recur, is
-# shown but not counted. One that recurs fails the test.
+# done nothing (see docs/building.md); such a difference, when it does not
+# recur, is shown but not counted. One that recurs fails the test.
 add_test(NAME WindowsEquivalence
          COMMAND sh ${when_built} ${QDP_NATIVE_BUILD}/tests/make_seeds
                  bash ${PROJECT_SOURCE_DIR}/tools/compare-builds ${QDP_NATIVE_BUILD}/qdpext

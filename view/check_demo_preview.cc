@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
   for (auto [ok, committed] : {std::pair{preview_same, argv[2]}, std::pair{sheet_same, argv[3]}}) {
     if (!ok) {
       std::fprintf(stderr,
-                   "%s is not what qdpview --scale %s makes of %s; remake it (see README)\n",
+                   "%s is not what qdpview --scale %s makes of %s; remake it (see CONTRIBUTING.md, "
+                   "\"The demo files\")\n",
                    committed, argv[4], argv[1]);
     }
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "view/unreadable_file.h"
 
 namespace qdp::view {
 namespace {
@@ -75,7 +76,9 @@ AtariPalette BuiltInPalette(BuiltInPaletteKind kind) {
 }
 
 AtariPalette ReadPaletteFile(FileSystem& fs, const std::string& path) {
-  if (fs.IsDirectory(path)) throw PaletteError(Describe(path) + "a directory, not a file", path);
+  if (std::optional<std::string> why = WhyUnreadable(fs, path)) {
+    throw PaletteError(Describe(path) + *why, path);
+  }
   // Read whole, to learn its size, up to a bound: a palette of any size
   // is refused alike, and a huge one must not take long.
   constexpr size_t kLargestCounted = 1 << 20;

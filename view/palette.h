@@ -36,9 +36,15 @@ inline constexpr std::array<BuiltInPaletteName, 2> kBuiltInPaletteNames = {{
 inline const char* BuiltInPaletteNameOf(BuiltInPaletteKind kind) {
   return NameIn(kBuiltInPaletteNames, kind);
 }
-// The palette a name stands for; none for any other word (a file name).
+// The palette a name stands for, in any case ("PAL", "Ntsc"); none for
+// any other word, which is a file name. A file named like a palette is
+// given with its directory ("./pal").
 inline std::optional<BuiltInPaletteKind> BuiltInPaletteByName(std::string_view name) {
-  return ValueNamed(kBuiltInPaletteNames, name);
+  std::string lower(name);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return ValueNamed(kBuiltInPaletteNames, lower);
 }
 
 // The parameters of the built-in palettes' formula (see BuiltInPalette).

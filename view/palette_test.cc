@@ -25,6 +25,23 @@ double HueAngle(const Rgb& c) {
 // How far `from` must turn back (clockwise) to reach `to`, in 0 to 360.
 double TurnBack(double from, double to) { return std::fmod(from - to + 720.0, 360.0); }
 
+// A built-in palette is named in any case; anything else, a name with a
+// directory included, is a file.
+TEST(BuiltInPaletteTest, NamesAreCaseBlindAndAnythingElseIsAFile) {
+  using Kind = BuiltInPaletteKind;
+  struct Case {
+    const char* name;
+    std::optional<Kind> kind;
+  };
+  const Case cases[] = {
+      {"pal", Kind::kPal},     {"PAL", Kind::kPal},       {"Pal", Kind::kPal},
+      {"ntsc", Kind::kNtsc},   {"Ntsc", Kind::kNtsc},     {"NTSC", Kind::kNtsc},
+      {"./pal", std::nullopt}, {"pal.act", std::nullopt}, {"pa", std::nullopt},
+      {"", std::nullopt},      {"ntsc ", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(BuiltInPaletteByName(c.name), c.kind) << c.name;
+}
+
 TEST(BuiltInPaletteTest, GreyHueRisingLuminanceAndEvenHueSteps) {
   for (const BuiltInPaletteName& row : kBuiltInPaletteNames) {
     SCOPED_TRACE(row.Name);
@@ -99,7 +116,7 @@ TEST(ReadPaletteFileTest, RefusesWhatIsNoPaletteNamingTheFileAndWhy) {
        },
        "palette file p.act: File access denied"},
       {"a directory", [](MemoryFileSystem& fs) { fs.directories.insert("p.act"); },
-       "palette file p.act: a directory, not a file"},
+       "palette file p.act: is a directory"},
       {"empty", [](MemoryFileSystem& fs) { fs.files["p.act"] = {}; },
        "palette file p.act: 0 bytes; a palette file is 768 bytes (256 RGB triples) or 772"},
       {"a byte short", [](MemoryFileSystem& fs) { fs.files["p.act"] = Ramp(767); },

@@ -16,6 +16,7 @@
 #include "view/outputs.h"
 #include "view/png_writer.h"
 #include "view/project_view.h"
+#include "view/unreadable_file.h"
 
 namespace qdp::view {
 namespace {
@@ -62,6 +63,12 @@ bool Write(FileSystem& fs, const std::string& target, const IndexedImage& image,
 
 void LookAt(const std::string& input, const ViewOptions& options, const Drawing& drawing,
             FileSystem& fs, RunFiles& run, FileReport& report) {
+  // An input that cannot be read is reported as such before anything else:
+  // a missing file is not found, whatever the names of its pictures.
+  if (std::optional<std::string> why = WhyUnreadable(fs, input)) {
+    report.Error = *why;
+    return;
+  }
   std::array<std::string, kOutputs.size()> targets;
   for (size_t i = 0; i < kOutputs.size(); ++i) {
     if (!kOutputs[i].Wanted(options)) continue;
@@ -159,6 +166,7 @@ Drawing ChooseDrawing(const ViewOptions& options, FileSystem& fs) {
   drawing.Bits = options.Bits;
   if (std::optional<BuiltInPaletteKind> kind = BuiltInPaletteByName(options.Palette)) {
     drawing.Palette = BuiltInPalette(*kind);
+    drawing.PaletteName = BuiltInPaletteNameOf(*kind);  // "pal" however it was typed
   } else {
     drawing.Palette = ReadPaletteFile(fs, options.Palette);
   }

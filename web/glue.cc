@@ -185,11 +185,12 @@ EMSCRIPTEN_KEEPALIVE int qdp_open(const char* name) {
 EMSCRIPTEN_KEEPALIVE void qdp_close(int id) { g_open.erase(id); }
 
 // Chooses how every project is drawn, as qdpview's `--palette PALETTE
-// --gtia GTIA` and `--bits` do. PALETTE is "pal", "ntsc" or the name of a
-// palette file whose bytes are in the input buffer. Returns 0, or 2 with
-// qdpview's message on standard error when the palette or mode cannot be
-// used; the drawing is then left as it was.
-EMSCRIPTEN_KEEPALIVE int qdp_drawing(const char* palette, int gtia, int bits) {
+// --gtia GTIA` and `--bits` do. PALETTE is "pal" or "ntsc", or, when
+// FROM_FILE is not 0, the name of a palette file whose bytes are in the
+// input buffer. Returns 0, or 2 with qdpview's message on standard error
+// when the palette or mode cannot be used; the drawing is then left as it
+// was.
+EMSCRIPTEN_KEEPALIVE int qdp_drawing(const char* palette, int gtia, int bits, int from_file) {
   g_out.clear();
   g_err.clear();
   g_blobs.clear();
@@ -203,9 +204,13 @@ EMSCRIPTEN_KEEPALIVE int qdp_drawing(const char* palette, int gtia, int bits) {
   }
   options.Gtia = *mode;
   qdp::browser::ClearFiles();
-  if (!qdp::view::BuiltInPaletteByName(options.Palette)) {
-    qdp::browser::PutFile(InputPath(palette), g_input);
-    options.Palette = InputPath(palette);
+  if (from_file != 0) {
+    // A file named like a built-in palette ("PAL") is still the file, as
+    // "./PAL" is on qdpview's command line.
+    std::string path = InputPath(palette);
+    if (qdp::view::BuiltInPaletteByName(path)) path = "./" + path;
+    qdp::browser::PutFile(path, g_input);
+    options.Palette = path;
   }
   try {
     g_drawing = qdp::view::ChooseDrawing(options, qdp::RealFileSystem());

@@ -133,12 +133,12 @@
   // the choices go back to those in force.
   let drawing = { palette: 'pal', paletteBytes: null, gtia: '9', bits: false };
   function chooseDrawing(wanted) {
-    const result = run('qdp_drawing', wanted.paletteBytes, ['string', 'number', 'number'],
-      [wanted.palette, Number(wanted.gtia), wanted.bits ? 1 : 0]);
+    const result = run('qdp_drawing', wanted.paletteBytes, ['string', 'number', 'number', 'number'],
+      [wanted.palette, Number(wanted.gtia), wanted.bits ? 1 : 0, wanted.paletteBytes ? 1 : 0]);
     drawingFailure.hidden = result.status === 0;
     drawingFailure.textContent = result.err;
     if (result.status === 0) drawing = wanted;
-    const builtIn = drawing.palette === 'pal' || drawing.palette === 'ntsc';
+    const builtIn = !drawing.paletteBytes;
     paletteChoice.options[2].textContent = builtIn ? 'File (.act)…' : drawing.palette;
     paletteChoice.value = builtIn ? drawing.palette : 'file';
     gtiaChoice.value = drawing.gtia;
@@ -263,7 +263,7 @@
     if (paletteChoice.value === 'file') {
       palettePicker.click();
       // Until a file is picked, the palette in force stays chosen.
-      paletteChoice.value = drawing.palette === 'pal' || drawing.palette === 'ntsc' ? drawing.palette : 'file';
+      paletteChoice.value = drawing.paletteBytes ? 'file' : drawing.palette;
     } else {
       chooseDrawing({ ...drawing, palette: paletteChoice.value, paletteBytes: null });
     }

@@ -19,6 +19,8 @@ const inputs = [...demoFiles, ...fs.readdirSync(regressions).map((f) => path.joi
 const act = Buffer.alloc(768);
 for (let i = 0; i < 256; i++) act.set([i, 255 - i, (i * 37) & 255], i * 3);
 const act772 = Buffer.concat([act, Buffer.from([0, 1, 0, 255])]);
+// A palette file named like a built-in palette is still the file.
+const namedLikePal = Buffer.from(act).reverse();
 
 // The drawings compared: each built-in palette with each GTIA mode, the
 // palette files, and the 1-bit bitmap.
@@ -26,6 +28,7 @@ const drawings = [
   ...['pal', 'ntsc'].flatMap((palette) => ['9', '10', '11'].map((gtia) => ({ palette, gtia }))),
   { palette: 'mine.act', bytes: act, gtia: '10' },
   { palette: 'editor.act', bytes: act772, gtia: '9' },
+  { palette: 'PAL', bytes: namedLikePal, gtia: '11' },
   { palette: 'pal', gtia: '9', bits: true },
 ];
 
@@ -51,7 +54,10 @@ async function choose(drawing) {
 }
 
 function nativeArgs(drawing) {
-  const args = ['-o', 'out', '--palette', drawing.palette, '--gtia', drawing.gtia];
+  // A file is named with its directory, as a file named like a built-in
+  // palette must be.
+  const palette = drawing.bytes ? './' + drawing.palette : drawing.palette;
+  const args = ['-o', 'out', '--palette', palette, '--gtia', drawing.gtia];
   if (drawing.bits) args.push('--bits');
   return { before: args, files: drawing.bytes ? { [drawing.palette]: drawing.bytes } : {} };
 }
