@@ -142,7 +142,7 @@ struct ColourSet {
 
 ColourSet SetOf(const PaletteLab& palette, LineMode mode, const Registers& regs, bool inverse) {
   ColourSet set;
-  set.Count = GeometryOf(mode).Colours;
+  set.Count = mode == LineMode::kBlank ? 1 : GeometryOf(mode).Colours;
   for (int v = 0; v < set.Count; ++v) {
     set.Colour[v] = palette.Colour[ShownColour(mode, regs, inverse, v)];
   }
@@ -162,7 +162,10 @@ float ScanlineCost(const PaletteLab& palette, LineMode mode, const Registers& re
   const ColourSet sets[2] = {SetOf(palette, mode, regs, false), SetOf(palette, mode, regs, true)};
   const int per_cell = GeometryOf(mode).PixelsPerCell;
   float cost = 0;
-  for (int x = 0; x < n; ++x) cost += NearestDistance(targets[x], sets[plan.Inverse[x / per_cell]]);
+  for (int x = 0; x < n; ++x) {
+    const bool inverse = mode == LineMode::kFourColour && plan.Inverse[x / per_cell];
+    cost += NearestDistance(targets[x], sets[inverse]);
+  }
   return cost;
 }
 
