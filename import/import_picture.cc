@@ -48,16 +48,25 @@ SourceLab ToLab(const SourcePicture& picture, const PictureSize& size,
   source.Pixels.resize(count);
   source.Index.resize(count);
   std::unordered_map<uint32_t, Lab> lab;
+  uint32_t last_key = 0xFFFFFFFF;
+  Lab last_lab{};
+  int16_t last_index = -1;
   for (int y = 0; y < kBitmapLines; ++y) {
     for (int x = 0; x < source.Width; ++x) {
       const view::Rgb& c = picture.Pixels[static_cast<size_t>(y) * picture.Width + x / scale];
       const uint32_t key = Key(c);
-      auto it = lab.find(key);
-      if (it == lab.end()) it = lab.emplace(key, OkLabOf(c)).first;
+      // Neighbours are often the same colour: they skip the lookups.
+      if (key != last_key) {
+        auto it = lab.find(key);
+        if (it == lab.end()) it = lab.emplace(key, OkLabOf(c)).first;
+        last_lab = it->second;
+        auto found = index.find(key);
+        last_index = found == index.end() ? int16_t{-1} : found->second;
+        last_key = key;
+      }
       const size_t i = static_cast<size_t>(y) * source.Width + x;
-      source.Pixels[i] = it->second;
-      auto found = index.find(key);
-      source.Index[i] = found == index.end() ? int16_t{-1} : found->second;
+      source.Pixels[i] = last_lab;
+      source.Index[i] = last_index;
     }
   }
   return source;
@@ -91,7 +100,7 @@ void BlurAcross(Lab* row, int width, std::vector<Lab>& scratch) {
 // The source blurred across, and the picture as drawn so far blurred
 // across, row by row: the mode choice blurs down from them.
 struct Blurred {
-  int Width;
+  int Width = 0;
   std::vector<Lab> Source;  // across and down
   std::vector<Lab> SourceAcross;
   std::vector<Lab> ShownAcross;
@@ -203,7 +212,9 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
   const PictureSize& size = *AcceptedSize(picture.Width, picture.Height);
   const SourceLab source = ToLab(picture, size, palette);
   const PaletteLab lab(palette);
-  Blurred blurred = BlurSource(source);
+  // The blurred source serves only lines that are not drawn exactly.
+  Blurred blurred;
+  bool blurred_ready = false;
   const int width = source.Width;
   const int max_changes = std::clamp(options.MaxChanges, 0, kColourRegisters);
 
@@ -239,6 +250,13 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
         break;
       }
     }
+    if (!exact && modes.size() > 1 && !blurred_ready) {
+      blurred = BlurSource(source);
+      blurred_ready = true;
+      // The lines above, drawn exactly, are the source there.
+      std::copy_n(blurred.SourceAcross.begin(), static_cast<size_t>(line) * kCharBytes * width,
+                  blurred.ShownAcross.begin());
+    }
     if (!exact) {
       best.Error = -1;
       for (LineMode mode : modes) {
@@ -251,7 +269,7 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
     plans[line] = best.Plan;
     error = best.Drawn.ErrorOut;
     previous = best.Plan.Regs[kCharBytes - 1];
-    for (int k = 0; k < kCharBytes; ++k) {
+    for (int k = 0; k < kCharBytes && blurred_ready; ++k) {
       Lab* row = &blurred.ShownAcross[static_cast<size_t>(line * kCharBytes + k) * width];
       std::copy_n(best.Drawn.Shown.begin() + k * width, width, row);
       BlurAcross(row, width, scratch);
