@@ -169,34 +169,40 @@ int ReduceGroup(const SourceLab& source, const PaletteLab& palette,
       cost[static_cast<size_t>(c) * m + g] = d;
     }
   }
+  // Each cell's nearest and second nearest kept glyph, and what each kept
+  // glyph's loss would cost its cells: kept up to date as glyphs go.
   std::vector<bool> kept(m, true);
-  std::vector<int> best = own;
-  int left = m;
-  std::vector<float> loss(m);
-  while (left > kCharsPerFont) {
-    std::fill(loss.begin(), loss.end(), 0.0f);
-    for (int c = 0; c < n; ++c) {
-      const float* row = cost.data() + static_cast<size_t>(c) * m;
-      float second = std::numeric_limits<float>::max();
-      for (int g = 0; g < m; ++g) {
-        if (kept[g] && g != best[c]) second = std::min(second, row[g]);
+  std::vector<int> best(n), second(n);
+  std::vector<double> loss(m, 0.0);
+  auto row_of = [&](int c) { return cost.data() + static_cast<size_t>(c) * m; };
+  auto rank = [&](int c) {
+    const float* row = row_of(c);
+    int b = -1, s = -1;
+    for (int g = 0; g < m; ++g) {
+      if (!kept[g]) continue;
+      if (b < 0 || row[g] < row[b]) {
+        s = b;
+        b = g;
+      } else if (s < 0 || row[g] < row[s]) {
+        s = g;
       }
-      loss[best[c]] += second - row[best[c]];
     }
+    best[c] = b;
+    second[c] = s;
+    loss[b] += row[s] - row[b];
+  };
+  for (int c = 0; c < n; ++c) rank(c);
+  for (int left = m; left > kCharsPerFont; --left) {
     int drop = -1;
     for (int g = 0; g < m; ++g) {
       if (kept[g] && (drop < 0 || loss[g] < loss[drop])) drop = g;
     }
     kept[drop] = false;
-    --left;
     for (int c = 0; c < n; ++c) {
-      if (best[c] != drop) continue;
-      const float* row = cost.data() + static_cast<size_t>(c) * m;
-      int pick = -1;
-      for (int g = 0; g < m; ++g) {
-        if (kept[g] && (pick < 0 || row[g] < row[pick])) pick = g;
-      }
-      best[c] = pick;
+      if (best[c] != drop && second[c] != drop) continue;
+      const float* row = row_of(c);
+      loss[best[c]] -= row[second[c]] - row[best[c]];
+      rank(c);
     }
   }
   for (int c = 0; c < n; ++c) plans[cells[c].Line].Glyphs[cells[c].Cell] = glyphs[best[c]];
