@@ -135,6 +135,35 @@ std::array<uint8_t, kScanlineColours> ScanlineColours(const Lab* pixels, int n,
     lloyd([&palette](const Lab& m) { return palette.Colour[palette.NearestShown(m)]; });
     snap();
   }
+  // A colour still taken twice (a scanline of fewer colours than k, or of
+  // colours between the palette's) is better spent on the far side of the
+  // cluster that misses its mean the most, so that dithering can mix the
+  // two to that mean.
+  for (int c = 1; c < k; ++c) {
+    if (std::find(bytes.begin(), bytes.begin() + c, bytes[c]) == bytes.begin() + c) continue;
+    std::array<Lab, k> sum{};
+    std::array<int, k> members{};
+    for (int x = 0; x < n; ++x) {
+      const int i = Nearest(pixels[x], centre.data(), k);
+      sum[i] = sum[i] + pixels[x];
+      ++members[i];
+    }
+    int worst = -1;
+    float worst_miss = 0;
+    for (int i = 0; i < k; ++i) {
+      if (members[i] == 0) continue;
+      const Lab mean = sum[i] * (1.0f / static_cast<float>(members[i]));
+      const float miss = static_cast<float>(members[i]) * Distance2(mean, centre[i]);
+      if (miss > worst_miss) {
+        worst_miss = miss;
+        worst = i;
+      }
+    }
+    if (worst < 0) break;
+    const Lab mean = sum[worst] * (1.0f / static_cast<float>(members[worst]));
+    bytes[c] = palette.Across(centre[worst], mean);
+    centre[c] = palette.Colour[bytes[c]];
+  }
   return bytes;
 }
 
@@ -486,7 +515,7 @@ constexpr std::array<std::array<uint8_t, 8>, 8> kBayer = {{
 
 // The most error diffusion carries into one pixel, per OKLab component:
 // beyond it, a colour no register reaches would smear across the line.
-constexpr float kErrorLimit = 0.12f;
+constexpr float kErrorLimit = 0.2f;
 
 }  // namespace
 

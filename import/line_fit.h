@@ -21,7 +21,7 @@ void ChooseColours(const SourceLab& source, const PaletteLab& palette, int line,
 
 // How strongly error diffusion passes each pixel's error on: less than
 // all of it keeps the noise down where the colours are far apart.
-inline constexpr float kDiffusionStrength = 0.8f;
+inline constexpr float kDiffusionStrength = 0.9f;
 
 // A line as drawn: each hi-res pixel's colour, and the error diffusion
 // hands on to the line below (hi-res pixels, zero without diffusion).
