@@ -15,6 +15,8 @@ constexpr int kMaxPixels = kRowStride * 8;
 constexpr int kScanlineColours = kColourRegisters;
 constexpr int kFreeRounds = 8;
 constexpr int kSnappedRounds = 3;
+constexpr bool kSwapForMixing = true;
+constexpr float kMixingWeight = 1.0f;
 // Rounds of choosing PF2 and PF3 for the cells' inverse bits and the bits
 // for PF2 and PF3, and of moving the registers to the pixels they draw.
 constexpr int kRoleRounds = 3;
@@ -134,6 +136,47 @@ std::array<uint8_t, kScanlineColours> ScanlineColours(const Lab* pixels, int n,
     }
     lloyd([&palette](const Lab& m) { return palette.Colour[palette.NearestShown(m)]; });
     snap();
+  }
+  // The least useful colour gives way to the far side of the cluster that
+  // misses its mean the most, where that mean is missed by more than the
+  // colour is worth.
+  if (kSwapForMixing) {
+    std::array<Lab, k> sum{};
+    std::array<int, k> members{};
+    std::array<float, k> worth{};
+    for (int x = 0; x < n; ++x) {
+      float d1 = kInfinity, d2 = kInfinity;
+      int i1 = 0;
+      for (int i = 0; i < k; ++i) {
+        const float d = Distance2(pixels[x], centre[i]);
+        if (d < d1) {
+          d2 = d1;
+          d1 = d;
+          i1 = i;
+        } else if (d < d2) {
+          d2 = d;
+        }
+      }
+      sum[i1] = sum[i1] + pixels[x];
+      ++members[i1];
+      worth[i1] += d2 - d1;
+    }
+    int worst = -1, least = 0;
+    float worst_miss = 0;
+    for (int i = 0; i < k; ++i) {
+      if (worth[i] < worth[least]) least = i;
+      if (members[i] == 0) continue;
+      const float miss = static_cast<float>(members[i]) *
+                         Distance2(sum[i] * (1.0f / static_cast<float>(members[i])), centre[i]);
+      if (miss > worst_miss) {
+        worst_miss = miss;
+        worst = i;
+      }
+    }
+    if (worst >= 0 && worst != least && worst_miss > kMixingWeight * worth[least]) {
+      bytes[least] = palette.Across(centre[worst], sum[worst] * (1.0f / static_cast<float>(members[worst])));
+      centre[least] = palette.Colour[bytes[least]];
+    }
   }
   // A colour still taken twice (a scanline of fewer colours than k, or of
   // colours between the palette's) is better spent on the far side of the
