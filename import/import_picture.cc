@@ -81,70 +81,94 @@ std::array<float, 2 * kBlurRadius + 1> BlurWeights() {
   return w;
 }
 
-// Blurs rows across, in place.
-void BlurAcross(Lab* row, int width, std::vector<Lab>& scratch) {
+// A pixel's sRGB channels as the blur sums them.
+struct Channels {
+  float R = 0, G = 0, B = 0;
+};
+
+// Blurs a row of `width` pixels across into `out`, edge pixels repeated.
+void BlurAcross(const Channels* row, int width, Channels* out) {
   static const auto w = BlurWeights();
-  scratch.assign(row, row + width);
   for (int x = 0; x < width; ++x) {
-    Lab s{};
+    Channels s;
     for (int k = -kBlurRadius; k <= kBlurRadius; ++k) {
-      const Lab& c = scratch[std::clamp(x + k, 0, width - 1)];
-      s.L += w[k + kBlurRadius] * c.L;
-      s.A += w[k + kBlurRadius] * c.A;
+      const Channels& c = row[std::clamp(x + k, 0, width - 1)];
+      s.R += w[k + kBlurRadius] * c.R;
+      s.G += w[k + kBlurRadius] * c.G;
       s.B += w[k + kBlurRadius] * c.B;
     }
-    row[x] = s;
+    out[x] = s;
   }
 }
 
-// The source blurred across, and the picture as drawn so far blurred
-// across, row by row: the mode choice blurs down from them.
+// The mode choice judges a line as the error metric does: sRGB blurred
+// across and down, then OKLab. It keeps the source blurred both ways (in
+// OKLab) and across, and the lines drawn so far blurred across.
 struct Blurred {
   int Width = 0;
-  std::vector<Lab> Source;  // across and down
-  std::vector<Lab> SourceAcross;
-  std::vector<Lab> ShownAcross;
+  std::vector<Lab> Source;
+  std::vector<Channels> SourceAcross;
+  std::vector<Channels> ShownAcross;
 };
 
-Blurred BlurSource(const SourceLab& source) {
+Blurred BlurSource(const SourcePicture& picture, int width) {
   static const auto w = BlurWeights();
   Blurred b;
-  b.Width = source.Width;
-  b.SourceAcross = source.Pixels;
-  std::vector<Lab> scratch;
-  for (int y = 0; y < kBitmapLines; ++y)
-    BlurAcross(&b.SourceAcross[static_cast<size_t>(y) * b.Width], b.Width, scratch);
-  b.Source.resize(b.SourceAcross.size());
+  b.Width = width;
+  const int scale = width / picture.Width;
+  const size_t count = static_cast<size_t>(width) * kBitmapLines;
+  b.SourceAcross.resize(count);
+  b.ShownAcross.resize(count);
+  b.Source.resize(count);
+  std::vector<Channels> row(static_cast<size_t>(width));
   for (int y = 0; y < kBitmapLines; ++y) {
-    for (int x = 0; x < b.Width; ++x) {
-      Lab s{};
+    for (int x = 0; x < width; ++x) {
+      const view::Rgb& c = picture.Pixels[static_cast<size_t>(y) * picture.Width + x / scale];
+      row[x] = Channels{static_cast<float>(c.R), static_cast<float>(c.G), static_cast<float>(c.B)};
+    }
+    BlurAcross(row.data(), width, &b.SourceAcross[static_cast<size_t>(y) * width]);
+  }
+  for (int y = 0; y < kBitmapLines; ++y) {
+    for (int x = 0; x < width; ++x) {
+      Channels s;
       for (int k = -kBlurRadius; k <= kBlurRadius; ++k) {
-        const Lab& c =
-            b.SourceAcross[static_cast<size_t>(std::clamp(y + k, 0, kBitmapLines - 1)) * b.Width +
-                           x];
-        s.L += w[k + kBlurRadius] * c.L;
-        s.A += w[k + kBlurRadius] * c.A;
+        const Channels& c =
+            b.SourceAcross[static_cast<size_t>(std::clamp(y + k, 0, kBitmapLines - 1)) * width + x];
+        s.R += w[k + kBlurRadius] * c.R;
+        s.G += w[k + kBlurRadius] * c.G;
         s.B += w[k + kBlurRadius] * c.B;
       }
-      b.Source[static_cast<size_t>(y) * b.Width + x] = s;
+      b.Source[static_cast<size_t>(y) * width + x] = OkLabOf(s.R, s.G, s.B);
     }
   }
-  b.ShownAcross.resize(b.SourceAcross.size());
   return b;
+}
+
+// Row `k` of a drawn line blurred across.
+void BlurShownRow(const view::AtariPalette& palette, const uint8_t* bytes, int width,
+                  Channels* out) {
+  std::vector<Channels> row(static_cast<size_t>(width));
+  for (int x = 0; x < width; ++x) {
+    const view::Rgb& c = palette[bytes[x]];
+    row[x] = Channels{static_cast<float>(c.R), static_cast<float>(c.G), static_cast<float>(c.B)};
+  }
+  BlurAcross(row.data(), width, out);
 }
 
 // How far a line drawn as `shown` is from the source, as the error metric
 // sees it: blurred together with the lines drawn above it and the source
 // below it, the sum of the distances over the line's pixels.
-double LineError(const Blurred& b, int line, const std::vector<Lab>& shown) {
+double LineError(const Blurred& b, const view::AtariPalette& palette, int line,
+                 const std::vector<uint8_t>& shown) {
   static const auto w = BlurWeights();
   const int width = b.Width;
   const int top = line * kCharBytes;
-  std::vector<Lab> across(shown);
-  std::vector<Lab> scratch;
-  for (int k = 0; k < kCharBytes; ++k)
-    BlurAcross(&across[static_cast<size_t>(k) * width], width, scratch);
-  auto row = [&](int y) -> const Lab* {
+  std::vector<Channels> across(static_cast<size_t>(width) * kCharBytes);
+  for (int k = 0; k < kCharBytes; ++k) {
+    BlurShownRow(palette, &shown[static_cast<size_t>(k) * width], width,
+                 &across[static_cast<size_t>(k) * width]);
+  }
+  auto row = [&](int y) -> const Channels* {
     y = std::clamp(y, 0, kBitmapLines - 1);
     if (y < top) return &b.ShownAcross[static_cast<size_t>(y) * width];
     if (y >= top + kCharBytes) return &b.SourceAcross[static_cast<size_t>(y) * width];
@@ -154,14 +178,14 @@ double LineError(const Blurred& b, int line, const std::vector<Lab>& shown) {
   for (int k = 0; k < kCharBytes; ++k) {
     const Lab* want = &b.Source[static_cast<size_t>(top + k) * width];
     for (int x = 0; x < width; ++x) {
-      Lab s{};
+      Channels s;
       for (int d = -kBlurRadius; d <= kBlurRadius; ++d) {
-        const Lab& c = row(top + k + d)[x];
-        s.L += w[d + kBlurRadius] * c.L;
-        s.A += w[d + kBlurRadius] * c.A;
+        const Channels& c = row(top + k + d)[x];
+        s.R += w[d + kBlurRadius] * c.R;
+        s.G += w[d + kBlurRadius] * c.G;
         s.B += w[d + kBlurRadius] * c.B;
       }
-      sum += std::sqrt(Distance2(s, want[x]));
+      sum += std::sqrt(Distance2(OkLabOf(s.R, s.G, s.B), want[x]));
     }
   }
   return sum;
@@ -237,7 +261,6 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
   std::array<LinePlan, kScreenLines> plans;
   Registers previous{};
   std::vector<Lab> error(static_cast<size_t>(width));
-  std::vector<Lab> scratch;
   Candidate best, trial;
   for (int line = 0; line < kScreenLines; ++line) {
     // The first scanline of the picture may take any registers.
@@ -251,7 +274,7 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
       }
     }
     if (!exact && modes.size() > 1 && !blurred_ready) {
-      blurred = BlurSource(source);
+      blurred = BlurSource(picture, width);
       blurred_ready = true;
       // The lines above, drawn exactly, are the source there.
       std::copy_n(blurred.SourceAcross.begin(), static_cast<size_t>(line) * kCharBytes * width,
@@ -262,7 +285,7 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
       for (LineMode mode : modes) {
         ChooseColours(source, lab, line, mode, previous, first_changes, max_changes, trial.Plan);
         DrawLine(source, lab, line, options.Dither, error.data(), trial.Plan, trial.Drawn);
-        trial.Error = modes.size() > 1 ? LineError(blurred, line, trial.Drawn.Shown) : 0;
+        trial.Error = modes.size() > 1 ? LineError(blurred, palette, line, trial.Drawn.Shown) : 0;
         if (best.Error < 0 || trial.Error < best.Error) std::swap(best, trial);
       }
     }
@@ -270,9 +293,8 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
     error = best.Drawn.ErrorOut;
     previous = best.Plan.Regs[kCharBytes - 1];
     for (int k = 0; k < kCharBytes && blurred_ready; ++k) {
-      Lab* row = &blurred.ShownAcross[static_cast<size_t>(line * kCharBytes + k) * width];
-      std::copy_n(best.Drawn.Shown.begin() + k * width, width, row);
-      BlurAcross(row, width, scratch);
+      BlurShownRow(palette, &best.Drawn.Shown[static_cast<size_t>(k) * width], width,
+                   &blurred.ShownAcross[static_cast<size_t>(line * kCharBytes + k) * width]);
     }
   }
 

@@ -174,7 +174,8 @@ std::array<uint8_t, kScanlineColours> ScanlineColours(const Lab* pixels, int n,
       }
     }
     if (worst >= 0 && worst != least && worst_miss > kMixingWeight * worth[least]) {
-      bytes[least] = palette.Across(centre[worst], sum[worst] * (1.0f / static_cast<float>(members[worst])));
+      bytes[least] =
+          palette.Across(centre[worst], sum[worst] * (1.0f / static_cast<float>(members[worst])));
       centre[least] = palette.Colour[bytes[least]];
     }
   }
@@ -585,14 +586,10 @@ void ChooseColours(const SourceLab& source, const PaletteLab& palette, int line,
 void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dithering dither,
               const Lab* error_in, LinePlan& plan, DrawnLine& drawn) {
   const int width = source.Width;
-  drawn.Shown.assign(static_cast<size_t>(width) * kCharBytes, Lab{});
   drawn.ErrorOut.assign(static_cast<size_t>(width), Lab{});
   plan.Glyphs.fill(0);
   if (plan.Mode == LineMode::kBlank) {
-    for (int k = 0; k < kCharBytes; ++k) {
-      std::fill_n(drawn.Shown.begin() + k * width, width,
-                  palette.Colour[ShownColour(LineMode::kBlank, plan.Regs[k], false, 0)]);
-    }
+    ShowLine(source, palette, plan, drawn);
     return;
   }
   const ModeGeometry& g = GeometryOf(plan.Mode);
@@ -652,7 +649,6 @@ void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dith
       const Lab shown = set.Colour[value];
       const int shift = 8 - g.BitsPerPixel * (x % g.PixelsPerCell + 1);
       plan.Glyphs[cell] |= static_cast<Glyph>(value << shift) << (8 * k);
-      for (int p = 0; p < g.PixelWidth; ++p) drawn.Shown[k * width + x * g.PixelWidth + p] = shown;
       if (dither == Dithering::kDiffusion) {
         const Lab e = (want - shown) * kDiffusionStrength;
         const int ahead = leftwards ? -1 : 1;
@@ -664,21 +660,24 @@ void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dith
     }
     current = below;
   }
+  std::vector<Lab> error_out(static_cast<size_t>(width));
   if (dither == Dithering::kDiffusion) {
-    for (int x = 0; x < width; ++x) drawn.ErrorOut[x] = current[x / g.PixelWidth + 1];
+    for (int x = 0; x < width; ++x) error_out[x] = current[x / g.PixelWidth + 1];
   }
+  ShowLine(source, palette, plan, drawn);
+  drawn.ErrorOut = std::move(error_out);
 }
 
 void ShowLine(const SourceLab& source, const PaletteLab& palette, const LinePlan& plan,
               DrawnLine& drawn) {
+  (void)palette;
   const int width = source.Width;
-  drawn.Shown.assign(static_cast<size_t>(width) * kCharBytes, Lab{});
+  drawn.Shown.assign(static_cast<size_t>(width) * kCharBytes, 0);
   drawn.ErrorOut.assign(static_cast<size_t>(width), Lab{});
   for (int k = 0; k < kCharBytes; ++k) {
-    Lab* out = drawn.Shown.data() + k * width;
+    uint8_t* out = drawn.Shown.data() + k * width;
     if (plan.Mode == LineMode::kBlank) {
-      std::fill_n(out, width,
-                  palette.Colour[ShownColour(LineMode::kBlank, plan.Regs[k], false, 0)]);
+      std::fill_n(out, width, ShownColour(LineMode::kBlank, plan.Regs[k], false, 0));
       continue;
     }
     const ModeGeometry& g = GeometryOf(plan.Mode);
@@ -686,8 +685,8 @@ void ShowLine(const SourceLab& source, const PaletteLab& palette, const LinePlan
       const int cell = x / g.PixelsPerCell;
       const int shift = 8 - g.BitsPerPixel * (x % g.PixelsPerCell + 1);
       const int value = GlyphRow(plan.Glyphs[cell], k) >> shift & ((1 << g.BitsPerPixel) - 1);
-      const Lab c = palette.Colour[ShownColour(plan.Mode, plan.Regs[k], plan.Inverse[cell], value)];
-      for (int p = 0; p < g.PixelWidth; ++p) out[x * g.PixelWidth + p] = c;
+      std::fill_n(out + x * g.PixelWidth, g.PixelWidth,
+                  ShownColour(plan.Mode, plan.Regs[k], plan.Inverse[cell], value));
     }
   }
 }
