@@ -303,7 +303,7 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
   ws.CharsPerFontLimit = kCharsPerFontLimit;
   const FontPacking fonts = PackFonts(source, lab, plans, options.FontBudget, ws);
   ws.CharacterMode = CharacterModeOf(plans);
-  ws.HighestFontInUse = ws.LastDeclaredFont;
+  ws.HighestFontInUse = *std::max_element(ws.LineFontTable.begin(), ws.LineFontTable.end());
   for (int p = 0; p < kScreenBytes; ++p) ws.InverseMarks[p] = (ws.Screen[p] & kInverseBit) != 0;
   ws.LineModesValid = true;
   ImportReport report;
@@ -333,8 +333,10 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
   report.FontsUsed = fonts.FontsUsed;
   report.FontsNeeded = fonts.FontsNeeded;
   report.MergedCharacters = fonts.MergedCharacters;
-  report.Error = PictureError(picture, MachinePicture(ws, palette));
-  report.Exact = SameAsSource(picture, MachinePicture(ws, palette));
+  // A picture drawn exactly has no error, and is known without the blur.
+  const view::IndexedImage machine = MachinePicture(ws, palette);
+  report.Exact = SameAsSource(picture, machine);
+  report.Error = report.Exact ? 0.0 : PictureError(picture, machine);
   return report;
 }
 
