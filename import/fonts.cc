@@ -230,7 +230,7 @@ FontPacking PackFonts(const SourceLab& source, const PaletteLab& palette,
       if (!HasCells(plans[line])) continue;
       const int size = static_cast<int>(chars.Lines[line].size());
       const int groups_left = budget - static_cast<int>(groups.size()) + 1;
-      const int share = (total - done + in_group) / groups_left;
+      const int share = (total - done) / groups_left;
       if (!groups.back().empty() && in_group + size / 2 > share &&
           static_cast<int>(groups.size()) < budget) {
         groups.emplace_back();
