@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "import/registers.h"
@@ -272,6 +273,19 @@ TEST(ImportPictureTest, ForcedModesDrawEveryLineInThatMode) {
       EXPECT_GT(report.Error, auto_error * 0.95);
       EXPECT_LT(report.Error, 15.0);
     }
+  }
+}
+
+TEST(ImportPictureTest, PicturesOfOtherSizesAreRefused) {
+  const SourcePicture cases[] = {
+      {320, 200, std::vector<view::Rgb>(320 * 200)},
+      {300, 240, std::vector<view::Rgb>(300 * 240)},
+      {320, 240, std::vector<view::Rgb>(320 * 239)},
+      {0, 0, {}},
+  };
+  for (const SourcePicture& picture : cases) {
+    WorkspacePtr ws = NewWorkspace();
+    EXPECT_THROW(ImportPicture(picture, ImportOptions{}, Pal(), *ws), std::invalid_argument);
   }
 }
 
