@@ -7,9 +7,12 @@
 #include <functional>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "import/registers.h"
+#include "platform/file_system.h"
+#include "project/reader.h"
 #include "view/colour_picture.h"
 
 namespace qdp::import {
@@ -91,6 +94,17 @@ TEST(ImportPictureTest, PicturesTheMachineDrewComeBackExactly) {
     ASSERT_TRUE(report.Exact);
     EXPECT_EQ(report.Error, 0.0);
     ASSERT_EQ(PictureOf(MachinePicture(*ws, Pal())).Pixels, picture.Pixels);
+  }
+}
+
+TEST(ImportPictureTest, TheDemoProjectsComeBackExactly) {
+  for (const char* name : {"demo.qdp", "demo-compressed.qdp"}) {
+    SCOPED_TRACE(name);
+    WorkspacePtr demo = NewWorkspace();
+    LoadProject(*demo, RealFileSystem(), std::string(QDP_EXAMPLES_DIR) + "/" + name);
+    const SourcePicture picture = PictureOf(MachinePicture(*demo, Pal()));
+    WorkspacePtr ws = NewWorkspace();
+    EXPECT_TRUE(ImportPicture(picture, ImportOptions{}, Pal(), *ws).Exact);
   }
 }
 
