@@ -26,6 +26,8 @@ constexpr uint8_t kCharsPerFontLimit = 127;
 constexpr LineMode kAutoModes[] = {LineMode::kBlank, LineMode::kFourColour, LineMode::kHiRes,
                                    LineMode::kGtia};
 
+constexpr bool kTryMoved = true;
+
 // The blur the mode choice compares lines through: the error metric's.
 constexpr int kBlurRadius = 3;
 
@@ -281,7 +283,7 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
         break;
       }
     }
-    if (!exact && modes.size() > 1 && !blurred_ready) {
+    if (!exact && (modes.size() > 1 || kTryMoved) && !blurred_ready) {
       blurred = BlurSource(picture, width);
       blurred_ready = true;
       // The lines above, drawn exactly, are the source there.
@@ -293,8 +295,18 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
       for (LineMode mode : modes) {
         ChooseColours(source, lab, line, mode, previous, first_changes, max_changes, trial.Plan);
         DrawLine(source, lab, line, options.Dither, error.data(), trial.Plan, trial.Drawn);
-        trial.Error = modes.size() > 1 ? LineError(blurred, palette, line, trial.Drawn.Shown) : 0;
+        const bool judged = modes.size() > 1 || kTryMoved;
+        trial.Error = judged ? LineError(blurred, palette, line, trial.Drawn.Shown) : 0;
         if (best.Error < 0 || trial.Error < best.Error) std::swap(best, trial);
+        if (kTryMoved && max_changes == kColourRegisters &&
+            options.Dither == Dithering::kDiffusion) {
+          trial.Plan = best.Plan;
+          if (best.Plan.Mode == mode && MoveTowardsWanted(lab, best.Drawn, trial.Plan)) {
+            DrawLine(source, lab, line, options.Dither, error.data(), trial.Plan, trial.Drawn);
+            trial.Error = LineError(blurred, palette, line, trial.Drawn.Shown);
+            if (trial.Error < best.Error) std::swap(best, trial);
+          }
+        }
       }
     }
     plans[line] = best.Plan;

@@ -594,6 +594,7 @@ void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dith
   }
   const ModeGeometry& g = GeometryOf(plan.Mode);
   const int n = width / g.PixelWidth;
+  drawn.Wanted.assign(static_cast<size_t>(n) * kCharBytes, Lab{});
   std::array<Lab, kMaxPixels + 2> current{}, below{};
   if (error_in != nullptr && dither == Dithering::kDiffusion) {
     for (int x = 0; x < n; ++x) {
@@ -637,6 +638,7 @@ void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dith
         const float t = (kBayer[y & 7][x & 7] + 0.5f) / 64.0f - 0.5f;
         want.L += t * spread[inverse];
       }
+      drawn.Wanted[static_cast<size_t>(k) * n + x] = want;
       int value = 0;
       float best = kInfinity;
       for (int v = 0; v < set.Count; ++v) {
@@ -664,8 +666,36 @@ void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dith
   if (dither == Dithering::kDiffusion) {
     for (int x = 0; x < width; ++x) error_out[x] = current[x / g.PixelWidth + 1];
   }
+  std::vector<Lab> wanted = std::move(drawn.Wanted);
   ShowLine(source, palette, plan, drawn);
   drawn.ErrorOut = std::move(error_out);
+  drawn.Wanted = std::move(wanted);
+}
+
+bool MoveTowardsWanted(const PaletteLab& palette, const DrawnLine& drawn, LinePlan& plan) {
+  if (plan.Mode != LineMode::kFourColour || drawn.Wanted.empty()) return false;
+  const int n = static_cast<int>(drawn.Wanted.size()) / kCharBytes;
+  bool moved = false;
+  for (int k = 0; k < kCharBytes; ++k) {
+    std::array<Lab, kColourRegisters> sum{};
+    std::array<int, kColourRegisters> members{};
+    for (int x = 0; x < n; ++x) {
+      const int cell = x / 4;
+      const int value = GlyphRow(plan.Glyphs[cell], k) >> (6 - 2 * (x % 4)) & 3;
+      const int reg = value == 3 && plan.Inverse[cell] ? kPf3 : value == 3 ? kPf2 : kBak + value;
+      sum[reg] = sum[reg] + drawn.Wanted[static_cast<size_t>(k) * n + x];
+      ++members[reg];
+    }
+    for (int r = 0; r < kColourRegisters; ++r) {
+      if (members[r] == 0) continue;
+      const uint8_t c = palette.NearestShown(sum[r] * (1.0f / static_cast<float>(members[r])));
+      if (c != plan.Regs[k][r]) {
+        plan.Regs[k][r] = c;
+        moved = true;
+      }
+    }
+  }
+  return moved;
 }
 
 void ShowLine(const SourceLab& source, const PaletteLab& palette, const LinePlan& plan,

@@ -28,6 +28,7 @@ inline constexpr float kDiffusionStrength = 0.9f;
 struct DrawnLine {
   std::vector<uint8_t> Shown;  // colour bytes, Width x 8
   std::vector<Lab> ErrorOut;   // Width
+  std::vector<Lab> Wanted;     // each pixel's colour with the error it was handed
 };
 
 // Sets plan.Glyphs: each pixel the colour its cell may take on its
@@ -35,6 +36,12 @@ struct DrawnLine {
 // error handed on by the line above (Width entries), or null.
 void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dithering dither,
               const Lab* error_in, LinePlan& plan, DrawnLine& drawn);
+
+// Moves each register of a four-colour line to the palette colour nearest
+// the mean of what its pixels wanted when drawn, with the error handed to
+// them: dithering reaches further with colours placed for it. Returns
+// whether any register moved. Register limits are not kept.
+bool MoveTowardsWanted(const PaletteLab& palette, const DrawnLine& drawn, LinePlan& plan);
 
 // Draws a plan whose glyphs are set, as the machine shows it.
 void ShowLine(const SourceLab& source, const PaletteLab& palette, const LinePlan& plan,
