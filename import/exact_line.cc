@@ -10,11 +10,16 @@ namespace {
 // The search for inverse bits gives up after this many steps; a line
 // drawn by the machine needs only a handful.
 constexpr int kSearchSteps = 20000;
+// The most colours a four-colour scanline shows: one per register.
+constexpr int kFourColourMost = kColourRegisters;
+constexpr int kFourColourPixelsPerCell = GeometryOf(LineMode::kFourColour).PixelsPerCell;
+// A scanline's pixels in a mode's own width, widest (hi-res) first.
+using NativePixels = std::array<int16_t, kRowStride * 8>;
 
 // A scanline's pixels in the mode's own pixel width: the colour byte of
 // each, or false when a pixel's hi-res pixels differ or are no palette
 // colour.
-bool NativeRow(const SourceLab& source, int y, int width, std::array<int16_t, 384>& out) {
+bool NativeRow(const SourceLab& source, int y, int width, NativePixels& out) {
   const int16_t* row = source.IndexRow(y);
   const int n = source.Width / width;
   for (int x = 0; x < n; ++x) {
@@ -42,7 +47,7 @@ bool WithinChanges(const LinePlan& plan, const Registers& previous, int first_ch
 // the registers show every pixel as it is.
 bool SetGlyphs(const SourceLab& source, int line, LinePlan& plan) {
   const ModeGeometry& g = GeometryOf(plan.Mode);
-  std::array<int16_t, 384> row{};
+  NativePixels row{};
   plan.Glyphs.fill(0);
   for (int k = 0; k < kCharBytes; ++k) {
     const int y = line * kCharBytes + k;
@@ -77,10 +82,12 @@ bool FitBlank(const SourceLab& source, int line, Registers regs, LinePlan& plan)
 }
 
 bool FitGtia(const SourceLab& source, int line, Registers regs, LinePlan& plan) {
-  std::array<int16_t, 384> row{};
+  NativePixels row{};
   for (int k = 0; k < kCharBytes; ++k) {
-    if (!NativeRow(source, line * kCharBytes + k, 4, row)) return false;
-    const int n = source.Width / 4;
+    if (!NativeRow(source, line * kCharBytes + k, GeometryOf(LineMode::kGtia).PixelWidth, row)) {
+      return false;
+    }
+    const int n = source.Width / GeometryOf(LineMode::kGtia).PixelWidth;
     const int hue = row[0] & kHueBits;
     for (int x = 0; x < n; ++x) {
       if ((row[x] & kHueBits) != hue) return false;
@@ -94,9 +101,11 @@ bool FitGtia(const SourceLab& source, int line, Registers regs, LinePlan& plan) 
 }
 
 bool FitHiRes(const SourceLab& source, int line, Registers regs, LinePlan& plan) {
-  std::array<int16_t, 384> row{};
+  NativePixels row{};
   for (int k = 0; k < kCharBytes; ++k) {
-    if (!NativeRow(source, line * kCharBytes + k, 1, row)) return false;
+    if (!NativeRow(source, line * kCharBytes + k, GeometryOf(LineMode::kHiRes).PixelWidth, row)) {
+      return false;
+    }
     std::array<int, 2> colours{row[0], row[0]};
     int count = 1;
     for (int x = 0; x < source.Width; ++x) {
@@ -170,7 +179,7 @@ struct Parity {
 
 struct FourColourSearch {
   int Cells = 0;
-  std::array<std::array<int16_t, 5>, kCharBytes> Colours{};  // distinct, per scanline
+  std::array<std::array<int16_t, kFourColourMost>, kCharBytes> Colours{};  // distinct, per scanline
   std::array<int, kCharBytes> Count{};
   // Which of the scanline's colours each cell uses, one bit each.
   std::array<std::array<uint8_t, kRowStride>, kCharBytes> Uses{};
@@ -179,13 +188,13 @@ struct FourColourSearch {
 
   bool Search(int k, const Parity& parity, Parity& solution) {
     if (++Steps > kSearchSteps) return false;
-    while (k < kCharBytes && Count[k] < 5) ++k;
+    while (k < kCharBytes && Count[k] < kFourColourMost) ++k;
     if (k == kCharBytes) {
       solution = parity;
       return true;
     }
-    for (int a = 0; a < 5; ++a) {
-      for (int b = a + 1; b < 5; ++b) {
+    for (int a = 0; a < kFourColourMost; ++a) {
+      for (int b = a + 1; b < kFourColourMost; ++b) {
         Parity next = parity;
         bool ok = true;
         for (int c = 0; c < Cells && ok; ++c) {
@@ -236,19 +245,23 @@ Registers PlaceColours(const Registers& regs, const int16_t* colours, int count,
 bool FitFourColour(const SourceLab& source, int line, Registers regs, LinePlan& plan) {
   FourColourSearch search;
   search.Cells = source.Cells;
-  std::array<int16_t, 384> row{};
+  NativePixels row{};
   for (int k = 0; k < kCharBytes; ++k) {
-    if (!NativeRow(source, line * kCharBytes + k, 2, row)) return false;
+    if (!NativeRow(source, line * kCharBytes + k, GeometryOf(LineMode::kFourColour).PixelWidth,
+                   row)) {
+      return false;
+    }
     int& count = search.Count[k];
-    for (int x = 0; x < source.Width / 2; ++x) {
+    for (int x = 0; x < source.Width / GeometryOf(LineMode::kFourColour).PixelWidth; ++x) {
       if (row[x] & ~kShownBits) return false;
       int i = 0;
       while (i < count && search.Colours[k][i] != row[x]) ++i;
       if (i == count) {
-        if (count == 5) return false;
+        if (count == kFourColourMost) return false;
         search.Colours[k][count++] = row[x];
       }
-      search.Uses[k][x / 4] = static_cast<uint8_t>(search.Uses[k][x / 4] | 1 << i);
+      uint8_t& uses = search.Uses[k][x / kFourColourPixelsPerCell];
+      uses = static_cast<uint8_t>(uses | 1 << i);
     }
   }
   Parity start, solution;
@@ -257,14 +270,14 @@ bool FitFourColour(const SourceLab& source, int line, Registers regs, LinePlan& 
   for (int c = 0; c < source.Cells; ++c) plan.Inverse[c] = solution.Bit(c);
   for (int k = 0; k < kCharBytes; ++k) {
     const auto& colours = search.Colours[k];
-    if (search.Count[k] < 5) {
+    if (search.Count[k] < kFourColourMost) {
       regs = PlaceColours(regs, colours.data(), search.Count[k], 4);
     } else {
       const auto [a, b] = search.Alternates[k];
       const bool a_is_pf3 = solution.Bit(source.Cells + k);
       std::array<int16_t, 3> shared{};
       int n = 0;
-      for (int i = 0; i < 5; ++i) {
+      for (int i = 0; i < kFourColourMost; ++i) {
         if (i != a && i != b) shared[n++] = colours[i];
       }
       // BAK, PF0 and PF1 take the shared colours, PF2 and PF3 the others.

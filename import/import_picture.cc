@@ -326,6 +326,7 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
   ws.HighestFontInUse = *std::max_element(ws.LineFontTable.begin(), ws.LineFontTable.end());
   for (int p = 0; p < kScreenBytes; ++p) ws.InverseMarks[p] = (ws.Screen[p] & kInverseBit) != 0;
   ws.LineModesValid = true;
+  ws.Loaded.LineFonts = ws.LineFontTable;
   ImportReport report;
   Registers before{};
   for (int line = 0; line < kScreenLines; ++line) {

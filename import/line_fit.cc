@@ -24,6 +24,7 @@ constexpr int kRefineRounds = 2;
 // Even luminances: the ones every mode but GTIA shows.
 constexpr int kShownLuminances = kLuminances / 2;
 constexpr float kInfinity = std::numeric_limits<float>::max();
+constexpr int kFourPerCell = GeometryOf(LineMode::kFourColour).PixelsPerCell;
 // Hi-res scanlines: every hue is judged on every this many pixels, and the
 // best few of them on every pixel.
 constexpr int kRoughStep = 4;
@@ -297,7 +298,8 @@ void ChooseGtia(const SourceLab& source, const PaletteLab& palette, int line, Re
                 int first_changes, int max_changes, LinePlan& plan) {
   Targets targets;
   for (int k = 0; k < kCharBytes; ++k) {
-    const int n = NativeTargets(source, line * kCharBytes + k, 4, targets.data());
+    const int n = NativeTargets(source, line * kCharBytes + k,
+                                GeometryOf(LineMode::kGtia).PixelWidth, targets.data());
     int best_hue = 0;
     float best_cost = kInfinity;
     for (int hue = 0; hue < kHues; ++hue) {
@@ -393,7 +395,7 @@ void ChooseFourColour(const SourceLab& source, const PaletteLab& palette, int li
   int n = 0;
   for (int k = 0; k < kCharBytes; ++k) {
     const int y = line * kCharBytes + k;
-    n = NativeTargets(source, y, 2, targets[k].data());
+    n = NativeTargets(source, y, GeometryOf(LineMode::kFourColour).PixelWidth, targets[k].data());
     colours[k] = ScanlineColours(targets[k].data(), n, palette, static_cast<uint64_t>(y));
   }
   // Each cell's cost on each scanline without each of the five colours
@@ -404,7 +406,7 @@ void ChooseFourColour(const SourceLab& source, const PaletteLab& palette, int li
     for (int i = 0; i < k5; ++i) lab[i] = palette.Colour[colours[k][i]];
     for (int c = 0; c < cells; ++c) {
       cost[k][c].fill(0);
-      for (int x = c * 4; x < c * 4 + 4; ++x) {
+      for (int x = c * kFourPerCell; x < (c + 1) * kFourPerCell; ++x) {
         std::array<float, k5> d;
         for (int i = 0; i < k5; ++i) d[i] = Distance2(targets[k][x], lab[i]);
         float all = kInfinity;
@@ -494,7 +496,7 @@ void ChooseFourColour(const SourceLab& source, const PaletteLab& palette, int li
       std::array<int, k5> members{};
       for (int i = 0; i < k5; ++i) lab[i] = palette.Colour[ordered[k][i]];
       for (int x = 0; x < n; ++x) {
-        const int alternate = plan.Inverse[x / 4] ? 4 : 3;
+        const int alternate = plan.Inverse[x / kFourPerCell] ? 4 : 3;
         int best = alternate;
         float best_d = Distance2(targets[k][x], lab[alternate]);
         for (int i = 0; i < 3; ++i) {
@@ -680,8 +682,8 @@ bool MoveTowardsWanted(const PaletteLab& palette, const DrawnLine& drawn, LinePl
     std::array<Lab, kColourRegisters> sum{};
     std::array<int, kColourRegisters> members{};
     for (int x = 0; x < n; ++x) {
-      const int cell = x / 4;
-      const int value = GlyphRow(plan.Glyphs[cell], k) >> (6 - 2 * (x % 4)) & 3;
+      const int cell = x / kFourPerCell;
+      const int value = GlyphRow(plan.Glyphs[cell], k) >> (6 - 2 * (x % kFourPerCell)) & 3;
       const int reg = value == 3 && plan.Inverse[cell] ? kPf3 : value == 3 ? kPf2 : kBak + value;
       sum[reg] = sum[reg] + drawn.Wanted[static_cast<size_t>(k) * n + x];
       ++members[reg];
