@@ -1,8 +1,10 @@
 // Measures the import on photographs: each is fitted to 320 x 240 (aspect
 // kept, centred on black), imported with the default options, and its
 // error and time printed beside a crude importer's error and the anchors.
-//   import_quality [--fonts N] [--dither none|ordered|diffusion] [--runs N] PICTURE...
-// Pictures: PNG, JPEG or WebP.
+//   import_quality [--fonts N] [--dither none|ordered|diffusion] [--runs N]
+//                  [--max-changes N] [--mode auto|hires|four|gtia] PICTURE...
+// Pictures: PNG, JPEG or WebP files, or generated:gradient, generated:shapes
+// and generated:noise, made here.
 #include <cstddef>
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared first.
@@ -128,6 +130,38 @@ SourcePicture Fit(const Decoded& d) {
   return picture;
 }
 
+// Pictures made here rather than read, named "generated:KIND": a smooth
+// gradient, flat shapes on a gradient, and noise.
+bool Generate(const std::string& kind, SourcePicture& picture) {
+  picture = SourcePicture{kWidth, kHeight, std::vector<Rgb>(static_cast<size_t>(kWidth) * kHeight)};
+  uint32_t state = 12345;
+  auto random = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<uint8_t>(state >> 24);
+  };
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      Rgb& p = picture.Pixels[static_cast<size_t>(y) * kWidth + x];
+      const auto u = static_cast<uint8_t>(x * 255 / (kWidth - 1));
+      const auto v = static_cast<uint8_t>(y * 255 / (kHeight - 1));
+      if (kind == "gradient") {
+        p = Rgb{u, v, static_cast<uint8_t>(255 - u / 2 - v / 2)};
+      } else if (kind == "shapes") {
+        const int dx = x - 110, dy = y - 120;
+        p = Rgb{static_cast<uint8_t>(v / 2), static_cast<uint8_t>(u / 3), 90};
+        if (dx * dx + dy * dy < 70 * 70) p = Rgb{230, 200, 40};
+        if (x > 180 && x < 290 && y > 40 && y < 150) p = Rgb{30, 120, 220};
+        if (std::abs(x - y - 60) < 6) p = Rgb{250, 250, 250};
+      } else if (kind == "noise") {
+        p = Rgb{random(), random(), random()};
+      } else {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 // The crude importer the goal must beat on every picture: five colours
 // per scanline by a few rounds of k-means in RGB from evenly spread
 // starts, snapped to the palette, each four-colour pixel its nearest.
@@ -232,12 +266,21 @@ int main(int argc, char** argv) {
   int counted = 0, worse = 0;
   std::vector<double> all_times, all_cpu;
   for (const std::string& file : files) {
-    Decoded decoded;
-    if (!Decode(file, decoded) || decoded.Width <= 0) {
-      std::printf("%-28s unreadable\n", file.c_str());
-      continue;
+    SourcePicture picture;
+    const std::string generated = "generated:";
+    if (file.rfind(generated, 0) == 0) {
+      if (!Generate(file.substr(generated.size()), picture)) {
+        std::printf("%-28s no such generated picture\n", file.c_str());
+        continue;
+      }
+    } else {
+      Decoded decoded;
+      if (!Decode(file, decoded) || decoded.Width <= 0) {
+        std::printf("%-28s unreadable\n", file.c_str());
+        continue;
+      }
+      picture = Fit(decoded);
     }
-    const SourcePicture picture = Fit(decoded);
     std::vector<double> times, cpu_times;
     qdp::import::ImportReport report;
     for (int r = 0; r < runs; ++r) {

@@ -1,5 +1,6 @@
 #!/bin/sh
-# The import's error and time on the photographs of Debian's
+# The import's error and time on pictures made by the bench itself
+# (a gradient, shapes, noise) and on the photographs of Debian's
 # gnome-backgrounds package (installed here when missing, never kept in
 # the repository), each fitted to 320 x 240, beside a crude importer's
 # error and the anchors of the error metric.
@@ -20,5 +21,9 @@ cmake --build --preset ci -j 2 --target import_quality >/dev/null
 # photographs.
 photos=$(find /usr/share/backgrounds/gnome -type f \( -name '*.webp' -o -name '*.jpg' -o -name '*.png' \) -size +10k | sort)
 [ -n "$photos" ] || { echo "no photographs found in /usr/share/backgrounds/gnome" >&2; exit 1; }
+echo "Generated pictures:"
+build-ci/bench/import_quality "$@" generated:gradient generated:shapes generated:noise
+echo
+echo "Photographs:"
 # shellcheck disable=SC2086
 build-ci/bench/import_quality "$@" $photos
