@@ -107,7 +107,7 @@ TEST(ExactLineTest, FitsOnlyWhatTheModeCanShow) {
               c.fits);
     if (!c.fits) continue;
     DrawnLine drawn;
-    ShowLine(source, lab, plan, drawn);
+    ShowLine(source, plan, drawn);
     for (int k = 0; k < kCharBytes; ++k) {
       for (int x = 0; x < 320; ++x)
         ASSERT_EQ(drawn.Shown[k * 320 + x], c.colour(x, k)) << x << "," << k;

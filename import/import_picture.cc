@@ -278,7 +278,7 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
     bool exact = false;
     for (LineMode mode : modes) {
       if (FitExactly(source, line, mode, previous, first_changes, max_changes, best.Plan)) {
-        ShowLine(source, lab, best.Plan, best.Drawn);
+        ShowLine(source, best.Plan, best.Drawn);
         exact = true;
         break;
       }

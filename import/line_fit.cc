@@ -591,7 +591,7 @@ void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dith
   drawn.ErrorOut.assign(static_cast<size_t>(width), Lab{});
   plan.Glyphs.fill(0);
   if (plan.Mode == LineMode::kBlank) {
-    ShowLine(source, palette, plan, drawn);
+    ShowLine(source, plan, drawn);
     return;
   }
   const ModeGeometry& g = GeometryOf(plan.Mode);
@@ -669,7 +669,7 @@ void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dith
     for (int x = 0; x < width; ++x) error_out[x] = current[x / g.PixelWidth + 1];
   }
   std::vector<Lab> wanted = std::move(drawn.Wanted);
-  ShowLine(source, palette, plan, drawn);
+  ShowLine(source, plan, drawn);
   drawn.ErrorOut = std::move(error_out);
   drawn.Wanted = std::move(wanted);
 }
@@ -700,9 +700,7 @@ bool MoveTowardsWanted(const PaletteLab& palette, const DrawnLine& drawn, LinePl
   return moved;
 }
 
-void ShowLine(const SourceLab& source, const PaletteLab& palette, const LinePlan& plan,
-              DrawnLine& drawn) {
-  (void)palette;
+void ShowLine(const SourceLab& source, const LinePlan& plan, DrawnLine& drawn) {
   const int width = source.Width;
   drawn.Shown.assign(static_cast<size_t>(width) * kCharBytes, 0);
   drawn.ErrorOut.assign(static_cast<size_t>(width), Lab{});

@@ -44,8 +44,7 @@ void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dith
 bool MoveTowardsWanted(const PaletteLab& palette, const DrawnLine& drawn, LinePlan& plan);
 
 // Draws a plan whose glyphs are set, as the machine shows it.
-void ShowLine(const SourceLab& source, const PaletteLab& palette, const LinePlan& plan,
-              DrawnLine& drawn);
+void ShowLine(const SourceLab& source, const LinePlan& plan, DrawnLine& drawn);
 
 }  // namespace qdp::import
 

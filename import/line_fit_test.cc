@@ -89,9 +89,9 @@ TEST(LineFitTest, DrawingFindsTheNearestColourOrMixesTowardsTheSource) {
     EXPECT_LT(Distance2(mean, want), nearest);
     // The drawn bytes are what the glyphs and registers show.
     DrawnLine shown;
-    ShowLine(source, PalLab(), plan, shown);
+    ShowLine(source, plan, shown);
     EXPECT_EQ(shown.Shown, diffused.Shown);
-    ShowLine(source, PalLab(), undithered, shown);
+    ShowLine(source, undithered, shown);
     EXPECT_EQ(shown.Shown, none.Shown);
   }
 }
