@@ -36,8 +36,8 @@ std::vector<uint8_t> PlainProjectBytes(const Workspace& ws) {
   std::vector<uint8_t> bytes(layout.FullLength(), 0);
 
   bytes[0] = static_cast<uint8_t>(width);
-  bytes[1] = static_cast<uint8_t>((ws.CharacterMode & kCharacterModeMask) |
-                                  ConversionBits(ws.Conversion));
+  bytes[1] =
+      static_cast<uint8_t>((ws.CharacterMode & kCharacterModeMask) | ConversionBits(ws.Conversion));
   bytes[2] = static_cast<uint8_t>(fonts - 1);
   for (int line = 0; line < kScreenLines; ++line) {
     Put(bytes, layout.Screen() + static_cast<uint64_t>(line) * width,

@@ -50,7 +50,8 @@ WorkspacePtr RandomWorkspace(std::mt19937& random) {
   if (below(4) == 0) {
     std::array<uint8_t, kScreenLines> raw{};
     for (int line = 0; line < kScreenLines; ++line) {
-      raw[line] = static_cast<uint8_t>(ws->LineFontTable[line] | (ws->LineStartsNewFont[line] << 7));
+      raw[line] =
+          static_cast<uint8_t>(ws->LineFontTable[line] | (ws->LineStartsNewFont[line] << 7));
     }
     ws->Conversion =
         ChooseConversion(ws->CharacterMode, ws->LineWidth, ws->LastDeclaredFont + 1, raw);
@@ -88,7 +89,8 @@ TEST(ProjectWriterTest, ReadingBackGivesTheSameWorkspaceInBothForms) {
     testing::MemoryFileSystem fs;
     WriteProject(*written, form, fs, kPath);
     const testing::Bytes& bytes = fs.files.at(kPath);
-    const bool compressed = std::equal(kContainerMagic.begin(), kContainerMagic.end(), bytes.begin());
+    const bool compressed =
+        std::equal(kContainerMagic.begin(), kContainerMagic.end(), bytes.begin());
     EXPECT_EQ(compressed, form == ProjectForm::kCompressed);
     if (!compressed) {
       EXPECT_EQ(bytes.size(),
