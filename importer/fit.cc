@@ -109,45 +109,43 @@ void SourceSink::Put(int y, int x0, int step, const view::Rgb* pixels, int count
   }
 }
 
-import::SourcePicture SourceSink::Finish() {
-  if (box_ == 0) return std::move(picture_);
-  // Each box's mean; the boxes of the last column and row may be cut.
-  for (int gy = 0; gy < grid_height_; ++gy) {
-    const int rows = std::min(box_, height_ - gy * box_);
-    for (int gx = 0; gx < grid_width_; ++gx) {
-      const int columns = std::min(box_, width_ - gx * box_);
-      float* sum = &sums_[(static_cast<size_t>(gy) * grid_width_ + gx) * 3];
-      for (int c = 0; c < 3; ++c) sum[c] /= static_cast<float>(rows * columns);
-    }
+import::SourcePicture SourceSink::Finish(){if (box_ == 0) return std::move(picture_);
+// Each box's mean; the boxes of the last column and row may be cut.
+for (int gy = 0; gy < grid_height_; ++gy) {
+  const int rows = std::min(box_, height_ - gy * box_);
+  for (int gx = 0; gx < grid_width_; ++gx) {
+    const int columns = std::min(box_, width_ - gx * box_);
+    float* sum = &sums_[(static_cast<size_t>(gy) * grid_width_ + gx) * 3];
+    for (int c = 0; c < 3; ++c) sum[c] /= static_cast<float>(rows * columns);
   }
-  std::vector<float> fitted(static_cast<size_t>(fitted_width_) * fitted_height_ * 3);
-  if (!stbir_resize_float_generic(sums_.data(), grid_width_, grid_height_, 0, fitted.data(),
-                                  fitted_width_, fitted_height_, 0, 3, STBIR_ALPHA_CHANNEL_NONE, 0,
-                                  STBIR_EDGE_CLAMP, STBIR_FILTER_DEFAULT, STBIR_COLORSPACE_LINEAR,
-                                  nullptr)) {
-    throw std::bad_alloc();
-  }
-  std::vector<float>().swap(sums_);
-  import::SourcePicture picture;
-  picture.Width = kFitWidth;
-  picture.Height = kFitHeight;
-  picture.Pixels.assign(static_cast<size_t>(kFitWidth) * kFitHeight, view::kBlack);
-  const int left = (kFitWidth - fitted_width_) / 2;
-  const int top = (kFitHeight - fitted_height_) / 2;
-  for (int y = 0; y < fitted_height_; ++y) {
-    for (int x = 0; x < fitted_width_; ++x) {
-      const float* p = &fitted[(static_cast<size_t>(y) * fitted_width_ + x) * 3];
-      picture.Pixels[static_cast<size_t>(top + y) * kFitWidth + left + x] = {
-          Encoded(p[0]), Encoded(p[1]), Encoded(p[2])};
-    }
-  }
-  return picture;
 }
+std::vector<float> fitted(static_cast<size_t>(fitted_width_) * fitted_height_ * 3);
+if (!stbir_resize_float_generic(sums_.data(), grid_width_, grid_height_, 0, fitted.data(),
+                                fitted_width_, fitted_height_, 0, 3, STBIR_ALPHA_CHANNEL_NONE, 0,
+                                STBIR_EDGE_CLAMP, STBIR_FILTER_DEFAULT, STBIR_COLORSPACE_LINEAR,
+                                nullptr)) {
+  throw std::bad_alloc();
+}
+std::vector<float>().swap(sums_);
+import::SourcePicture picture;
+picture.Width = kFitWidth;
+picture.Height = kFitHeight;
+picture.Pixels.assign(static_cast<size_t>(kFitWidth) * kFitHeight, view::kBlack);
+const int left = (kFitWidth - fitted_width_) / 2;
+const int top = (kFitHeight - fitted_height_) / 2;
+for (int y = 0; y < fitted_height_; ++y) {
+  for (int x = 0; x < fitted_width_; ++x) {
+    const float* p = &fitted[(static_cast<size_t>(y) * fitted_width_ + x) * 3];
+    picture.Pixels[static_cast<size_t>(top + y) * kFitWidth + left + x] = {
+        Encoded(p[0]), Encoded(p[1]), Encoded(p[2])};
+  }
+}
+return picture;
+}  // namespace qdp::importer
 
-import::SourcePicture ReadSourcePicture(File& file, bool fit) {
-  SourceSink sink(fit);
-  DecodePicture(file, sink);
-  return sink.Finish();
+import::SourcePicture ReadSourcePicture(File& file, bool fit){SourceSink sink(fit);
+DecodePicture(file, sink);
+return sink.Finish();
 }
 
 }  // namespace qdp::importer

@@ -46,8 +46,8 @@ JpegRun& RunOf(j_common_ptr info) { return *static_cast<JpegRun*>(info->client_d
 [[noreturn]] void OnError(j_common_ptr info) {
   JpegRun& run = RunOf(info);
   if (info->err->msg_code == JERR_NO_BACKING_STORE) {
-    std::snprintf(run.Message, sizeof run.Message,
-                  "the JPEG needs more than %ld MiB to decode", kMaxDecoderMemory >> 20);
+    std::snprintf(run.Message, sizeof run.Message, "the JPEG needs more than %ld MiB to decode",
+                  kMaxDecoderMemory >> 20);
     run.Refused = true;
   } else {
     (*info->err->format_message)(info, run.Message);
@@ -123,8 +123,8 @@ bool Decode(JpegRun& run) {
   const bool cmyk = run.Info.jpeg_color_space == JCS_CMYK || run.Info.jpeg_color_space == JCS_YCCK;
   run.Info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   run.Info.scale_num = 1;
-  run.Info.scale_denom = static_cast<unsigned>(
-      run.Sink->Shrink(static_cast<int>(run.Info.image_width), static_cast<int>(run.Info.image_height)));
+  run.Info.scale_denom = static_cast<unsigned>(run.Sink->Shrink(
+      static_cast<int>(run.Info.image_width), static_cast<int>(run.Info.image_height)));
   jpeg_calc_output_dimensions(&run.Info);
   const int width = static_cast<int>(run.Info.output_width);
   const int height = static_cast<int>(run.Info.output_height);

@@ -2,6 +2,8 @@
 // alpha laid over black, one row (or, interlaced, one pass's row) at a time.
 #include <png.h>
 
+#include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <cstdio>
 #include <exception>
@@ -106,16 +108,33 @@ bool Decode(PngRun& run) {
     for (int r = 0; r < rows; ++r) {
       png_read_row(run.Png, run.Row->data(), nullptr);
       const int y = static_cast<int>(PNG_ROW_FROM_PASS_ROW(r, pass));
-      PutRow(run, y, static_cast<int>(PNG_PASS_START_COL(pass)),
-             1 << PNG_PASS_COL_SHIFT(pass), columns);
+      PutRow(run, y, static_cast<int>(PNG_PASS_START_COL(pass)), 1 << PNG_PASS_COL_SHIFT(pass),
+             columns);
     }
   }
   return true;
 }
 
+// The size in the header chunk, which comes first in every PNG, checked
+// before libpng reads on: it would read every chunk up to the pixels
+// before it told the size.
+void CheckHeaderSize(File& file) {
+  std::array<uint8_t, 24> start{};
+  file.Seek(0);
+  const size_t got = file.Read(start.data(), start.size());
+  file.Seek(0);
+  if (got < start.size() || !std::equal(start.begin() + 12, start.begin() + 16, "IHDR")) return;
+  auto word = [&](size_t at) {
+    return static_cast<uint64_t>(start[at]) << 24 | start[at + 1] << 16 | start[at + 2] << 8 |
+           start[at + 3];
+  };
+  CheckPictureSize(word(16), word(20));
+}
+
 }  // namespace
 
 void DecodePng(File& file, PixelSink& sink) {
+  CheckHeaderSize(file);
   std::vector<png_byte> row;
   std::vector<view::Rgb> pixels;
   PngRun run;

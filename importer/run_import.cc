@@ -26,8 +26,9 @@ void Print(std::FILE* stream, const std::string& text) {
 bool NamesProject(const std::string& path) {
   const size_t n = sizeof kProjectExtension - 1;
   if (path.size() <= n) return false;
-  return std::equal(path.end() - static_cast<std::ptrdiff_t>(n), path.end(), kProjectExtension,
-                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+  return std::equal(
+      path.end() - static_cast<std::ptrdiff_t>(n), path.end(), kProjectExtension,
+      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
 // The line that says what failed: a write names the project.

@@ -32,8 +32,7 @@ PictureReport ImportFile(const std::string& picture, const std::string& project,
                          FileSystem& fs, int& status);
 
 // Runs qdpimport with `argv` (argv[0] the program's own name) on `fs`.
-int RunImport(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err,
-              FileSystem& fs);
+int RunImport(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err, FileSystem& fs);
 
 }  // namespace qdp::importer
 
