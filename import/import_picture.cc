@@ -1,10 +1,15 @@
 #include "import/import_picture.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cmath>
+#include <unordered_map>
 #include <vector>
 
+#include "import/exact_line.h"
+#include "import/fonts.h"
+#include "import/line_fit.h"
 #include "import/oklab.h"
+#include "import/palette_lab.h"
 #include "import/picture_error.h"
 #include "project/project_format.h"
 #include "view/colour_picture.h"
@@ -12,7 +17,180 @@
 namespace qdp::import {
 namespace {
 
-constexpr uint8_t kGreys[4] = {0x00, 0x06, 0x0A, 0x0E};
+// The highest characters-per-font limit a project holds.
+constexpr uint8_t kCharsPerFontLimit = 127;
+
+// The modes auto tries, in the order an exact fit is taken in: a blank
+// line needs no characters at all.
+constexpr LineMode kAutoModes[] = {LineMode::kBlank, LineMode::kFourColour, LineMode::kHiRes,
+                                   LineMode::kGtia};
+
+// The blur the mode choice compares lines through: the error metric's.
+constexpr int kBlurRadius = 3;
+
+uint32_t Key(const view::Rgb& c) { return static_cast<uint32_t>(c.R << 16 | c.G << 8 | c.B); }
+
+SourceLab ToLab(const SourcePicture& picture, const PictureSize& size,
+                const view::AtariPalette& palette) {
+  SourceLab source;
+  source.Cells = size.LineWidth;
+  source.Width = size.LineWidth * 8;
+  const int scale = size.HalfWidth ? 2 : 1;
+  // Each colour is converted once: pictures drawn by the machine have
+  // few, and photographs repeat many.
+  std::unordered_map<uint32_t, int16_t> index;
+  for (int i = 255; i >= 0; --i) {
+    // Even colour bytes win over odd ones of the same colour.
+    if (i % 2 == 0 || !index.count(Key(palette[i])))
+      index[Key(palette[i])] = static_cast<int16_t>(i);
+  }
+  const size_t count = static_cast<size_t>(source.Width) * kBitmapLines;
+  source.Pixels.resize(count);
+  source.Index.resize(count);
+  std::unordered_map<uint32_t, Lab> lab;
+  for (int y = 0; y < kBitmapLines; ++y) {
+    for (int x = 0; x < source.Width; ++x) {
+      const view::Rgb& c = picture.Pixels[static_cast<size_t>(y) * picture.Width + x / scale];
+      const uint32_t key = Key(c);
+      auto it = lab.find(key);
+      if (it == lab.end()) it = lab.emplace(key, OkLabOf(c)).first;
+      const size_t i = static_cast<size_t>(y) * source.Width + x;
+      source.Pixels[i] = it->second;
+      auto found = index.find(key);
+      source.Index[i] = found == index.end() ? int16_t{-1} : found->second;
+    }
+  }
+  return source;
+}
+
+std::array<float, 2 * kBlurRadius + 1> BlurWeights() {
+  std::array<float, 2 * kBlurRadius + 1> w{};
+  float sum = 0;
+  for (int i = -kBlurRadius; i <= kBlurRadius; ++i)
+    sum += w[i + kBlurRadius] = std::exp(-0.5f * i * i);
+  for (float& x : w) x /= sum;
+  return w;
+}
+
+// Blurs rows across, in place.
+void BlurAcross(Lab* row, int width, std::vector<Lab>& scratch) {
+  static const auto w = BlurWeights();
+  scratch.assign(row, row + width);
+  for (int x = 0; x < width; ++x) {
+    Lab s{};
+    for (int k = -kBlurRadius; k <= kBlurRadius; ++k) {
+      const Lab& c = scratch[std::clamp(x + k, 0, width - 1)];
+      s.L += w[k + kBlurRadius] * c.L;
+      s.A += w[k + kBlurRadius] * c.A;
+      s.B += w[k + kBlurRadius] * c.B;
+    }
+    row[x] = s;
+  }
+}
+
+// The source blurred across, and the picture as drawn so far blurred
+// across, row by row: the mode choice blurs down from them.
+struct Blurred {
+  int Width;
+  std::vector<Lab> Source;  // across and down
+  std::vector<Lab> SourceAcross;
+  std::vector<Lab> ShownAcross;
+};
+
+Blurred BlurSource(const SourceLab& source) {
+  static const auto w = BlurWeights();
+  Blurred b;
+  b.Width = source.Width;
+  b.SourceAcross = source.Pixels;
+  std::vector<Lab> scratch;
+  for (int y = 0; y < kBitmapLines; ++y)
+    BlurAcross(&b.SourceAcross[static_cast<size_t>(y) * b.Width], b.Width, scratch);
+  b.Source.resize(b.SourceAcross.size());
+  for (int y = 0; y < kBitmapLines; ++y) {
+    for (int x = 0; x < b.Width; ++x) {
+      Lab s{};
+      for (int k = -kBlurRadius; k <= kBlurRadius; ++k) {
+        const Lab& c =
+            b.SourceAcross[static_cast<size_t>(std::clamp(y + k, 0, kBitmapLines - 1)) * b.Width +
+                           x];
+        s.L += w[k + kBlurRadius] * c.L;
+        s.A += w[k + kBlurRadius] * c.A;
+        s.B += w[k + kBlurRadius] * c.B;
+      }
+      b.Source[static_cast<size_t>(y) * b.Width + x] = s;
+    }
+  }
+  b.ShownAcross.resize(b.SourceAcross.size());
+  return b;
+}
+
+// How far a line drawn as `shown` is from the source, as the error metric
+// sees it: blurred together with the lines drawn above it and the source
+// below it, the sum of the distances over the line's pixels.
+double LineError(const Blurred& b, int line, const std::vector<Lab>& shown) {
+  static const auto w = BlurWeights();
+  const int width = b.Width;
+  const int top = line * kCharBytes;
+  std::vector<Lab> across(shown);
+  std::vector<Lab> scratch;
+  for (int k = 0; k < kCharBytes; ++k)
+    BlurAcross(&across[static_cast<size_t>(k) * width], width, scratch);
+  auto row = [&](int y) -> const Lab* {
+    y = std::clamp(y, 0, kBitmapLines - 1);
+    if (y < top) return &b.ShownAcross[static_cast<size_t>(y) * width];
+    if (y >= top + kCharBytes) return &b.SourceAcross[static_cast<size_t>(y) * width];
+    return &across[static_cast<size_t>(y - top) * width];
+  };
+  double sum = 0;
+  for (int k = 0; k < kCharBytes; ++k) {
+    const Lab* want = &b.Source[static_cast<size_t>(top + k) * width];
+    for (int x = 0; x < width; ++x) {
+      Lab s{};
+      for (int d = -kBlurRadius; d <= kBlurRadius; ++d) {
+        const Lab& c = row(top + k + d)[x];
+        s.L += w[d + kBlurRadius] * c.L;
+        s.A += w[d + kBlurRadius] * c.A;
+        s.B += w[d + kBlurRadius] * c.B;
+      }
+      sum += std::sqrt(Distance2(s, want[x]));
+    }
+  }
+  return sum;
+}
+
+bool SameAsSource(const SourcePicture& picture, const view::IndexedImage& image) {
+  const int scale = image.Width / picture.Width;
+  std::vector<uint8_t> row(static_cast<size_t>(image.Width));
+  for (int y = 0; y < image.Height; ++y) {
+    image.FillRow(y, row.data());
+    for (int x = 0; x < image.Width; ++x) {
+      if (image.Palette[row[x]] !=
+          picture.Pixels[static_cast<size_t>(y) * picture.Width + x / scale]) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+struct Candidate {
+  LinePlan Plan;
+  DrawnLine Drawn;
+  double Error = 0;
+};
+
+uint8_t CharacterModeOf(const std::array<LinePlan, kScreenLines>& plans) {
+  // Bit 7 of a code marks a four-colour cell's PF3, not an inverse
+  // character, in character mode 2; the import never sets it elsewhere.
+  std::array<int, 3> count{};
+  for (const LinePlan& plan : plans) {
+    if (plan.Mode == LineMode::kFourColour) return static_cast<uint8_t>(LineMode::kFourColour);
+    if (plan.Mode == LineMode::kHiRes) ++count[0];
+    if (plan.Mode == LineMode::kGtia) ++count[2];
+  }
+  if (count[0] == 0 && count[2] == 0) return static_cast<uint8_t>(LineMode::kFourColour);
+  return static_cast<uint8_t>(count[0] >= count[2] ? LineMode::kHiRes : LineMode::kGtia);
+}
 
 }  // namespace
 
@@ -20,57 +198,103 @@ view::IndexedImage MachinePicture(const Workspace& ws, const view::AtariPalette&
   return view::ColourPicture(ws, view::CharsetOf(ws), palette, view::GtiaMode::kLuminances);
 }
 
-ImportReport ImportPicture(const SourcePicture& source, const ImportOptions& options,
+ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& options,
                            const view::AtariPalette& palette, Workspace& ws) {
-  (void)options;
-  const PictureSize* size = AcceptedSize(source.Width, source.Height);
-  const int cells = size->LineWidth;
-  const int scale = size->HalfWidth ? 1 : 2;  // source pixels per four-colour pixel
-  ws.LineWidth = static_cast<uint8_t>(cells);
-  ws.CharacterMode = 2;
-  ws.Conversion = {ConversionKind::kNone, ConversionSource::kHeaderBits};
-  ws.CharsPerFontLimit = kCharsPerFont - 1;
-  Lab greys[4];
-  for (int i = 0; i < 4; ++i) greys[i] = OkLabOf(palette[kGreys[i]]);
-  for (int y = 0; y < kBitmapLines; ++y) {
-    for (int r = 0; r < 4; ++r) ws.ColourTables[r * kColourTableBytes + y] = kGreys[r];
-    ws.ColourTables[4 * kColourTableBytes + y] = kGreys[3];
+  const PictureSize& size = *AcceptedSize(picture.Width, picture.Height);
+  const SourceLab source = ToLab(picture, size, palette);
+  const PaletteLab lab(palette);
+  Blurred blurred = BlurSource(source);
+  const int width = source.Width;
+  const int max_changes = std::clamp(options.MaxChanges, 0, kColourRegisters);
+
+  std::vector<LineMode> modes;
+  switch (options.Mode) {
+    case ModeChoice::kAuto:
+      modes.assign(std::begin(kAutoModes), std::end(kAutoModes));
+      break;
+    case ModeChoice::kHiRes:
+      modes = {LineMode::kHiRes};
+      break;
+    case ModeChoice::kFourColour:
+      modes = {LineMode::kFourColour};
+      break;
+    case ModeChoice::kGtia:
+      modes = {LineMode::kGtia};
+      break;
   }
+
+  std::array<LinePlan, kScreenLines> plans;
+  Registers previous{};
+  std::vector<Lab> error(static_cast<size_t>(width));
+  std::vector<Lab> scratch;
+  Candidate best, trial;
   for (int line = 0; line < kScreenLines; ++line) {
-    ws.LineModes[line] = LineMode::kFourColour;
-    ws.LineFontTable[line] = static_cast<uint8_t>(line);
-    int used = 0;
-    for (int cell = 0; cell < cells; ++cell) {
-      std::array<uint8_t, kCharBytes> glyph{};
-      for (int row = 0; row < kCharBytes; ++row) {
-        const int y = line * kCharBytes + row;
-        for (int p = 0; p < 4; ++p) {
-          const int x = (cell * 4 + p) * scale;
-          const Lab c = OkLabOf(source.Pixels[static_cast<size_t>(y) * source.Width + x]);
-          int best = 0;
-          for (int k = 1; k < 4; ++k) {
-            if (Distance2(c, greys[k]) < Distance2(c, greys[best])) best = k;
-          }
-          glyph[row] = static_cast<uint8_t>(glyph[row] | best << (6 - 2 * p));
-        }
+    // The first scanline of the picture may take any registers.
+    const int first_changes = line == 0 ? kColourRegisters : max_changes;
+    bool exact = false;
+    for (LineMode mode : modes) {
+      if (FitExactly(source, line, mode, previous, first_changes, max_changes, best.Plan)) {
+        ShowLine(source, lab, best.Plan, best.Drawn);
+        exact = true;
+        break;
       }
-      uint8_t* font = ws.FontBank.data() + line * kFontBytes;
-      int found = 0;
-      while (found < used &&
-             std::memcmp(font + found * kCharBytes, glyph.data(), kCharBytes) != 0) {
-        ++found;
+    }
+    if (!exact) {
+      best.Error = -1;
+      for (LineMode mode : modes) {
+        ChooseColours(source, lab, line, mode, previous, first_changes, max_changes, trial.Plan);
+        DrawLine(source, lab, line, options.Dither, error.data(), trial.Plan, trial.Drawn);
+        trial.Error = modes.size() > 1 ? LineError(blurred, line, trial.Drawn.Shown) : 0;
+        if (best.Error < 0 || trial.Error < best.Error) std::swap(best, trial);
       }
-      if (found == used) std::memcpy(font + used++ * kCharBytes, glyph.data(), kCharBytes);
-      ws.Screen[RowOffset(line) + cell] = static_cast<uint8_t>(found);
+    }
+    plans[line] = best.Plan;
+    error = best.Drawn.ErrorOut;
+    previous = best.Plan.Regs[kCharBytes - 1];
+    for (int k = 0; k < kCharBytes; ++k) {
+      Lab* row = &blurred.ShownAcross[static_cast<size_t>(line * kCharBytes + k) * width];
+      std::copy_n(best.Drawn.Shown.begin() + k * width, width, row);
+      BlurAcross(row, width, scratch);
     }
   }
+
+  ws.LineWidth = static_cast<uint8_t>(size.LineWidth);
+  ws.Conversion = {ConversionKind::kNone, ConversionSource::kHeaderBits};
+  ws.CharsPerFontLimit = kCharsPerFontLimit;
+  const FontPacking fonts = PackFonts(source, lab, plans, options.FontBudget, ws);
+  ws.CharacterMode = CharacterModeOf(plans);
+  ws.HighestFontInUse = ws.LastDeclaredFont;
+  for (int p = 0; p < kScreenBytes; ++p) ws.InverseMarks[p] = (ws.Screen[p] & kInverseBit) != 0;
   ws.LineModesValid = true;
-  ws.LastDeclaredFont = kScreenLines - 1;
-  ws.HighestFontInUse = kScreenLines - 1;
   ImportReport report;
-  report.Modes = ws.LineModes;
-  report.FontsUsed = report.FontsNeeded = kScreenLines;
-  report.Error = PictureError(source, MachinePicture(ws, palette));
+  Registers before{};
+  for (int line = 0; line < kScreenLines; ++line) {
+    ws.LineModes[line] = plans[line].Mode;
+    report.Modes[line] = plans[line].Mode;
+    for (int k = 0; k < kCharBytes; ++k) {
+      const int y = line * kCharBytes + k;
+      const Registers& regs = plans[line].Regs[k];
+      for (int r = 0; r < kColourRegisters; ++r)
+        ws.ColourTables[r * kColourTableBytes + y] = regs[r];
+      if (y > 0) {
+        const int changes = ChangesBetween(before, regs);
+        report.RegisterChanges += changes;
+        report.MaxChangesOnAScanline = std::max(report.MaxChangesOnAScanline, changes);
+      }
+      before = regs;
+    }
+  }
+  // The table's entries past the last scanline repeat it, so that nothing
+  // changes there either.
+  for (int y = kBitmapLines; y < kColourTableBytes; ++y) {
+    for (int r = 0; r < kColourRegisters; ++r)
+      ws.ColourTables[r * kColourTableBytes + y] = before[r];
+  }
+  report.FontsUsed = fonts.FontsUsed;
+  report.FontsNeeded = fonts.FontsNeeded;
+  report.MergedCharacters = fonts.MergedCharacters;
+  report.Error = PictureError(picture, MachinePicture(ws, palette));
+  report.Exact = SameAsSource(picture, MachinePicture(ws, palette));
   return report;
 }
 
