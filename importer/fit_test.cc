@@ -8,12 +8,12 @@ namespace qdp::importer {
 namespace {
 
 // Feeds a picture of one colour, row by row, to a sink.
-import::SourcePicture Feed(SourceSink& sink, int width, int height, view::Rgb colour) {
-  sink.Begin(width, height);
-  const std::vector<view::Rgb> row(static_cast<size_t>(width), colour);
-  for (int y = 0; y < height; ++y) sink.Put(y, 0, 1, row.data(), width);
-  return sink.Finish();
-}
+import::SourcePicture Feed(SourceSink& sink, int width, int height,
+                           view::Rgb colour){sink.Begin(width, height);
+const std::vector<view::Rgb> row(static_cast<size_t>(width), colour);
+for (int y = 0; y < height; ++y) sink.Put(y, 0, 1, row.data(), width);
+return sink.Finish();
+}  // namespace
 
 TEST(FitTest, AcceptedSizesStandAndOthersAreRefusedUnlessFitted) {
   for (const import::PictureSize& size : import::kPictureSizes) {
@@ -60,8 +60,10 @@ TEST(FitTest, AFittedPictureKeepsItsAspectCentredOnBlack) {
         const bool inside = x >= c.left && x < c.right && y >= c.top && y < c.bottom;
         const view::Rgb got = p.Pixels[static_cast<size_t>(y) * kFitWidth + x];
         if (inside) {
-          ASSERT_LE(std::abs(got.R - colour.R) + std::abs(got.G - colour.G) +
-                        std::abs(got.B - colour.B), 3) << x << ", " << y;
+          ASSERT_LE(
+              std::abs(got.R - colour.R) + std::abs(got.G - colour.G) + std::abs(got.B - colour.B),
+              3)
+              << x << ", " << y;
         } else {
           ASSERT_EQ(got, view::kBlack) << x << ", " << y;
         }
@@ -87,5 +89,5 @@ TEST(FitTest, ALargePictureIsShrunkByTheDecoderAndBoxedInBoundedMemory) {
   EXPECT_NEAR(p.Pixels[120 * 320 + 160].R, 188, 6);
 }
 
-}  // namespace
+}  // namespace qdp::importer
 }  // namespace qdp::importer

@@ -77,11 +77,11 @@ Picture PictureFor(const PngForm& form, int width, int height) {
 
 TEST(PictureDecoderTest, EveryPngColourTypeDepthAndInterlacingDecodesExactly) {
   const PngForm forms[] = {
-      {PNG_COLOR_TYPE_GRAY, 1},       {PNG_COLOR_TYPE_GRAY, 2},       {PNG_COLOR_TYPE_GRAY, 4},
-      {PNG_COLOR_TYPE_GRAY, 8},       {PNG_COLOR_TYPE_GRAY, 16},      {PNG_COLOR_TYPE_GRAY_ALPHA, 8},
-      {PNG_COLOR_TYPE_GRAY_ALPHA, 16}, {PNG_COLOR_TYPE_RGB, 8},       {PNG_COLOR_TYPE_RGB, 16},
-      {PNG_COLOR_TYPE_RGBA, 8},       {PNG_COLOR_TYPE_RGBA, 16},      {PNG_COLOR_TYPE_PALETTE, 1},
-      {PNG_COLOR_TYPE_PALETTE, 2},    {PNG_COLOR_TYPE_PALETTE, 4},    {PNG_COLOR_TYPE_PALETTE, 8},
+      {PNG_COLOR_TYPE_GRAY, 1},        {PNG_COLOR_TYPE_GRAY, 2},    {PNG_COLOR_TYPE_GRAY, 4},
+      {PNG_COLOR_TYPE_GRAY, 8},        {PNG_COLOR_TYPE_GRAY, 16},   {PNG_COLOR_TYPE_GRAY_ALPHA, 8},
+      {PNG_COLOR_TYPE_GRAY_ALPHA, 16}, {PNG_COLOR_TYPE_RGB, 8},     {PNG_COLOR_TYPE_RGB, 16},
+      {PNG_COLOR_TYPE_RGBA, 8},        {PNG_COLOR_TYPE_RGBA, 16},   {PNG_COLOR_TYPE_PALETTE, 1},
+      {PNG_COLOR_TYPE_PALETTE, 2},     {PNG_COLOR_TYPE_PALETTE, 4}, {PNG_COLOR_TYPE_PALETTE, 8},
   };
   // Sizes where some of the interlaced passes hold no pixel, and one where
   // all do.
@@ -92,9 +92,9 @@ TEST(PictureDecoderTest, EveryPngColourTypeDepthAndInterlacingDecodesExactly) {
       for (auto [width, height] : sizes) {
         const Picture picture = PictureFor(form, width, height);
         const KeepingSink sink = Decode(EncodePng(picture, form));
-        SCOPED_TRACE(::testing::Message() << "colour type " << form.ColourType << ", depth "
-                                          << form.BitDepth << ", interlaced " << interlaced
-                                          << ", " << width << " x " << height);
+        SCOPED_TRACE(::testing::Message()
+                     << "colour type " << form.ColourType << ", depth " << form.BitDepth
+                     << ", interlaced " << interlaced << ", " << width << " x " << height);
         ASSERT_EQ(sink.Width, width);
         ASSERT_EQ(sink.Height, height);
         EXPECT_EQ(sink.Times, std::vector<int>(sink.Times.size(), 1));
@@ -153,8 +153,7 @@ TEST(PictureDecoderTest, BrokenAndOversizedFilesAreRefusedWithTheirReason) {
        "the picture is 100 x 1073741824 pixels"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Refusal(c.bytes).rfind(c.reason_starts, 0), 0u)
-        << c.name << ": " << Refusal(c.bytes);
+    EXPECT_EQ(Refusal(c.bytes).rfind(c.reason_starts, 0), 0u) << c.name << ": " << Refusal(c.bytes);
   }
 }
 

@@ -17,7 +17,9 @@
 namespace qdp::testing {
 namespace {
 
-uint8_t Scale(int value, int range, int to = 255) { return static_cast<uint8_t>(value * to / range); }
+uint8_t Scale(int value, int range, int to = 255) {
+  return static_cast<uint8_t>(value * to / range);
+}
 
 // A 5 x 7 glyph from the bits of a number: "text" with strokes and gaps.
 void DrawText(Picture& p, std::mt19937& random) {
@@ -35,8 +37,11 @@ void DrawText(Picture& p, std::mt19937& random) {
 }
 
 void DrawShapes(Picture& p, std::mt19937& random) {
-  const Rgba colours[] = {{200, 40, 40, 255}, {40, 160, 60, 255}, {50, 70, 210, 255},
-                          {230, 230, 230, 255}, {240, 180, 30, 255}};
+  const Rgba colours[] = {{200, 40, 40, 255},
+                          {40, 160, 60, 255},
+                          {50, 70, 210, 255},
+                          {230, 230, 230, 255},
+                          {240, 180, 30, 255}};
   for (int shape = 0; shape < 12; ++shape) {
     const Rgba c = colours[shape % 5];
     const int cx = static_cast<int>(random() % static_cast<unsigned>(p.Width));
@@ -105,8 +110,8 @@ Picture MakePicture(Drawn what, int width, int height, uint32_t seed) {
     case Drawn::kGradient:
       for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-          p.At(x, y) = {Scale(x, std::max(1, width - 1)), Scale(y, std::max(1, height - 1)),
-                        128, 255};
+          p.At(x, y) = {Scale(x, std::max(1, width - 1)), Scale(y, std::max(1, height - 1)), 128,
+                        255};
         }
       }
       break;
