@@ -22,6 +22,10 @@ constexpr int kRefineRounds = 2;
 // Even luminances: the ones every mode but GTIA shows.
 constexpr int kShownLuminances = kLuminances / 2;
 constexpr float kInfinity = std::numeric_limits<float>::max();
+// Hi-res scanlines: every hue is judged on every this many pixels, and the
+// best few of them on every pixel.
+constexpr int kRoughStep = 4;
+constexpr int kHuesTriedInFull = 3;
 
 using Targets = std::array<Lab, kMaxPixels>;
 
@@ -249,20 +253,25 @@ void ChooseHiRes(const SourceLab& source, const PaletteLab& palette, int line, R
   std::array<std::array<float, kMaxPixels>, kShownLuminances> d;
   for (int k = 0; k < kCharBytes; ++k) {
     const int n = NativeTargets(source, line * kCharBytes + k, 1, targets.data());
+    // Every hue is tried on every fourth pixel; the few best on all.
+    std::array<float, kHues> rough{};
     int best_hue = 0, best_a = 0, best_b = 0;
     float best_cost = kInfinity;
-    for (int hue = 0; hue < kHues; ++hue) {
+    auto try_hue = [&](int hue, int step) {
+      float hue_best = kInfinity;
       for (int l = 0; l < kShownLuminances; ++l) {
         const Lab c = palette.Colour[hue * kLuminances + 2 * l];
-        for (int x = 0; x < n; ++x) d[l][x] = Distance2(targets[x], c);
+        for (int x = 0; x < n; x += step) d[l][x / step] = Distance2(targets[x], c);
       }
+      const int m = (n + step - 1) / step;
       for (int a = 0; a < kShownLuminances; ++a) {
         for (int b = a; b < kShownLuminances; ++b) {
           float cost = 0;
           const float* da = d[a].data();
           const float* db = d[b].data();
-          for (int x = 0; x < n; ++x) cost += std::min(da[x], db[x]);
-          if (cost < best_cost) {
+          for (int x = 0; x < m; ++x) cost += std::min(da[x], db[x]);
+          hue_best = std::min(hue_best, cost);
+          if (step == 1 && cost < best_cost) {
             best_cost = cost;
             best_hue = hue;
             best_a = a;
@@ -270,7 +279,16 @@ void ChooseHiRes(const SourceLab& source, const PaletteLab& palette, int line, R
           }
         }
       }
+      return hue_best;
+    };
+    std::array<int, kHues> hues;
+    for (int hue = 0; hue < kHues; ++hue) {
+      rough[hue] = try_hue(hue, kRoughStep);
+      hues[hue] = hue;
     }
+    std::partial_sort(hues.begin(), hues.begin() + kHuesTriedInFull, hues.end(),
+                      [&rough](int a, int b) { return rough[a] < rough[b]; });
+    for (int i = 0; i < kHuesTriedInFull; ++i) try_hue(hues[i], 1);
     // Either luminance may be the clear bits' (PF2); the other is PF1's.
     // The order that changes fewer registers wins.
     Registers wanted = previous;
