@@ -3,7 +3,8 @@
 # writes the seed corpora and runs each target for a bounded time.
 #   sh fuzz/run.sh [SECONDS] [TARGET...]
 #     SECONDS   time per target (default 60)
-#     TARGET    job, container (default both)
+#     TARGET    job, container, import (default all three; import only where
+#               qdpimport is built)
 # Environment:
 #   FUZZ_PARALLEL=1   run the targets at the same time (one core each)
 #                     instead of one after the other
@@ -17,12 +18,12 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-job container}
+targets=${*:-job container import}
 
 sh tools/ensure-deps fuzz
 build=build-fuzz
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j 2 --target job_fuzzer container_fuzzer make_seeds
+cmake --build --preset fuzz -j 2 --target job_fuzzer container_fuzzer import_fuzzer make_seeds
 "$build/tests/make_seeds" "$build/seeds" >/dev/null
 mkdir -p "$build/artifacts" "$build/logs"
 
@@ -32,6 +33,7 @@ max_len() {
   case "$1" in
     job) echo 450000 ;;
     container) echo 8192 ;;
+    import) echo 300000 ;;
   esac
 }
 
