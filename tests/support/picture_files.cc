@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
@@ -52,6 +53,43 @@ void DrawShapes(Picture& p, std::mt19937& random) {
         const bool circle = shape % 2 == 0;
         if (!circle || (x - cx) * (x - cx) + (y - cy) * (y - cy) < r * r) p.At(x, y) = c;
       }
+    }
+  }
+}
+
+uint8_t Mix(double a, double b, double t) {
+  return static_cast<uint8_t>(std::clamp(a + (b - a) * t, 0.0, 255.0));
+}
+
+// A sunset over hills and water, every colour a smooth blend.
+void DrawScene(Picture& p, std::mt19937& random) {
+  const double w = p.Width;
+  const double h = p.Height;
+  const double sun_x = w * (0.3 + (random() % 40) / 100.0);
+  const double sun_y = h * 0.42;
+  const double horizon = h * 0.62;
+  for (int y = 0; y < p.Height; ++y) {
+    for (int x = 0; x < p.Width; ++x) {
+      const double t = y / horizon;
+      Rgba c{Mix(40, 250, t), Mix(30, 140, t), Mix(110, 90, t), 255};
+      // The hills: two ridges of sines, the far one paler.
+      const double far = horizon - h * (0.10 + 0.05 * std::sin(x / w * 7.0 + 1.0));
+      const double near = horizon - h * (0.04 + 0.04 * std::sin(x / w * 13.0));
+      const double dx = x - sun_x;
+      const double dy = y - sun_y;
+      const double sun = std::sqrt(dx * dx + dy * dy) / (h * 0.12);
+      if (sun < 1.0) c = {255, Mix(250, 190, sun), Mix(200, 60, sun), 255};
+      if (y >= far) c = {Mix(120, 80, (y - far) / h * 4), Mix(70, 50, (y - far) / h * 4), 110, 255};
+      if (y >= near) c = {Mix(40, 20, (y - near) / h * 5), Mix(80, 50, (y - near) / h * 5), 45, 255};
+      if (y >= horizon) {
+        // Water: the sky mirrored, darker, with ripples.
+        const double depth = (y - horizon) / (h - horizon);
+        const double ripple = 0.5 + 0.5 * std::sin(y * 1.3 + std::sin(x * 0.05) * 2.0);
+        const bool glint = std::abs(x - sun_x) < h * 0.1 * (1 - depth) && ripple > 0.6;
+        c = glint ? Rgba{250, Mix(200, 150, depth), 120, 255}
+                  : Rgba{Mix(150, 30, depth), Mix(90, 40, depth), Mix(120, 90, depth), 255};
+      }
+      p.At(x, y) = c;
     }
   }
 }
@@ -120,6 +158,9 @@ Picture MakePicture(Drawn what, int width, int height, uint32_t seed) {
       break;
     case Drawn::kText:
       DrawText(p, random);
+      break;
+    case Drawn::kScene:
+      DrawScene(p, random);
       break;
     case Drawn::kNoise:
       for (Rgba& px : p.Pixels) {

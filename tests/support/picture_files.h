@@ -26,8 +26,9 @@ struct Picture {
   const Rgba& At(int x, int y) const { return Pixels[static_cast<size_t>(y) * Width + x]; }
 };
 
-enum class Drawn : uint8_t { kGradient, kShapes, kText, kNoise };
+enum class Drawn : uint8_t { kGradient, kShapes, kText, kNoise, kScene };
 // An opaque picture of `width` x `height` drawn as asked; `seed` varies it.
+// The scene is a landscape of smooth colours: sky, sun, hills and water.
 Picture MakePicture(Drawn what, int width, int height, uint32_t seed = 1);
 
 // How a PNG is stored: PNG_COLOR_TYPE_* and the bit depth.
