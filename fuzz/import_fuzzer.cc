@@ -56,7 +56,8 @@ bool Picture(const uint8_t* data, size_t size, qdp::import::SourcePicture& pictu
   if (kind == 1) file.assign(std::begin(kJpegMagic), std::end(kJpegMagic));
   file.insert(file.end(), data + kChoices, data + size);
   try {
-    picture = qdp::importer::ReadSourcePicture(*fs.OpenForReading("/picture"), (data[0] & 0x80) != 0);
+    picture =
+        qdp::importer::ReadSourcePicture(*fs.OpenForReading("/picture"), (data[0] & 0x80) != 0);
     return true;
   } catch (const qdp::RunError& error) {
     if (error.Kind() != qdp::ErrorKind::kPicture && error.Kind() != qdp::ErrorKind::kPictureSize) {

@@ -252,17 +252,22 @@ std::vector<std::pair<std::string, Bytes>> ImportSeeds() {
     seed.insert(seed.end(), file.begin() + static_cast<std::ptrdiff_t>(magic), file.end());
     seeds.emplace_back(name, seed);
   };
-  add("png-gradient", {0, 0, 5, 1}, qdp::testing::EncodePng(MakePicture(Drawn::kGradient, 320, 240), {PNG_COLOR_TYPE_RGB, 8}), 8);
+  add("png-gradient", {0, 0, 5, 1},
+      qdp::testing::EncodePng(MakePicture(Drawn::kGradient, 320, 240), {PNG_COLOR_TYPE_RGB, 8}), 8);
   add("png-palette-interlaced", {0, 2, 21, 0},
-      qdp::testing::EncodePng(MakePicture(Drawn::kText, 160, 240), {PNG_COLOR_TYPE_PALETTE, 8, true}), 8);
+      qdp::testing::EncodePng(MakePicture(Drawn::kText, 160, 240),
+                              {PNG_COLOR_TYPE_PALETTE, 8, true}),
+      8);
   add("png-grey-fit", {0x80, 1, 3, 0},
       qdp::testing::EncodePng(MakePicture(Drawn::kShapes, 40, 30), {PNG_COLOR_TYPE_GRAY, 4}), 8);
   add("png-alpha-16", {0x80, 7, 9, 0},
       qdp::testing::EncodePng(MakePicture(Drawn::kNoise, 33, 17), {PNG_COLOR_TYPE_RGBA, 16}), 8);
-  add("jpeg-shapes", {1, 3, 13, 0x80}, qdp::testing::EncodeJpeg(MakePicture(Drawn::kShapes, 256, 240), 75), 3);
+  add("jpeg-shapes", {1, 3, 13, 0x80},
+      qdp::testing::EncodeJpeg(MakePicture(Drawn::kShapes, 256, 240), 75), 3);
   add("jpeg-progressive-fit", {0x81, 8, 5, 0},
       qdp::testing::EncodeJpeg(MakePicture(Drawn::kGradient, 48, 40), 60, false, true), 3);
-  add("jpeg-grey", {1, 4, 5, 0}, qdp::testing::EncodeJpeg(MakePicture(Drawn::kText, 128, 240), 90, true), 3);
+  add("jpeg-grey", {1, 4, 5, 0},
+      qdp::testing::EncodeJpeg(MakePicture(Drawn::kText, 128, 240), 90, true), 3);
   Bytes pixels;
   for (int i = 0; i < 3 * 64; ++i) pixels.push_back(static_cast<uint8_t>(i * 37));
   add("pixels-four", {2, 2, 5, 4}, pixels, 0);

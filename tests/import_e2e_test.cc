@@ -57,9 +57,9 @@ view::IndexedImage AsIndexed(const view::RgbImage& picture) {
   return image;
 }
 
-import::SourcePicture Decoded(const std::string& path, bool fit) {
-  return importer::ReadSourcePicture(*RealFileSystem().OpenForReading(path), fit);
-}
+import::SourcePicture Decoded(const std::string& path, bool fit){
+    return importer::ReadSourcePicture(*RealFileSystem().OpenForReading(path), fit);
+}  // namespace
 
 struct PictureCase {
   const char* name;
@@ -71,10 +71,11 @@ struct PictureCase {
 TEST(ImportEndToEndTest, ProjectsConvertWithoutFailureAndQdpviewDrawsWhatWasMeasured) {
   const PictureCase cases[] = {
       {"gradient.png", Png(Drawn::kGradient, 320, 240), false, 40},
-      {"shapes.jpg", testing::EncodeJpeg(testing::MakePicture(Drawn::kShapes, 256, 240), 90),
-       false, 32},
-      {"text.PNG", testing::EncodePng(testing::MakePicture(Drawn::kText, 192, 240),
-                                      {PNG_COLOR_TYPE_PALETTE, 8, true}),
+      {"shapes.jpg", testing::EncodeJpeg(testing::MakePicture(Drawn::kShapes, 256, 240), 90), false,
+       32},
+      {"text.PNG",
+       testing::EncodePng(testing::MakePicture(Drawn::kText, 192, 240),
+                          {PNG_COLOR_TYPE_PALETTE, 8, true}),
        false, 48},
       {"noise.png", Png(Drawn::kNoise, 384, 240), false, 48},
       {"wide.jpeg", testing::EncodeJpeg(testing::MakePicture(Drawn::kGradient, 1000, 300), 85),
@@ -164,7 +165,9 @@ TEST(ImportEndToEndTest, ProjectsAreNamedByTheOutputRules) {
       {{"sub/pic.jpg"}, {"sub/pic.jpg"}, {"sub/pic.qdp"}},
       {{"pic.png"}, {"pic.png", "-o", "Title.QDP"}, {"Title.QDP"}},
       {{"pic.png"}, {"-o", "made/deeper", "pic.png"}, {"made/deeper/pic.qdp"}},
-      {{"a.png", "b.jpg"}, {"-o", "both.qdp", "a.png", "b.jpg"}, {"both.qdp/a.qdp", "both.qdp/b.qdp"}},
+      {{"a.png", "b.jpg"},
+       {"-o", "both.qdp", "a.png", "b.jpg"},
+       {"both.qdp/a.qdp", "both.qdp/b.qdp"}},
       {{"sub/a.png", "b.png"}, {"-z", "--", "sub/a.png", "b.png"}, {"sub/a.qdp", "b.qdp"}},
   };
   const Bytes png = Png(Drawn::kShapes, 160, 240);
@@ -193,7 +196,7 @@ struct RefusalCase {
   std::vector<std::pair<std::string, Bytes>> files;
   std::vector<std::string> args;
   int exit_status;
-  std::string err_starts;  // the first line of standard error
+  std::string err_starts;          // the first line of standard error
   std::vector<std::string> after;  // the folder's entries after the run
 };
 
@@ -203,38 +206,99 @@ TEST(ImportEndToEndTest, RefusalsNameTheFileAndTheReasonAndLeaveNothing) {
   const Bytes jpeg = testing::EncodeJpeg(testing::MakePicture(Drawn::kShapes, 320, 240), 90);
   const Bytes old_project = {1, 2, 3};
   const RefusalCase cases[] = {
-      {"wrong size", {{"odd.png", odd}}, {"odd.png"}, 2,
+      {"wrong size",
+       {{"odd.png", odd}},
+       {"odd.png"},
+       2,
        "qdpimport: odd.png: the picture is 300 x 240 pixels; taken as they stand are 256, 320 "
        "or 384 x 240 (or half as wide: 128, 160 or 192 x 240), and --fit scales any other",
        {"odd.png"}},
-      {"wrong size among good ones", {{"odd.png", odd}, {"good.png", good}},
-       {"odd.png", "good.png"}, 2, "qdpimport: odd.png: the picture is 300 x 240", {"good.png", "good.qdp", "odd.png"}},
-      {"cut short", {{"cut.png", testing::Truncated(good, 300)}, {"cut.qdp", old_project}},
-       {"cut.png"}, 1, "qdpimport: cut.png: corrupt PNG: ", {"cut.png", "cut.qdp"}},
-      {"cut short JPEG", {{"cut.jpg", testing::Truncated(jpeg, 600)}}, {"cut.jpg"}, 1,
-       "qdpimport: cut.jpg: corrupt JPEG: the file ends early", {"cut.jpg"}},
-      {"not a picture", {{"notes.png", {'t', 'e', 'x', 't'}}}, {"notes.png"}, 1,
-       "qdpimport: notes.png: not a PNG or JPEG picture", {"notes.png"}},
-      {"oversized header", {{"huge.png", testing::PngHeaderOnly(20000, 20000)}}, {"--fit", "huge.png"},
-       1, "qdpimport: huge.png: the picture is 20000 x 20000 pixels, larger than", {"huge.png"}},
+      {"wrong size among good ones",
+       {{"odd.png", odd}, {"good.png", good}},
+       {"odd.png", "good.png"},
+       2,
+       "qdpimport: odd.png: the picture is 300 x 240",
+       {"good.png", "good.qdp", "odd.png"}},
+      {"cut short",
+       {{"cut.png", testing::Truncated(good, 300)}, {"cut.qdp", old_project}},
+       {"cut.png"},
+       1,
+       "qdpimport: cut.png: corrupt PNG: ",
+       {"cut.png", "cut.qdp"}},
+      {"cut short JPEG",
+       {{"cut.jpg", testing::Truncated(jpeg, 600)}},
+       {"cut.jpg"},
+       1,
+       "qdpimport: cut.jpg: corrupt JPEG: the file ends early",
+       {"cut.jpg"}},
+      {"not a picture",
+       {{"notes.png", {'t', 'e', 'x', 't'}}},
+       {"notes.png"},
+       1,
+       "qdpimport: notes.png: not a PNG or JPEG picture",
+       {"notes.png"}},
+      {"oversized header",
+       {{"huge.png", testing::PngHeaderOnly(20000, 20000)}},
+       {"--fit", "huge.png"},
+       1,
+       "qdpimport: huge.png: the picture is 20000 x 20000 pixels, larger than",
+       {"huge.png"}},
       {"missing", {}, {"missing.png"}, 1, "qdpimport: missing.png: File not found", {}},
-      {"over the input", {{"pic.qdp", good}}, {"pic.qdp"}, 1,
-       "qdpimport: pic.qdp: would write pic.qdp over a picture of this run", {"pic.qdp"}},
-      {"over the input by -o", {{"pic.png", good}}, {"-o", "./pic.png", "pic.png"}, 2,
-       "qdpimport: ./pic.png is not a folder", {"pic.png"}},
-      {"two pictures, one project", {{"a.png", good}, {"a.jpg", jpeg}}, {"a.png", "a.jpg"}, 1,
-       "qdpimport: a.jpg: would write a.qdp again", {"a.jpg", "a.png", "a.qdp"}},
-      {"unknown mode", {{"a.png", good}}, {"--mode", "colour", "a.png"}, 2,
-       "qdpimport: --mode needs auto, hires, four or gtia", {"a.png"}},
-      {"unknown dithering", {{"a.png", good}}, {"--dither=error", "a.png"}, 2,
-       "qdpimport: --dither needs none, ordered or diffusion", {"a.png"}},
-      {"too many fonts", {{"a.png", good}}, {"--fonts", "31", "a.png"}, 2, "qdpimport: --fonts: ", {"a.png"}},
-      {"no fonts", {{"a.png", good}}, {"--fonts", "0", "a.png"}, 2, "qdpimport: --fonts: ", {"a.png"}},
-      {"too many changes", {{"a.png", good}}, {"--max-changes", "6", "a.png"}, 2,
-       "qdpimport: --max-changes: ", {"a.png"}},
+      {"over the input",
+       {{"pic.qdp", good}},
+       {"pic.qdp"},
+       1,
+       "qdpimport: pic.qdp: would write pic.qdp over a picture of this run",
+       {"pic.qdp"}},
+      {"over the input by -o",
+       {{"pic.png", good}},
+       {"-o", "./pic.png", "pic.png"},
+       2,
+       "qdpimport: ./pic.png is not a folder",
+       {"pic.png"}},
+      {"two pictures, one project",
+       {{"a.png", good}, {"a.jpg", jpeg}},
+       {"a.png", "a.jpg"},
+       1,
+       "qdpimport: a.jpg: would write a.qdp again",
+       {"a.jpg", "a.png", "a.qdp"}},
+      {"unknown mode",
+       {{"a.png", good}},
+       {"--mode", "colour", "a.png"},
+       2,
+       "qdpimport: --mode needs auto, hires, four or gtia",
+       {"a.png"}},
+      {"unknown dithering",
+       {{"a.png", good}},
+       {"--dither=error", "a.png"},
+       2,
+       "qdpimport: --dither needs none, ordered or diffusion",
+       {"a.png"}},
+      {"too many fonts",
+       {{"a.png", good}},
+       {"--fonts", "31", "a.png"},
+       2,
+       "qdpimport: --fonts: ",
+       {"a.png"}},
+      {"no fonts",
+       {{"a.png", good}},
+       {"--fonts", "0", "a.png"},
+       2,
+       "qdpimport: --fonts: ",
+       {"a.png"}},
+      {"too many changes",
+       {{"a.png", good}},
+       {"--max-changes", "6", "a.png"},
+       2,
+       "qdpimport: --max-changes: ",
+       {"a.png"}},
       {"unknown option", {{"a.png", good}}, {"--colours", "a.png"}, 2, "qdpimport: ", {"a.png"}},
       {"no picture", {}, {"-z"}, 2, "qdpimport: no picture given", {}},
-      {"missing palette", {{"a.png", good}}, {"--palette", "none.act", "a.png"}, 2, "qdpimport: ",
+      {"missing palette",
+       {{"a.png", good}},
+       {"--palette", "none.act", "a.png"},
+       2,
+       "qdpimport: ",
        {"a.png"}},
   };
   for (const RefusalCase& c : cases) {
@@ -275,9 +339,9 @@ TEST(ImportEndToEndTest, TheSummaryInTextAndJson) {
   ASSERT_EQ(text.exit_status, 0) << text.err;
   for (const char* line : {"a.png\n  picture:       320 x 240 pixels, taken as it stands\n",
                            "\n\nb.jpg\n  picture:       640 x 480 pixels, fitted to the screen\n",
-                           "  geometry:      40 x 30 cells, 320 x 240 pixels\n", "  line modes:    ",
-                           "  fonts:         ", " (budget 2", "(limit 3)\n", "  picture error: ",
-                           "  project:       b.qdp\n", " ms\n"}) {
+                           "  geometry:      40 x 30 cells, 320 x 240 pixels\n",
+                           "  line modes:    ", "  fonts:         ", " (budget 2", "(limit 3)\n",
+                           "  picture error: ", "  project:       b.qdp\n", " ms\n"}) {
     EXPECT_NE(text.out.find(line), std::string::npos) << line << " not in\n" << text.out;
   }
   auto json = Import({"--json", "--max-changes", "2", "a.png", "missing.png"}, dir.Path());
@@ -296,5 +360,5 @@ TEST(ImportEndToEndTest, TheSummaryInTextAndJson) {
   EXPECT_EQ(help.out.rfind("usage: qdpimport ", 0), 0u);
 }
 
-}  // namespace
+}  // namespace qdp
 }  // namespace qdp

@@ -80,7 +80,8 @@ void DrawScene(Picture& p, std::mt19937& random) {
       const double sun = std::sqrt(dx * dx + dy * dy) / (h * 0.12);
       if (sun < 1.0) c = {255, Mix(250, 190, sun), Mix(200, 60, sun), 255};
       if (y >= far) c = {Mix(120, 80, (y - far) / h * 4), Mix(70, 50, (y - far) / h * 4), 110, 255};
-      if (y >= near) c = {Mix(40, 20, (y - near) / h * 5), Mix(80, 50, (y - near) / h * 5), 45, 255};
+      if (y >= near)
+        c = {Mix(40, 20, (y - near) / h * 5), Mix(80, 50, (y - near) / h * 5), 45, 255};
       if (y >= horizon) {
         // Water: the sky mirrored, darker, with ripples.
         const double depth = (y - horizon) / (h - horizon);
