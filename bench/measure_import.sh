@@ -4,7 +4,9 @@
 #     default options, and of 5 with --fonts 4 (targets: under 150 ms and
 #     under 1 s);
 #   - the peak resident memory of --fit on pictures from 1600 x 1200 up to
-#     16384 x 16384, PNG and JPEG, which must stay bounded whatever the size.
+#     16384 x 16384, PNG and JPEG, which must stay bounded whatever the size;
+#     a progressive JPEG keeps all its coefficients, so one of 4096 x 4096
+#     takes more, and one of 8192 x 8192 is refused.
 #   sh bench/measure_import.sh
 set -eu
 cd "$(dirname "$0")/.."
@@ -47,4 +49,12 @@ for size in "1600 1200" "4096 3072" "16384 16384"; do
       "$kib" "$(awk -v k="$kib" 'BEGIN { print k / 1024 }')" "$wall"
     rm -f "big.$ext"
   done
+done
+for side in 4096 8192; do
+  "$make_picture" prog.jpg "$side" "$side" progressive
+  code=0
+  /usr/bin/time -v "$qdpimport" -q --fit -o big.qdp prog.jpg 2>time.log >/dev/null || code=$?
+  kib=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' time.log)
+  printf '%5d x %5d progressive jpg, --fit:  exit %d  peak RSS %6d KiB (%.1f MiB)\n' "$side" \
+    "$side" "$code" "$kib" "$(awk -v k="$kib" 'BEGIN { print k / 1024 }')"
 done

@@ -2,10 +2,13 @@
 // use. Usage:
 //   make_import_picture OUT.png                  the landscape drawn by
 //                                                code, 320 x 240
-//   make_import_picture OUT.png|OUT.jpg W H      a W x H picture of bands
+//   make_import_picture OUT.png|OUT.jpg W H [progressive]
+//                                                a W x H picture of bands
 //                                                and gradients, written row
 //                                                by row, so that it may be
-//                                                far larger than memory
+//                                                far larger than memory (a
+//                                                progressive JPEG is not:
+//                                                its coder keeps it whole)
 #include <png.h>
 
 #include <cstdio>
@@ -31,7 +34,7 @@ void FillRow(int width, int height, int y, std::vector<unsigned char>& row) {
   }
 }
 
-int WriteLarge(const std::string& path, int width, int height) {
+int WriteLarge(const std::string& path, int width, int height, bool progressive) {
   std::FILE* out = std::fopen(path.c_str(), "wb");
   if (out == nullptr) return 1;
   std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
@@ -47,6 +50,7 @@ int WriteLarge(const std::string& path, int width, int height) {
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 85, TRUE);
+    if (progressive) jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     for (int y = 0; y < height; ++y) {
       FillRow(width, height, y, row);
@@ -77,9 +81,12 @@ int WriteLarge(const std::string& path, int width, int height) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4) return WriteLarge(argv[1], std::atoi(argv[2]), std::atoi(argv[3]));
+  if (argc == 4 || argc == 5) {
+    return WriteLarge(argv[1], std::atoi(argv[2]), std::atoi(argv[3]),
+                      argc == 5 && std::string(argv[4]) == "progressive");
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: make_import_picture OUT.png [WIDTH HEIGHT]\n");
+    std::fprintf(stderr, "usage: make_import_picture OUT.png [WIDTH HEIGHT [progressive]]\n");
     return 2;
   }
   using qdp::testing::Drawn;
