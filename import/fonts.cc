@@ -96,42 +96,45 @@ struct CellRef {
   int Cell;
 };
 
-// The cell drawn with glyph `g`, each pixel in OKLab, softened by a 3 x 3
-// box within the cell so that glyphs that dither to the same look are
+// The colours each value of a glyph shows in a cell, scanline by scanline.
+struct CellColours {
+  LineMode Mode;
+  std::array<std::array<Lab, kMostColours>, kCharBytes> Colour;
+};
+
+CellColours ColoursOf(const PaletteLab& palette, const LinePlan& plan, int cell) {
+  CellColours colours{plan.Mode, {}};
+  const int count = GeometryOf(plan.Mode).Colours;
+  for (int k = 0; k < kCharBytes; ++k) {
+    for (int v = 0; v < count; ++v) {
+      colours.Colour[k][v] =
+          palette.Colour[ShownColour(plan.Mode, plan.Regs[k], plan.Inverse[cell], v)];
+    }
+  }
+  return colours;
+}
+
+// What glyph `g` looks like in a cell: the mean colour of each 2 x 2
+// block of its pixels, so that glyphs that dither to the same look are
 // close.
-void Look(const SourceLab& source, const PaletteLab& palette, const LinePlan& plan, int cell,
-          Glyph g, std::array<Lab, 64>& out) {
-  const ModeGeometry& geometry = GeometryOf(plan.Mode);
-  std::array<Lab, 64> raw;
+using Look = std::array<Lab, 16>;
+Look LookOf(const CellColours& colours, Glyph g) {
+  const ModeGeometry& geometry = GeometryOf(colours.Mode);
+  const int mask = (1 << geometry.BitsPerPixel) - 1;
+  Look look{};
   for (int k = 0; k < kCharBytes; ++k) {
     const uint8_t row = GlyphRow(g, k);
     for (int x = 0; x < 8; ++x) {
       const int p = x / geometry.PixelWidth;
-      const int shift = 8 - geometry.BitsPerPixel * (p + 1);
-      const int value = row >> shift & ((1 << geometry.BitsPerPixel) - 1);
-      raw[k * 8 + x] =
-          palette.Colour[ShownColour(plan.Mode, plan.Regs[k], plan.Inverse[cell], value)];
+      const int value = row >> (8 - geometry.BitsPerPixel * (p + 1)) & mask;
+      const Lab& c = colours.Colour[k][value];
+      Lab& block = look[(k / 2) * 4 + x / 2];
+      block.L += c.L;
+      block.A += c.A;
+      block.B += c.B;
     }
   }
-  (void)source;
-  for (int k = 0; k < 8; ++k) {
-    for (int x = 0; x < 8; ++x) {
-      Lab sum{};
-      int n = 0;
-      for (int dk = -1; dk <= 1; ++dk) {
-        for (int dx = -1; dx <= 1; ++dx) {
-          const int kk = k + dk, xx = x + dx;
-          if (kk < 0 || kk > 7 || xx < 0 || xx > 7) continue;
-          const Lab& c = raw[kk * 8 + xx];
-          sum.L += c.L;
-          sum.A += c.A;
-          sum.B += c.B;
-          ++n;
-        }
-      }
-      out[k * 8 + x] = Lab{sum.L / n, sum.A / n, sum.B / n};
-    }
-  }
+  return look;
 }
 
 // Keeps at most kCharsPerFont of a group of lines' glyphs: the glyph whose
@@ -156,45 +159,50 @@ int ReduceGroup(const SourceLab& source, const PaletteLab& palette,
   const int n = static_cast<int>(cells.size());
   // cost[c * m + g]: how far glyph g drawn in cell c looks from its own.
   std::vector<float> cost(static_cast<size_t>(n) * m);
-  std::array<Lab, 64> mine, other;
   for (int c = 0; c < n; ++c) {
-    const LinePlan& plan = plans[cells[c].Line];
-    Look(source, palette, plan, cells[c].Cell, glyphs[own[c]], mine);
+    const CellColours colours = ColoursOf(palette, plans[cells[c].Line], cells[c].Cell);
+    const Look mine = LookOf(colours, glyphs[own[c]]);
     for (int g = 0; g < m; ++g) {
-      Look(source, palette, plan, cells[c].Cell, glyphs[g], other);
+      const Look other = LookOf(colours, glyphs[g]);
       float d = 0;
-      for (int p = 0; p < 64; ++p) d += Distance2(mine[p], other[p]);
+      for (int p = 0; p < 16; ++p) d += Distance2(mine[p], other[p]);
       cost[static_cast<size_t>(c) * m + g] = d;
     }
   }
+  // Each cell's nearest and second nearest kept glyph, and what each kept
+  // glyph's loss would cost its cells: kept up to date as glyphs go.
   std::vector<bool> kept(m, true);
-  std::vector<int> best = own;
-  int left = m;
-  std::vector<float> loss(m);
-  while (left > kCharsPerFont) {
-    std::fill(loss.begin(), loss.end(), 0.0f);
-    for (int c = 0; c < n; ++c) {
-      const float* row = cost.data() + static_cast<size_t>(c) * m;
-      float second = std::numeric_limits<float>::max();
-      for (int g = 0; g < m; ++g) {
-        if (kept[g] && g != best[c]) second = std::min(second, row[g]);
+  std::vector<int> best(n), second(n);
+  std::vector<double> loss(m, 0.0);
+  auto row_of = [&](int c) { return cost.data() + static_cast<size_t>(c) * m; };
+  auto rank = [&](int c) {
+    const float* row = row_of(c);
+    int b = -1, s = -1;
+    for (int g = 0; g < m; ++g) {
+      if (!kept[g]) continue;
+      if (b < 0 || row[g] < row[b]) {
+        s = b;
+        b = g;
+      } else if (s < 0 || row[g] < row[s]) {
+        s = g;
       }
-      loss[best[c]] += second - row[best[c]];
     }
+    best[c] = b;
+    second[c] = s;
+    loss[b] += row[s] - row[b];
+  };
+  for (int c = 0; c < n; ++c) rank(c);
+  for (int left = m; left > kCharsPerFont; --left) {
     int drop = -1;
     for (int g = 0; g < m; ++g) {
       if (kept[g] && (drop < 0 || loss[g] < loss[drop])) drop = g;
     }
     kept[drop] = false;
-    --left;
     for (int c = 0; c < n; ++c) {
-      if (best[c] != drop) continue;
-      const float* row = cost.data() + static_cast<size_t>(c) * m;
-      int pick = -1;
-      for (int g = 0; g < m; ++g) {
-        if (kept[g] && (pick < 0 || row[g] < row[pick])) pick = g;
-      }
-      best[c] = pick;
+      if (best[c] != drop && second[c] != drop) continue;
+      const float* row = row_of(c);
+      loss[best[c]] -= row[second[c]] - row[best[c]];
+      rank(c);
     }
   }
   for (int c = 0; c < n; ++c) plans[cells[c].Line].Glyphs[cells[c].Cell] = glyphs[best[c]];
@@ -222,7 +230,7 @@ FontPacking PackFonts(const SourceLab& source, const PaletteLab& palette,
       if (!HasCells(plans[line])) continue;
       const int size = static_cast<int>(chars.Lines[line].size());
       const int groups_left = budget - static_cast<int>(groups.size()) + 1;
-      const int share = (total - done + in_group) / groups_left;
+      const int share = (total - done) / groups_left;
       if (!groups.back().empty() && in_group + size / 2 > share &&
           static_cast<int>(groups.size()) < budget) {
         groups.emplace_back();
@@ -252,7 +260,9 @@ FontPacking PackFonts(const SourceLab& source, const PaletteLab& palette,
   }
   result.FontsUsed = static_cast<int>(fonts.size());
 
-  ws.FontBank.fill(0);
+  // Only the declared fonts are cleared: the bank is 128 KiB, and a fresh
+  // workspace's untouched pages are zero already.
+  std::fill_n(ws.FontBank.begin(), fonts.size() * kFontBytes, uint8_t{0});
   ws.Screen.fill(0);
   for (size_t f = 0; f < fonts.size(); ++f) {
     for (size_t i = 0; i < fonts[f].size(); ++i) {

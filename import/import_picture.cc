@@ -48,16 +48,25 @@ SourceLab ToLab(const SourcePicture& picture, const PictureSize& size,
   source.Pixels.resize(count);
   source.Index.resize(count);
   std::unordered_map<uint32_t, Lab> lab;
+  uint32_t last_key = 0xFFFFFFFF;
+  Lab last_lab{};
+  int16_t last_index = -1;
   for (int y = 0; y < kBitmapLines; ++y) {
     for (int x = 0; x < source.Width; ++x) {
       const view::Rgb& c = picture.Pixels[static_cast<size_t>(y) * picture.Width + x / scale];
       const uint32_t key = Key(c);
-      auto it = lab.find(key);
-      if (it == lab.end()) it = lab.emplace(key, OkLabOf(c)).first;
+      // Neighbours are often the same colour: they skip the lookups.
+      if (key != last_key) {
+        auto it = lab.find(key);
+        if (it == lab.end()) it = lab.emplace(key, OkLabOf(c)).first;
+        last_lab = it->second;
+        auto found = index.find(key);
+        last_index = found == index.end() ? int16_t{-1} : found->second;
+        last_key = key;
+      }
       const size_t i = static_cast<size_t>(y) * source.Width + x;
-      source.Pixels[i] = it->second;
-      auto found = index.find(key);
-      source.Index[i] = found == index.end() ? int16_t{-1} : found->second;
+      source.Pixels[i] = last_lab;
+      source.Index[i] = last_index;
     }
   }
   return source;
@@ -72,70 +81,94 @@ std::array<float, 2 * kBlurRadius + 1> BlurWeights() {
   return w;
 }
 
-// Blurs rows across, in place.
-void BlurAcross(Lab* row, int width, std::vector<Lab>& scratch) {
+// A pixel's sRGB channels as the blur sums them.
+struct Channels {
+  float R = 0, G = 0, B = 0;
+};
+
+// Blurs a row of `width` pixels across into `out`, edge pixels repeated.
+void BlurAcross(const Channels* row, int width, Channels* out) {
   static const auto w = BlurWeights();
-  scratch.assign(row, row + width);
   for (int x = 0; x < width; ++x) {
-    Lab s{};
+    Channels s;
     for (int k = -kBlurRadius; k <= kBlurRadius; ++k) {
-      const Lab& c = scratch[std::clamp(x + k, 0, width - 1)];
-      s.L += w[k + kBlurRadius] * c.L;
-      s.A += w[k + kBlurRadius] * c.A;
+      const Channels& c = row[std::clamp(x + k, 0, width - 1)];
+      s.R += w[k + kBlurRadius] * c.R;
+      s.G += w[k + kBlurRadius] * c.G;
       s.B += w[k + kBlurRadius] * c.B;
     }
-    row[x] = s;
+    out[x] = s;
   }
 }
 
-// The source blurred across, and the picture as drawn so far blurred
-// across, row by row: the mode choice blurs down from them.
+// The mode choice judges a line as the error metric does: sRGB blurred
+// across and down, then OKLab. It keeps the source blurred both ways (in
+// OKLab) and across, and the lines drawn so far blurred across.
 struct Blurred {
-  int Width;
-  std::vector<Lab> Source;  // across and down
-  std::vector<Lab> SourceAcross;
-  std::vector<Lab> ShownAcross;
+  int Width = 0;
+  std::vector<Lab> Source;
+  std::vector<Channels> SourceAcross;
+  std::vector<Channels> ShownAcross;
 };
 
-Blurred BlurSource(const SourceLab& source) {
+Blurred BlurSource(const SourcePicture& picture, int width) {
   static const auto w = BlurWeights();
   Blurred b;
-  b.Width = source.Width;
-  b.SourceAcross = source.Pixels;
-  std::vector<Lab> scratch;
-  for (int y = 0; y < kBitmapLines; ++y)
-    BlurAcross(&b.SourceAcross[static_cast<size_t>(y) * b.Width], b.Width, scratch);
-  b.Source.resize(b.SourceAcross.size());
+  b.Width = width;
+  const int scale = width / picture.Width;
+  const size_t count = static_cast<size_t>(width) * kBitmapLines;
+  b.SourceAcross.resize(count);
+  b.ShownAcross.resize(count);
+  b.Source.resize(count);
+  std::vector<Channels> row(static_cast<size_t>(width));
   for (int y = 0; y < kBitmapLines; ++y) {
-    for (int x = 0; x < b.Width; ++x) {
-      Lab s{};
+    for (int x = 0; x < width; ++x) {
+      const view::Rgb& c = picture.Pixels[static_cast<size_t>(y) * picture.Width + x / scale];
+      row[x] = Channels{static_cast<float>(c.R), static_cast<float>(c.G), static_cast<float>(c.B)};
+    }
+    BlurAcross(row.data(), width, &b.SourceAcross[static_cast<size_t>(y) * width]);
+  }
+  for (int y = 0; y < kBitmapLines; ++y) {
+    for (int x = 0; x < width; ++x) {
+      Channels s;
       for (int k = -kBlurRadius; k <= kBlurRadius; ++k) {
-        const Lab& c =
-            b.SourceAcross[static_cast<size_t>(std::clamp(y + k, 0, kBitmapLines - 1)) * b.Width +
-                           x];
-        s.L += w[k + kBlurRadius] * c.L;
-        s.A += w[k + kBlurRadius] * c.A;
+        const Channels& c =
+            b.SourceAcross[static_cast<size_t>(std::clamp(y + k, 0, kBitmapLines - 1)) * width + x];
+        s.R += w[k + kBlurRadius] * c.R;
+        s.G += w[k + kBlurRadius] * c.G;
         s.B += w[k + kBlurRadius] * c.B;
       }
-      b.Source[static_cast<size_t>(y) * b.Width + x] = s;
+      b.Source[static_cast<size_t>(y) * width + x] = OkLabOf(s.R, s.G, s.B);
     }
   }
-  b.ShownAcross.resize(b.SourceAcross.size());
   return b;
+}
+
+// Row `k` of a drawn line blurred across.
+void BlurShownRow(const view::AtariPalette& palette, const uint8_t* bytes, int width,
+                  Channels* out) {
+  std::vector<Channels> row(static_cast<size_t>(width));
+  for (int x = 0; x < width; ++x) {
+    const view::Rgb& c = palette[bytes[x]];
+    row[x] = Channels{static_cast<float>(c.R), static_cast<float>(c.G), static_cast<float>(c.B)};
+  }
+  BlurAcross(row.data(), width, out);
 }
 
 // How far a line drawn as `shown` is from the source, as the error metric
 // sees it: blurred together with the lines drawn above it and the source
 // below it, the sum of the distances over the line's pixels.
-double LineError(const Blurred& b, int line, const std::vector<Lab>& shown) {
+double LineError(const Blurred& b, const view::AtariPalette& palette, int line,
+                 const std::vector<uint8_t>& shown) {
   static const auto w = BlurWeights();
   const int width = b.Width;
   const int top = line * kCharBytes;
-  std::vector<Lab> across(shown);
-  std::vector<Lab> scratch;
-  for (int k = 0; k < kCharBytes; ++k)
-    BlurAcross(&across[static_cast<size_t>(k) * width], width, scratch);
-  auto row = [&](int y) -> const Lab* {
+  std::vector<Channels> across(static_cast<size_t>(width) * kCharBytes);
+  for (int k = 0; k < kCharBytes; ++k) {
+    BlurShownRow(palette, &shown[static_cast<size_t>(k) * width], width,
+                 &across[static_cast<size_t>(k) * width]);
+  }
+  auto row = [&](int y) -> const Channels* {
     y = std::clamp(y, 0, kBitmapLines - 1);
     if (y < top) return &b.ShownAcross[static_cast<size_t>(y) * width];
     if (y >= top + kCharBytes) return &b.SourceAcross[static_cast<size_t>(y) * width];
@@ -145,14 +178,14 @@ double LineError(const Blurred& b, int line, const std::vector<Lab>& shown) {
   for (int k = 0; k < kCharBytes; ++k) {
     const Lab* want = &b.Source[static_cast<size_t>(top + k) * width];
     for (int x = 0; x < width; ++x) {
-      Lab s{};
+      Channels s;
       for (int d = -kBlurRadius; d <= kBlurRadius; ++d) {
-        const Lab& c = row(top + k + d)[x];
-        s.L += w[d + kBlurRadius] * c.L;
-        s.A += w[d + kBlurRadius] * c.A;
+        const Channels& c = row(top + k + d)[x];
+        s.R += w[d + kBlurRadius] * c.R;
+        s.G += w[d + kBlurRadius] * c.G;
         s.B += w[d + kBlurRadius] * c.B;
       }
-      sum += std::sqrt(Distance2(s, want[x]));
+      sum += std::sqrt(Distance2(OkLabOf(s.R, s.G, s.B), want[x]));
     }
   }
   return sum;
@@ -203,7 +236,9 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
   const PictureSize& size = *AcceptedSize(picture.Width, picture.Height);
   const SourceLab source = ToLab(picture, size, palette);
   const PaletteLab lab(palette);
-  Blurred blurred = BlurSource(source);
+  // The blurred source serves only lines that are not drawn exactly.
+  Blurred blurred;
+  bool blurred_ready = false;
   const int width = source.Width;
   const int max_changes = std::clamp(options.MaxChanges, 0, kColourRegisters);
 
@@ -226,7 +261,6 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
   std::array<LinePlan, kScreenLines> plans;
   Registers previous{};
   std::vector<Lab> error(static_cast<size_t>(width));
-  std::vector<Lab> scratch;
   Candidate best, trial;
   for (int line = 0; line < kScreenLines; ++line) {
     // The first scanline of the picture may take any registers.
@@ -239,22 +273,28 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
         break;
       }
     }
+    if (!exact && modes.size() > 1 && !blurred_ready) {
+      blurred = BlurSource(picture, width);
+      blurred_ready = true;
+      // The lines above, drawn exactly, are the source there.
+      std::copy_n(blurred.SourceAcross.begin(), static_cast<size_t>(line) * kCharBytes * width,
+                  blurred.ShownAcross.begin());
+    }
     if (!exact) {
       best.Error = -1;
       for (LineMode mode : modes) {
         ChooseColours(source, lab, line, mode, previous, first_changes, max_changes, trial.Plan);
         DrawLine(source, lab, line, options.Dither, error.data(), trial.Plan, trial.Drawn);
-        trial.Error = modes.size() > 1 ? LineError(blurred, line, trial.Drawn.Shown) : 0;
+        trial.Error = modes.size() > 1 ? LineError(blurred, palette, line, trial.Drawn.Shown) : 0;
         if (best.Error < 0 || trial.Error < best.Error) std::swap(best, trial);
       }
     }
     plans[line] = best.Plan;
     error = best.Drawn.ErrorOut;
     previous = best.Plan.Regs[kCharBytes - 1];
-    for (int k = 0; k < kCharBytes; ++k) {
-      Lab* row = &blurred.ShownAcross[static_cast<size_t>(line * kCharBytes + k) * width];
-      std::copy_n(best.Drawn.Shown.begin() + k * width, width, row);
-      BlurAcross(row, width, scratch);
+    for (int k = 0; k < kCharBytes && blurred_ready; ++k) {
+      BlurShownRow(palette, &best.Drawn.Shown[static_cast<size_t>(k) * width], width,
+                   &blurred.ShownAcross[static_cast<size_t>(line * kCharBytes + k) * width]);
     }
   }
 
@@ -263,7 +303,7 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
   ws.CharsPerFontLimit = kCharsPerFontLimit;
   const FontPacking fonts = PackFonts(source, lab, plans, options.FontBudget, ws);
   ws.CharacterMode = CharacterModeOf(plans);
-  ws.HighestFontInUse = ws.LastDeclaredFont;
+  ws.HighestFontInUse = *std::max_element(ws.LineFontTable.begin(), ws.LineFontTable.end());
   for (int p = 0; p < kScreenBytes; ++p) ws.InverseMarks[p] = (ws.Screen[p] & kInverseBit) != 0;
   ws.LineModesValid = true;
   ImportReport report;
@@ -293,8 +333,10 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
   report.FontsUsed = fonts.FontsUsed;
   report.FontsNeeded = fonts.FontsNeeded;
   report.MergedCharacters = fonts.MergedCharacters;
-  report.Error = PictureError(picture, MachinePicture(ws, palette));
-  report.Exact = SameAsSource(picture, MachinePicture(ws, palette));
+  // A picture drawn exactly has no error, and is known without the blur.
+  const view::IndexedImage machine = MachinePicture(ws, palette);
+  report.Exact = SameAsSource(picture, machine);
+  report.Error = report.Exact ? 0.0 : PictureError(picture, machine);
   return report;
 }
 

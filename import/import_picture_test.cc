@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -89,6 +90,63 @@ TEST(ImportPictureTest, PicturesTheMachineDrewComeBackExactly) {
     ASSERT_TRUE(report.Exact);
     EXPECT_EQ(report.Error, 0.0);
     ASSERT_EQ(PictureOf(MachinePicture(*ws, Pal())).Pixels, picture.Pixels);
+  }
+}
+
+TEST(ImportPictureTest, ExactPicturesIgnoreTheDitheringAndComeBackAtHalfWidth) {
+  std::mt19937 random(31);
+  for (int i = 0; i < 20; ++i) {
+    SCOPED_TRACE(::testing::Message() << "project " << i);
+    WorkspacePtr drawn = RandomProject(random);
+    const bool half = i % 2;
+    // Half-width pictures hold one pixel per four-colour pixel.
+    if (half) drawn->LineModes.fill(LineMode::kFourColour);
+    SourcePicture picture = PictureOf(MachinePicture(*drawn, Pal()));
+    if (half) {
+      SourcePicture narrow{picture.Width / 2, picture.Height, {}};
+      for (size_t p = 0; p < picture.Pixels.size(); p += 2)
+        narrow.Pixels.push_back(picture.Pixels[p]);
+      picture = narrow;
+    }
+    for (Dithering dither : {Dithering::kNone, Dithering::kOrdered, Dithering::kDiffusion}) {
+      ImportOptions options;
+      options.Dither = dither;
+      WorkspacePtr ws = NewWorkspace();
+      EXPECT_TRUE(ImportPicture(picture, options, Pal(), *ws).Exact) << DitheringNameOf(dither);
+    }
+  }
+}
+
+TEST(ImportPictureTest, LinesExactOnlyInOneModeTakeIt) {
+  struct Case {
+    const char* what;
+    LineMode mode;
+    std::function<uint8_t(int x, int y)> colour;  // colour byte of each hi-res pixel
+  };
+  const Case cases[] = {
+      {"one colour per scanline", LineMode::kBlank,
+       [](int, int y) { return uint8_t(y * 2 & 0xFE); }},
+      {"two luminances of one hue, single pixels", LineMode::kHiRes,
+       [](int x, int y) { return uint8_t(((x ^ y) & 1) ? 0x94 : 0x9C); }},
+      {"sixteen luminances, odd ones too, four pixels wide", LineMode::kGtia,
+       [](int x, int y) { return uint8_t(0x30 | ((x / 4 + y) & 15)); }},
+      {"five colours, two of them only in alternate cells", LineMode::kFourColour,
+       [](int x, int y) {
+         const int cell = x / 8, pixel = x / 2 % 4;
+         if (pixel < 3) return uint8_t(0x10 + 0x20 * pixel + (y & 8));
+         return uint8_t(cell % 2 ? 0x46 : 0xD8);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SourcePicture picture{320, kPictureHeight, {}};
+    for (int y = 0; y < kPictureHeight; ++y) {
+      for (int x = 0; x < 320; ++x) picture.Pixels.push_back(Pal()[c.colour(x, y)]);
+    }
+    WorkspacePtr ws = NewWorkspace();
+    const ImportReport report = ImportPicture(picture, ImportOptions{}, Pal(), *ws);
+    EXPECT_TRUE(report.Exact);
+    for (int line = 0; line < kScreenLines; ++line) EXPECT_EQ(report.Modes[line], c.mode);
   }
 }
 

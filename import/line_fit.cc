@@ -15,6 +15,8 @@ constexpr int kMaxPixels = kRowStride * 8;
 constexpr int kScanlineColours = kColourRegisters;
 constexpr int kFreeRounds = 8;
 constexpr int kSnappedRounds = 3;
+constexpr bool kSwapForMixing = true;
+constexpr float kMixingWeight = 1.0f;
 // Rounds of choosing PF2 and PF3 for the cells' inverse bits and the bits
 // for PF2 and PF3, and of moving the registers to the pixels they draw.
 constexpr int kRoleRounds = 3;
@@ -134,6 +136,77 @@ std::array<uint8_t, kScanlineColours> ScanlineColours(const Lab* pixels, int n,
     }
     lloyd([&palette](const Lab& m) { return palette.Colour[palette.NearestShown(m)]; });
     snap();
+  }
+  // The least useful colour gives way to the far side of the cluster that
+  // misses its mean the most, where that mean is missed by more than the
+  // colour is worth.
+  if (kSwapForMixing) {
+    std::array<Lab, k> sum{};
+    std::array<int, k> members{};
+    std::array<float, k> worth{};
+    for (int x = 0; x < n; ++x) {
+      float d1 = kInfinity, d2 = kInfinity;
+      int i1 = 0;
+      for (int i = 0; i < k; ++i) {
+        const float d = Distance2(pixels[x], centre[i]);
+        if (d < d1) {
+          d2 = d1;
+          d1 = d;
+          i1 = i;
+        } else if (d < d2) {
+          d2 = d;
+        }
+      }
+      sum[i1] = sum[i1] + pixels[x];
+      ++members[i1];
+      worth[i1] += d2 - d1;
+    }
+    int worst = -1, least = 0;
+    float worst_miss = 0;
+    for (int i = 0; i < k; ++i) {
+      if (worth[i] < worth[least]) least = i;
+      if (members[i] == 0) continue;
+      const float miss = static_cast<float>(members[i]) *
+                         Distance2(sum[i] * (1.0f / static_cast<float>(members[i])), centre[i]);
+      if (miss > worst_miss) {
+        worst_miss = miss;
+        worst = i;
+      }
+    }
+    if (worst >= 0 && worst != least && worst_miss > kMixingWeight * worth[least]) {
+      bytes[least] =
+          palette.Across(centre[worst], sum[worst] * (1.0f / static_cast<float>(members[worst])));
+      centre[least] = palette.Colour[bytes[least]];
+    }
+  }
+  // A colour still taken twice (a scanline of fewer colours than k, or of
+  // colours between the palette's) is better spent on the far side of the
+  // cluster that misses its mean the most, so that dithering can mix the
+  // two to that mean.
+  for (int c = 1; c < k; ++c) {
+    if (std::find(bytes.begin(), bytes.begin() + c, bytes[c]) == bytes.begin() + c) continue;
+    std::array<Lab, k> sum{};
+    std::array<int, k> members{};
+    for (int x = 0; x < n; ++x) {
+      const int i = Nearest(pixels[x], centre.data(), k);
+      sum[i] = sum[i] + pixels[x];
+      ++members[i];
+    }
+    int worst = -1;
+    float worst_miss = 0;
+    for (int i = 0; i < k; ++i) {
+      if (members[i] == 0) continue;
+      const Lab mean = sum[i] * (1.0f / static_cast<float>(members[i]));
+      const float miss = static_cast<float>(members[i]) * Distance2(mean, centre[i]);
+      if (miss > worst_miss) {
+        worst_miss = miss;
+        worst = i;
+      }
+    }
+    if (worst < 0) break;
+    const Lab mean = sum[worst] * (1.0f / static_cast<float>(members[worst]));
+    bytes[c] = palette.Across(centre[worst], mean);
+    centre[c] = palette.Colour[bytes[c]];
   }
   return bytes;
 }
@@ -486,7 +559,7 @@ constexpr std::array<std::array<uint8_t, 8>, 8> kBayer = {{
 
 // The most error diffusion carries into one pixel, per OKLab component:
 // beyond it, a colour no register reaches would smear across the line.
-constexpr float kErrorLimit = 0.12f;
+constexpr float kErrorLimit = 0.2f;
 
 }  // namespace
 
@@ -513,14 +586,10 @@ void ChooseColours(const SourceLab& source, const PaletteLab& palette, int line,
 void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dithering dither,
               const Lab* error_in, LinePlan& plan, DrawnLine& drawn) {
   const int width = source.Width;
-  drawn.Shown.assign(static_cast<size_t>(width) * kCharBytes, Lab{});
   drawn.ErrorOut.assign(static_cast<size_t>(width), Lab{});
   plan.Glyphs.fill(0);
   if (plan.Mode == LineMode::kBlank) {
-    for (int k = 0; k < kCharBytes; ++k) {
-      std::fill_n(drawn.Shown.begin() + k * width, width,
-                  palette.Colour[ShownColour(LineMode::kBlank, plan.Regs[k], false, 0)]);
-    }
+    ShowLine(source, palette, plan, drawn);
     return;
   }
   const ModeGeometry& g = GeometryOf(plan.Mode);
@@ -580,7 +649,6 @@ void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dith
       const Lab shown = set.Colour[value];
       const int shift = 8 - g.BitsPerPixel * (x % g.PixelsPerCell + 1);
       plan.Glyphs[cell] |= static_cast<Glyph>(value << shift) << (8 * k);
-      for (int p = 0; p < g.PixelWidth; ++p) drawn.Shown[k * width + x * g.PixelWidth + p] = shown;
       if (dither == Dithering::kDiffusion) {
         const Lab e = (want - shown) * kDiffusionStrength;
         const int ahead = leftwards ? -1 : 1;
@@ -592,21 +660,24 @@ void DrawLine(const SourceLab& source, const PaletteLab& palette, int line, Dith
     }
     current = below;
   }
+  std::vector<Lab> error_out(static_cast<size_t>(width));
   if (dither == Dithering::kDiffusion) {
-    for (int x = 0; x < width; ++x) drawn.ErrorOut[x] = current[x / g.PixelWidth + 1];
+    for (int x = 0; x < width; ++x) error_out[x] = current[x / g.PixelWidth + 1];
   }
+  ShowLine(source, palette, plan, drawn);
+  drawn.ErrorOut = std::move(error_out);
 }
 
 void ShowLine(const SourceLab& source, const PaletteLab& palette, const LinePlan& plan,
               DrawnLine& drawn) {
+  (void)palette;
   const int width = source.Width;
-  drawn.Shown.assign(static_cast<size_t>(width) * kCharBytes, Lab{});
+  drawn.Shown.assign(static_cast<size_t>(width) * kCharBytes, 0);
   drawn.ErrorOut.assign(static_cast<size_t>(width), Lab{});
   for (int k = 0; k < kCharBytes; ++k) {
-    Lab* out = drawn.Shown.data() + k * width;
+    uint8_t* out = drawn.Shown.data() + k * width;
     if (plan.Mode == LineMode::kBlank) {
-      std::fill_n(out, width,
-                  palette.Colour[ShownColour(LineMode::kBlank, plan.Regs[k], false, 0)]);
+      std::fill_n(out, width, ShownColour(LineMode::kBlank, plan.Regs[k], false, 0));
       continue;
     }
     const ModeGeometry& g = GeometryOf(plan.Mode);
@@ -614,8 +685,8 @@ void ShowLine(const SourceLab& source, const PaletteLab& palette, const LinePlan
       const int cell = x / g.PixelsPerCell;
       const int shift = 8 - g.BitsPerPixel * (x % g.PixelsPerCell + 1);
       const int value = GlyphRow(plan.Glyphs[cell], k) >> shift & ((1 << g.BitsPerPixel) - 1);
-      const Lab c = palette.Colour[ShownColour(plan.Mode, plan.Regs[k], plan.Inverse[cell], value)];
-      for (int p = 0; p < g.PixelWidth; ++p) out[x * g.PixelWidth + p] = c;
+      std::fill_n(out + x * g.PixelWidth, g.PixelWidth,
+                  ShownColour(plan.Mode, plan.Regs[k], plan.Inverse[cell], value));
     }
   }
 }

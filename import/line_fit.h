@@ -21,13 +21,13 @@ void ChooseColours(const SourceLab& source, const PaletteLab& palette, int line,
 
 // How strongly error diffusion passes each pixel's error on: less than
 // all of it keeps the noise down where the colours are far apart.
-inline constexpr float kDiffusionStrength = 0.8f;
+inline constexpr float kDiffusionStrength = 0.9f;
 
 // A line as drawn: each hi-res pixel's colour, and the error diffusion
 // hands on to the line below (hi-res pixels, zero without diffusion).
 struct DrawnLine {
-  std::vector<Lab> Shown;     // Width x 8
-  std::vector<Lab> ErrorOut;  // Width
+  std::vector<uint8_t> Shown;  // colour bytes, Width x 8
+  std::vector<Lab> ErrorOut;   // Width
 };
 
 // Sets plan.Glyphs: each pixel the colour its cell may take on its

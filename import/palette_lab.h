@@ -16,6 +16,9 @@ struct PaletteLab {
   // The colour byte with bit 0 clear (the colours every mode but GTIA
   // shows) nearest to `c`.
   uint8_t NearestShown(const Lab& c) const;
+  // The shown colour byte whose mixture with `from` (a palette colour)
+  // comes nearest to `target`: the far side of `target` from `from`.
+  uint8_t Across(const Lab& from, const Lab& target) const;
 };
 
 }  // namespace qdp::import

@@ -62,5 +62,21 @@ TEST(PictureErrorTest, FineCheckerboardIsSeenAsItsMean) {
   EXPECT_GT(black, 50.0);
 }
 
+TEST(PictureErrorTest, AnEdgeMovedByOnePixelCostsAboutOneColumn) {
+  // Black left of an edge, white right of it, and the same edge one pixel
+  // further right: after the blur the two differ by about the whole
+  // lightness step over one column of 320, so 100 / 320.
+  auto edge = [](int at) {
+    SourcePicture p = Uniform(320, view::kBlack);
+    for (int y = 0; y < kPictureHeight; ++y) {
+      for (int x = at; x < 320; ++x) p.Pixels[static_cast<size_t>(y) * 320 + x] = view::kWhite;
+    }
+    return p;
+  };
+  const double error = PictureError(edge(160), ImageOf(320, 240, edge(161).Pixels));
+  EXPECT_GT(error, 0.2);
+  EXPECT_LT(error, 0.45);
+}
+
 }  // namespace
 }  // namespace qdp::import
