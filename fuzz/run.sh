@@ -9,8 +9,10 @@
 #   FUZZ_PARALLEL=1   run the targets at the same time (one core each)
 #                     instead of one after the other
 #   FUZZ_TIMEOUT=N    seconds one input may take before it counts as a
-#                     hang (default 20; raise it when the fuzzers may be
-#                     paused, since the clock keeps running)
+#                     hang (default 20, and 120 for the import, whose font
+#                     budgets take seconds even unsanitized; raise it when
+#                     the fuzzers may be paused, since the clock keeps
+#                     running)
 # The working corpus stays in build-fuzz/corpus/ between runs, so a later
 # run carries on from what an earlier one found. A finding stops the run
 # with exit status 1 and leaves the input in build-fuzz/artifacts/.
@@ -37,11 +39,19 @@ max_len() {
   esac
 }
 
+# Seconds one input may take.
+timeout_of() {
+  case "$1" in
+    import) echo "${FUZZ_TIMEOUT:-120}" ;;
+    *) echo "${FUZZ_TIMEOUT:-20}" ;;
+  esac
+}
+
 run_target() {
   name=$1
   mkdir -p "$build/corpus/$name"
   "$build/fuzz/${name}_fuzzer" \
-    -max_total_time="$seconds" -max_len="$(max_len "$name")" -timeout="${FUZZ_TIMEOUT:-20}" -rss_limit_mb=2048 \
+    -max_total_time="$seconds" -max_len="$(max_len "$name")" -timeout="$(timeout_of "$name")" -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$build/artifacts/$name-" \
     "$build/corpus/$name" "$build/seeds/$name" >"$build/logs/$name.log" 2>&1
 }
