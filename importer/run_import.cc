@@ -1,6 +1,7 @@
 #include "importer/run_import.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <exception>
 #include <memory>
