@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 #include <unordered_map>
 #include <vector>
 
@@ -233,7 +234,13 @@ view::IndexedImage MachinePicture(const Workspace& ws, const view::AtariPalette&
 
 ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& options,
                            const view::AtariPalette& palette, Workspace& ws) {
-  const PictureSize& size = *AcceptedSize(picture.Width, picture.Height);
+  const PictureSize* accepted = AcceptedSize(picture.Width, picture.Height);
+  if (accepted == nullptr ||
+      picture.Pixels.size() != static_cast<size_t>(picture.Width) * picture.Height) {
+    throw std::invalid_argument(
+        "a picture to import must be of an accepted size, with every pixel");
+  }
+  const PictureSize& size = *accepted;
   const SourceLab source = ToLab(picture, size, palette);
   const PaletteLab lab(palette);
   // The blurred source serves only lines that are not drawn exactly.
@@ -241,6 +248,7 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
   bool blurred_ready = false;
   const int width = source.Width;
   const int max_changes = std::clamp(options.MaxChanges, 0, kColourRegisters);
+  const int budget = std::max(options.FontBudget, 0);
 
   std::vector<LineMode> modes;
   switch (options.Mode) {
@@ -301,7 +309,7 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
   ws.LineWidth = static_cast<uint8_t>(size.LineWidth);
   ws.Conversion = {ConversionKind::kNone, ConversionSource::kHeaderBits};
   ws.CharsPerFontLimit = kCharsPerFontLimit;
-  const FontPacking fonts = PackFonts(source, lab, plans, options.FontBudget, ws);
+  const FontPacking fonts = PackFonts(source, lab, plans, budget, ws);
   ws.CharacterMode = CharacterModeOf(plans);
   ws.HighestFontInUse = *std::max_element(ws.LineFontTable.begin(), ws.LineFontTable.end());
   for (int p = 0; p < kScreenBytes; ++p) ws.InverseMarks[p] = (ws.Screen[p] & kInverseBit) != 0;

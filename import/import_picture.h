@@ -28,8 +28,10 @@ struct ImportReport {
 // Fills `ws`, a fresh workspace, with a complete project whose header asks
 // for no rebuild: line width, character mode, the no-conversion bit, the
 // fonts, screen, font per line, line modes, colour tables, player colour
-// tables and characters-per-font limit. `source` must be of an accepted
-// size (AcceptedSize); throws nothing for one.
+// tables and characters-per-font limit. Throws std::invalid_argument for a
+// source of a size AcceptedSize refuses or whose pixels are not Width x
+// Height, and nothing for any other. A MaxChanges outside 0 to 5 counts as
+// the nearest of them, a FontBudget below 0 as none.
 ImportReport ImportPicture(const SourcePicture& source, const ImportOptions& options,
                            const view::AtariPalette& palette, Workspace& ws);
 

@@ -6,9 +6,13 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "import/registers.h"
+#include "platform/file_system.h"
+#include "project/reader.h"
 #include "view/colour_picture.h"
 
 namespace qdp::import {
@@ -90,6 +94,17 @@ TEST(ImportPictureTest, PicturesTheMachineDrewComeBackExactly) {
     ASSERT_TRUE(report.Exact);
     EXPECT_EQ(report.Error, 0.0);
     ASSERT_EQ(PictureOf(MachinePicture(*ws, Pal())).Pixels, picture.Pixels);
+  }
+}
+
+TEST(ImportPictureTest, TheDemoProjectsComeBackExactly) {
+  for (const char* name : {"demo.qdp", "demo-compressed.qdp"}) {
+    SCOPED_TRACE(name);
+    WorkspacePtr demo = NewWorkspace();
+    LoadProject(*demo, RealFileSystem(), std::string(QDP_EXAMPLES_DIR) + "/" + name);
+    const SourcePicture picture = PictureOf(MachinePicture(*demo, Pal()));
+    WorkspacePtr ws = NewWorkspace();
+    EXPECT_TRUE(ImportPicture(picture, ImportOptions{}, Pal(), *ws).Exact);
   }
 }
 
@@ -272,6 +287,19 @@ TEST(ImportPictureTest, ForcedModesDrawEveryLineInThatMode) {
       EXPECT_GT(report.Error, auto_error * 0.95);
       EXPECT_LT(report.Error, 15.0);
     }
+  }
+}
+
+TEST(ImportPictureTest, PicturesOfOtherSizesAreRefused) {
+  const SourcePicture cases[] = {
+      {320, 200, std::vector<view::Rgb>(320 * 200)},
+      {300, 240, std::vector<view::Rgb>(300 * 240)},
+      {320, 240, std::vector<view::Rgb>(320 * 239)},
+      {0, 0, {}},
+  };
+  for (const SourcePicture& picture : cases) {
+    WorkspacePtr ws = NewWorkspace();
+    EXPECT_THROW(ImportPicture(picture, ImportOptions{}, Pal(), *ws), std::invalid_argument);
   }
 }
 

@@ -68,6 +68,10 @@ inline constexpr int kMaxFontBudget = 30;
 
 struct ImportOptions {
   ModeChoice Mode = ModeChoice::kAuto;
+  // Diffusion by default: on the photographs of bench/import_quality.sh it
+  // gave a mean error of 2.09 against 2.94 for ordered and 3.12 for none,
+  // and it was the best on every picture; pictures the machine can show
+  // exactly are drawn exactly whatever the choice.
   Dithering Dither = Dithering::kDiffusion;
   // How many of the five registers may change from one scanline to the
   // next, 0 to kColourRegisters.
