@@ -38,6 +38,12 @@ if(TARGET qdpview)
     "NTSC colours, as PNG files with a sheet of its fonts, summarises it, and\n"
     "checks that the rebuilt fonts draw the same picture.")
 endif()
+if(TARGET qdpimport)
+  string(APPEND CPACK_PACKAGE_DESCRIPTION
+    "\nqdpimport turns PNG and JPEG pictures into projects that the machine shows\n"
+    "as close to the picture as its hardware allows: a mode for every line,\n"
+    "colours for every scanline, dithered cells and shared fonts.")
+endif()
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 

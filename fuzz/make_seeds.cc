@@ -3,7 +3,9 @@
 // the program reads, rejected headers, and compressed containers (valid,
 // cut, corrupted, stored, with surplus). Usage:
 //   make_seeds [--all] OUT_DIR   writes OUT_DIR/job/* and OUT_DIR/container/*
-//                                (a container seed is the stream alone);
+//                                (a container seed is the stream alone),
+//                                and OUT_DIR/import/* where the import is
+//                                built (see fuzz/import_fuzzer.cc);
 //                                with --all also OUT_DIR/header-byte-1/*,
 //                                one complete project for each value of the
 //                                second header byte, for comparing builds
@@ -21,6 +23,11 @@
 #include <vector>
 
 #include "tests/support/project_builder.h"
+#ifdef QDP_IMPORT_SEEDS
+#include <png.h>
+
+#include "tests/support/picture_files.h"
+#endif
 
 namespace {
 
@@ -231,6 +238,45 @@ std::vector<std::pair<std::string, Bytes>> HeaderByteOneProjects() {
   return projects;
 }
 
+#ifdef QDP_IMPORT_SEEDS
+// Pictures as the import target takes them: four bytes of choices, then a
+// PNG or JPEG without its first bytes (the target puts them back), or the
+// pixels themselves. Small, so that every run is short.
+std::vector<std::pair<std::string, Bytes>> ImportSeeds() {
+  using qdp::testing::Drawn;
+  using qdp::testing::MakePicture;
+  std::vector<std::pair<std::string, Bytes>> seeds;
+  auto add = [&](const std::string& name, std::array<uint8_t, 4> choices, const Bytes& file,
+                 size_t magic) {
+    Bytes seed(choices.begin(), choices.end());
+    seed.insert(seed.end(), file.begin() + static_cast<std::ptrdiff_t>(magic), file.end());
+    seeds.emplace_back(name, seed);
+  };
+  add("png-gradient", {0, 0, 5, 1},
+      qdp::testing::EncodePng(MakePicture(Drawn::kGradient, 320, 240), {PNG_COLOR_TYPE_RGB, 8}), 8);
+  add("png-palette-interlaced", {0, 2, 21, 0},
+      qdp::testing::EncodePng(MakePicture(Drawn::kText, 160, 240),
+                              {PNG_COLOR_TYPE_PALETTE, 8, true}),
+      8);
+  add("png-grey-fit", {0x80, 1, 3, 0},
+      qdp::testing::EncodePng(MakePicture(Drawn::kShapes, 40, 30), {PNG_COLOR_TYPE_GRAY, 4}), 8);
+  add("png-alpha-16", {0x80, 7, 9, 0},
+      qdp::testing::EncodePng(MakePicture(Drawn::kNoise, 33, 17), {PNG_COLOR_TYPE_RGBA, 16}), 8);
+  add("jpeg-shapes", {1, 3, 13, 0x80},
+      qdp::testing::EncodeJpeg(MakePicture(Drawn::kShapes, 256, 240), 75), 3);
+  add("jpeg-progressive-fit", {0x81, 8, 5, 0},
+      qdp::testing::EncodeJpeg(MakePicture(Drawn::kGradient, 48, 40), 60, false, true), 3);
+  add("jpeg-grey", {1, 4, 5, 0},
+      qdp::testing::EncodeJpeg(MakePicture(Drawn::kText, 128, 240), 90, true), 3);
+  Bytes pixels;
+  for (int i = 0; i < 3 * 64; ++i) pixels.push_back(static_cast<uint8_t>(i * 37));
+  add("pixels-four", {2, 2, 5, 4}, pixels, 0);
+  add("pixels-hires-budget", {2, 1, 11, 1}, pixels, 0);
+  add("pixels-gtia", {2, 3, 2, 5}, pixels, 0);
+  return seeds;
+}
+#endif
+
 void WriteAll(const std::string& dir, const std::vector<std::pair<std::string, Bytes>>& seeds) {
   ::mkdir(dir.c_str(), 0755);
   for (const auto& [name, bytes] : seeds) qdp::testing::WriteFileBytes(dir + "/" + name, bytes);
@@ -250,6 +296,9 @@ int main(int argc, char** argv) {
   WriteAll(out + "/job", g_job);
   WriteAll(out + "/container", g_container);
   if (all) WriteAll(out + "/header-byte-1", HeaderByteOneProjects());
+#ifdef QDP_IMPORT_SEEDS
+  WriteAll(out + "/import", ImportSeeds());
+#endif
   std::printf("%zu job seeds, %zu container seeds in %s\n", g_job.size(), g_container.size(),
               out.c_str());
   return 0;

@@ -3,13 +3,16 @@
 # writes the seed corpora and runs each target for a bounded time.
 #   sh fuzz/run.sh [SECONDS] [TARGET...]
 #     SECONDS   time per target (default 60)
-#     TARGET    job, container (default both)
+#     TARGET    job, container, import (default all three; import only where
+#               qdpimport is built)
 # Environment:
 #   FUZZ_PARALLEL=1   run the targets at the same time (one core each)
 #                     instead of one after the other
 #   FUZZ_TIMEOUT=N    seconds one input may take before it counts as a
-#                     hang (default 20; raise it when the fuzzers may be
-#                     paused, since the clock keeps running)
+#                     hang (default 20, and 120 for the import, whose font
+#                     budgets take seconds even unsanitized; raise it when
+#                     the fuzzers may be paused, since the clock keeps
+#                     running)
 # The working corpus stays in build-fuzz/corpus/ between runs, so a later
 # run carries on from what an earlier one found. A finding stops the run
 # with exit status 1 and leaves the input in build-fuzz/artifacts/.
@@ -17,12 +20,12 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-job container}
+targets=${*:-job container import}
 
 sh tools/ensure-deps fuzz
 build=build-fuzz
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j 2 --target job_fuzzer container_fuzzer make_seeds
+cmake --build --preset fuzz -j 2 --target job_fuzzer container_fuzzer import_fuzzer make_seeds
 "$build/tests/make_seeds" "$build/seeds" >/dev/null
 mkdir -p "$build/artifacts" "$build/logs"
 
@@ -32,6 +35,15 @@ max_len() {
   case "$1" in
     job) echo 450000 ;;
     container) echo 8192 ;;
+    import) echo 300000 ;;
+  esac
+}
+
+# Seconds one input may take.
+timeout_of() {
+  case "$1" in
+    import) echo "${FUZZ_TIMEOUT:-120}" ;;
+    *) echo "${FUZZ_TIMEOUT:-20}" ;;
   esac
 }
 
@@ -39,7 +51,7 @@ run_target() {
   name=$1
   mkdir -p "$build/corpus/$name"
   "$build/fuzz/${name}_fuzzer" \
-    -max_total_time="$seconds" -max_len="$(max_len "$name")" -timeout="${FUZZ_TIMEOUT:-20}" -rss_limit_mb=2048 \
+    -max_total_time="$seconds" -max_len="$(max_len "$name")" -timeout="$(timeout_of "$name")" -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$build/artifacts/$name-" \
     "$build/corpus/$name" "$build/seeds/$name" >"$build/logs/$name.log" 2>&1
 }

@@ -12,11 +12,13 @@ struct KindName {
 };
 
 // The names the error report gives each kind, one row per kind.
-constexpr std::array<KindName, 6> kKindNames = {{
+constexpr std::array<KindName, 8> kKindNames = {{
     {ErrorKind::kInOut, "EInOutError"},
     {ErrorKind::kDecompression, "EZDecompressionError"},
     {ErrorKind::kProject, "EProjectError"},
     {ErrorKind::kPalette, "EPaletteError"},
+    {ErrorKind::kPicture, "EPictureError"},
+    {ErrorKind::kPictureSize, "EPictureSizeError"},
     {ErrorKind::kOutOfMemory, "EOutOfMemory"},
     {ErrorKind::kInternal, "EInternalError"},
 }};

@@ -44,6 +44,8 @@ enum class ErrorKind : uint8_t {
   kDecompression,  // zlib rejected a compressed stream
   kProject,        // the file is not a project
   kPalette,        // a palette file is missing, unreadable or of the wrong size
+  kPicture,        // a picture to import is not a PNG or JPEG that decodes
+  kPictureSize,    // a picture to import is of a size that is not taken as it stands
   kOutOfMemory,
   kInternal,  // a failure no stage expected
 };
@@ -120,6 +122,22 @@ class PaletteError : public RunError {
 
  private:
   std::string path_;
+};
+
+// A picture to import cannot be used: it is not a PNG or JPEG, it is
+// corrupt, or it is too large to decode. The reason says which.
+class PictureFileError : public RunError {
+ public:
+  explicit PictureFileError(std::string reason, ThrowSite site = ThrowSite::Here())
+      : RunError(ErrorKind::kPicture, std::move(reason), site) {}
+};
+
+// A picture to import is of a size the import does not take as it stands
+// (and it was not asked to fit it): a usage error, not a broken file.
+class PictureSizeError : public RunError {
+ public:
+  explicit PictureSizeError(std::string reason, ThrowSite site = ThrowSite::Here())
+      : RunError(ErrorKind::kPictureSize, std::move(reason), site) {}
 };
 
 }  // namespace qdp

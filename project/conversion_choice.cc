@@ -45,4 +45,11 @@ ConversionChoice ChooseConversion(uint8_t mode_byte, int width, int fonts,
   return {kind, ConversionSource::kHeaderBits};
 }
 
+uint8_t ConversionBitOf(ConversionKind kind) {
+  for (const ConversionBit& b : kConversionBits) {
+    if (b.kind == kind) return b.bit;
+  }
+  return 0;
+}
+
 }  // namespace qdp

@@ -23,6 +23,10 @@ namespace qdp {
 ConversionChoice ChooseConversion(uint8_t mode_byte, int width, int fonts,
                                   const std::array<uint8_t, kScreenLines>& raw_line_fonts);
 
+// The header bit that chooses `kind` on its own: the inverse of the choice
+// by header bits, for writing a project.
+uint8_t ConversionBitOf(ConversionKind kind);
+
 }  // namespace qdp
 
 #endif  // QDPEXT_PROJECT_CONVERSION_CHOICE_H_

@@ -10,7 +10,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 mkdir sub 'my dir'
-touch a.qdp B.QDP 'with space.qdp' notes.txt sub/c.qdp sub/d.mic ./-odd.qdp e.png F.QDPX qdp.txt
+touch a.qdp B.QDP 'with space.qdp' notes.txt sub/c.qdp sub/d.mic ./-odd.qdp e.mic F.QDPX qdp.txt
+touch p.png Q.PNG r.jpg S.JPEG t.Jpeg sub/u.png v.gif png.txt
 
 failures=0
 # expect PROGRAM "EXPECTED CANDIDATES (sorted, one per line)" WORD...
@@ -39,8 +40,11 @@ lines() { printf '%s\n' "$@" | LC_ALL=C sort; }
 . "$completions/qdpext"
 # shellcheck source=/dev/null
 . "$completions/qdpview"
+# shellcheck source=/dev/null
+. "$completions/qdpimport"
 
 projects=$(lines -odd.qdp B.QDP a.qdp 'my dir' sub 'with space.qdp')
+pictures=$(lines Q.PNG S.JPEG 'my dir' p.png r.jpg sub t.Jpeg)
 
 # qdpext: option letters, alone and combined, in either case.
 expect qdpext "$(lines -c -f -m -s)" -
@@ -85,6 +89,21 @@ expect qdpview "$(lines sub/c.qdp)" -o sub sub/
 expect qdpview "" F
 expect qdpview "$(lines -odd.qdp)" -- -
 expect qdpview "$(lines -odd.qdp)" a.qdp -- -o
+
+# qdpimport: options and their values, pictures (PNG and JPEG in any case)
+# and directories, and for -o a folder or a project.
+expect qdpimport "$(lines -- --dither --fit --fonts --help --json --max-changes --mode --output \
+  --palette --quiet --version -o -q -z)" -
+expect qdpimport "$(lines auto four gtia hires)" --mode ""
+expect qdpimport "$(lines diffusion)" --dither = d
+expect qdpimport "$(lines 0 1 2 3 4 5)" --max-changes ""
+expect qdpimport "$(lines 3 30)" --fonts 3
+expect qdpimport "$(lines 'my dir' ntsc pal sub)" --palette ""
+expect qdpimport "$pictures" ""
+expect qdpimport "$pictures" --fit -z ""
+expect qdpimport "$(lines sub/u.png)" sub/
+expect qdpimport "" png
+expect qdpimport "$(lines -odd.qdp B.QDP a.qdp 'my dir' sub 'with space.qdp')" -o ""
 
 if [ $failures -ne 0 ]; then
   echo "$failures completion check(s) failed"
