@@ -1,5 +1,6 @@
-// The fixed run sequence of an accepted job: load the project, then write
-// the selected side files in the order of the side-file table.
+// The fixed run sequence of an accepted job: refuse side files that would
+// replace the input, load the project (the one load path), then write the
+// selected side files in the order of the side-file table.
 #ifndef QDPEXT_APP_RUN_JOB_H_
 #define QDPEXT_APP_RUN_JOB_H_
 
@@ -42,6 +43,16 @@ bool IsWritten(const SideFile& file, const Options& options, const Workspace& ws
 // Writes the side files that `options` select for the loaded project.
 void WriteSideFiles(const Options& options, const Workspace& ws, FileSystem& fs);
 
+// The job's steps before the project is loaded: throws InOutError when a
+// side file that `options` select whatever the project holds would be
+// written over the input.
+void CheckBeforeLoading(const Options& options, FileSystem& fs);
+
+// The job's steps once the project is loaded into `ws`: refuses a side
+// file due only now that would replace the input, then writes them all.
+void FinishLoadedJob(const Options& options, const Workspace& ws, FileSystem& fs);
+
+// The whole job: CheckBeforeLoading, the load path, FinishLoadedJob.
 // Throws the run's errors (RunError, ConversionFailed) to the caller.
 void RunJob(const Options& options, Workspace& ws, FileSystem& fs);
 

@@ -85,7 +85,7 @@ ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
     } else if (is("--gtia")) {
       std::optional<GtiaMode> gtia;
       if (value_of("--gtia", value)) gtia = GtiaModeByName(value);
-      if (!gtia) return Refuse("--gtia needs 9, 10 or 11");
+      if (!gtia) return Refuse(kGtiaNeeds);
       options.Gtia = *gtia;
     } else if (is("--scale")) {
       std::optional<int> scale;

@@ -13,7 +13,7 @@ namespace qdp::view {
 struct ViewOptions {
   std::optional<std::string> OutputDir;   // -o DIR; else beside each input
   int Scale = 1;                          // --scale N, 1 to 16
-  std::string Palette = "pal";            // --palette: pal, ntsc or a file
+  std::string Palette = kDefaultPaletteName;  // --palette: a built-in name or a file
   GtiaMode Gtia = GtiaMode::kLuminances;  // --gtia 9|10|11
   bool Bits = false;                      // --bits: the 1-bit bitmap instead
   bool Json = false;                      // --json
@@ -22,6 +22,9 @@ struct ViewOptions {
   bool Version = false;                   // --version: nothing else is done
   std::vector<std::string> Files;
 };
+
+// Why a --gtia value is refused.
+inline constexpr const char* kGtiaNeeds = "--gtia needs 9, 10 or 11";
 
 // The usage text, each line ended by "\n".
 extern const char kViewUsage[];

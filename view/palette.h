@@ -36,6 +36,9 @@ inline constexpr std::array<BuiltInPaletteName, 2> kBuiltInPaletteNames = {{
 inline const char* BuiltInPaletteNameOf(BuiltInPaletteKind kind) {
   return NameIn(kBuiltInPaletteNames, kind);
 }
+// The palette qdpview draws with unless told otherwise.
+inline constexpr const char* kDefaultPaletteName = "pal";
+
 // The palette a name stands for; none for any other word (a file name).
 inline std::optional<BuiltInPaletteKind> BuiltInPaletteByName(std::string_view name) {
   return ValueNamed(kBuiltInPaletteNames, name);

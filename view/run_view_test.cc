@@ -19,6 +19,7 @@
 #include "tests/support/slurp.h"
 #include "view/png_reader.h"
 #include "view/preview_images.h"
+#include "view/outputs.h"
 #include "view/project_view.h"
 
 namespace qdp::view {
@@ -490,26 +491,26 @@ TEST(ProjectViewTest, TwoViewsAliveAtOnceReportAsOneAtATime) {
   ScratchDir dir;
   const std::string kept = Put(dir, "kept.qdp", KeptAsStored());
   const std::string blocks = Put(dir, "blocks.qdp", BlocksByLayout());
-  auto describe = [](const ProjectView& view, const FileReport& report) {
-    const IndexedImage picture = kOutputs[0].Draw(view, Drawing{}, FontNumbers(report));
+  auto describe = [](const ProjectView& view) {
+    FileReport report;
+    DescribeProject(view, report);
+    const IndexedImage picture = kOutputs[0].Draw(view, Drawing{});
     std::vector<uint8_t> pixels(static_cast<size_t>(picture.Width) * picture.Height);
     for (int y = 0; y < picture.Height; ++y) picture.FillRow(y, &pixels[y * picture.Width]);
     return std::pair{FormatJson(report), pixels};
   };
   auto alone = [&](const std::string& path) {
     ProjectView view;
-    FileReport report;
-    view.Load(RealFileSystem(), path, report);
-    return describe(view, report);
+    view.Load(RealFileSystem(), path);
+    return describe(view);
   };
   const auto kept_alone = alone(kept);
   const auto blocks_alone = alone(blocks);
   ProjectView first, second;
-  FileReport first_report, second_report;
-  first.Load(RealFileSystem(), kept, first_report);
-  second.Load(RealFileSystem(), blocks, second_report);
-  EXPECT_EQ(describe(first, first_report), kept_alone);
-  EXPECT_EQ(describe(second, second_report), blocks_alone);
+  first.Load(RealFileSystem(), kept);
+  second.Load(RealFileSystem(), blocks);
+  EXPECT_EQ(describe(first), kept_alone);
+  EXPECT_EQ(describe(second), blocks_alone);
   EXPECT_NE(kept_alone, blocks_alone);
 }
 
