@@ -2,8 +2,6 @@
 
 #include <charconv>
 
-#include "view/png_writer.h"
-
 namespace qdp::view {
 
 const char kViewUsage[] =

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/error.h"
 #include "platform/file_system.h"
 #include "view/image.h"
 #include "view/name_table.h"
@@ -16,6 +17,19 @@
 namespace qdp::view {
 
 using AtariPalette = std::array<Rgb, 256>;
+
+// A palette file cannot be used. The reason names the file and says why;
+// the path is kept apart for callers that name it themselves.
+class PaletteError : public RunError {
+ public:
+  PaletteError(std::string reason, std::string path, ThrowSite site = ThrowSite::Here())
+      : RunError(ErrorKind::kPalette, std::move(reason), site),
+        path_(std::move(path)) {}
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 enum class BuiltInPaletteKind : uint8_t {
   kPal,

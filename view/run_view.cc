@@ -47,10 +47,10 @@ std::string WhatFailed(const RunError& error, const std::string& writing = "") {
 
 // Writes one picture; a failure becomes the report's error, naming the
 // picture, and false.
-bool Write(FileSystem& fs, const std::string& target, const IndexedImage& image, int scale,
-           FileReport& report) {
+bool Write(PngWriter& png, FileSystem& fs, const std::string& target, const IndexedImage& image,
+           int scale, FileReport& report) {
   try {
-    WritePng(fs, target, image, scale);
+    png.Write(fs, target, image, scale);
     return true;
   } catch (const RunError& error) {
     report.Error = WhatFailed(error, target);
@@ -73,7 +73,7 @@ void ConcludeReport(const ProjectView& view, FileReport& report) {
 }
 
 void LookAt(const std::string& input, const ViewOptions& options, const Drawing& drawing,
-            FileSystem& fs, RunFiles& run, FileReport& report) {
+            FileSystem& fs, RunFiles& run, PngWriter& png, FileReport& report) {
   std::array<std::string, kOutputs.size()> targets;
   for (size_t i = 0; i < kOutputs.size(); ++i) {
     if (!kOutputs[i].Wanted(options)) continue;
@@ -105,7 +105,7 @@ void LookAt(const std::string& input, const ViewOptions& options, const Drawing&
     const Output& output = kOutputs[i];
     if (targets[i].empty() || (failure && output.NeedsRebuild)) continue;
     const int scale = options.Scale * output.ScaleFactor;
-    if (!Write(fs, targets[i], output.Draw(view, drawing), scale, report)) return;
+    if (!Write(png, fs, targets[i], output.Draw(view, drawing), scale, report)) return;
     report.WrittenFiles[output.Name] = targets[i];
     run.Claim(targets[i], output.Name, input);
   }
@@ -181,13 +181,15 @@ void RunFiles::Claim(const std::string& target, const char* kind, const std::str
 }
 
 FileReport ViewFile(const std::string& input, const ViewOptions& options, const Drawing& drawing,
-                    FileSystem& fs, RunFiles* run) {
+                    FileSystem& fs, RunFiles* run, PngWriter* png) {
   FileReport report = NewReport(input, drawing);
   try {
     // On its own, a file is a run of one: nothing is written over it.
     std::optional<RunFiles> alone;
     if (run == nullptr) run = &alone.emplace(fs, std::vector<std::string>{input});
-    LookAt(input, options, drawing, fs, *run, report);
+    std::optional<PngWriter> own;
+    if (png == nullptr) png = &own.emplace();
+    LookAt(input, options, drawing, fs, *run, *png, report);
   } catch (const std::exception&) {
     report.Error = FailureText(std::current_exception());
   }
@@ -273,10 +275,11 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
   }
 
   RunFiles run(fs, options.Files);
+  PngWriter png;
   int status = kExitDone;
   bool first = true;
   for (const std::string& file : options.Files) {
-    FileReport report = ViewFile(file, options, drawing, fs, &run);
+    FileReport report = ViewFile(file, options, drawing, fs, &run, &png);
     PrintReport(report, options.Json, first, out, err);
     if (report.Error) status = kExitError;
   }

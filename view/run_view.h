@@ -15,6 +15,7 @@
 #include "platform/file_system.h"
 #include "view/command_line.h"
 #include "view/drawing.h"
+#include "view/png_writer.h"
 #include "view/project_view.h"
 #include "view/summary.h"
 
@@ -58,9 +59,10 @@ std::string PreviewName(const std::string& input, const char* suffix,
 // `Error`, which names what failed (the input, a picture, the temporary
 // directory); what was found before a failure stays in the report.
 // Nothing is thrown. No picture is written over `input`, nor, when `run`
-// is given, over another input or an earlier picture of the run.
+// is given, over another input or an earlier picture of the run. `png`,
+// when given, is the run's picture writer.
 FileReport ViewFile(const std::string& input, const ViewOptions& options, const Drawing& drawing,
-                    FileSystem& fs, RunFiles* run = nullptr);
+                    FileSystem& fs, RunFiles* run = nullptr, PngWriter* png = nullptr);
 
 // The report `qdpview --no-images input` gives, from `view` once its
 // Load() returned, or from what Load() threw (`load_failure`, when set).

@@ -10,16 +10,16 @@
 #include <memory>
 #include <utility>
 
-#include "app/run_main.h"
+#include "export/side_files.h"
 #include "platform/file_system.h"
 #include "project/reader.h"
 #include "tests/support/load_and_convert.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/project_builder.h"
 #include "tests/support/slurp.h"
+#include "view/outputs.h"
 #include "view/png_reader.h"
 #include "view/preview_images.h"
-#include "view/outputs.h"
 #include "view/project_view.h"
 
 namespace qdp::view {
@@ -220,8 +220,9 @@ TEST(ViewFileTest, WithBitsThePictureIsTheBitmapFileAtAnyScale) {
         std::pair{"wide.qdp", PerCellPastFont29()}}) {
     SCOPED_TRACE(name);
     std::string path = Put(dir, name, content);
-    auto ws = std::make_unique<Workspace>();
-    ASSERT_EQ(RunMain({"qdpext", path, "-m"}, *ws, RealFileSystem(), stdout, stderr), 0);
+    WorkspacePtr ws = NewWorkspace();
+    testing::LoadAndConvert(*ws, RealFileSystem(), path);
+    SaveMicFile(*ws, RealFileSystem(), SideFileName(path, ".mic"));
     Bytes mic = testing::ReadFileBytes(path.substr(0, path.size() - 4) + ".mic");
     const int width = content.Width();
     ASSERT_EQ(mic.size(), 240u * width);
@@ -400,8 +401,19 @@ TEST(ViewFileTest, TheCompressedFormGivesTheSameFilesAsThePlain) {
   for (const Form& form : {Form{"plain", plain}, Form{"compressed", compressed}}) {
     SCOPED_TRACE(form.stem);
     const std::string path = Put(dir, std::string(form.stem) + ".qdp", form.bytes);
-    auto ws = std::make_unique<Workspace>();
-    ASSERT_EQ(RunMain({"qdpext", path, "-smfc"}, *ws, RealFileSystem(), stdout, stderr), 0);
+    // The side files as qdpext writes them.
+    WorkspacePtr ws = NewWorkspace();
+    testing::LoadAndConvert(*ws, RealFileSystem(), path);
+    const std::pair<const char*, SideFileWriter> writers[] = {{".scr", SaveScrFile},
+                                                              {".fnt", SaveFntFile},
+                                                              {".mic", SaveMicFile},
+                                                              {".col", SaveColFile},
+                                                              {".tab", SaveTabFile}};
+    for (const auto& [extension, write] : writers) {
+      if (std::string(extension) != ".tab" || LineTableDue(*ws)) {
+        write(*ws, RealFileSystem(), SideFileName(path, extension));
+      }
+    }
     FileReport r = View(path, 2);
     ASSERT_FALSE(r.Error);
     r.File.clear();

@@ -80,7 +80,8 @@ void DescribeRebuild(const ProjectView& view, FileReport& report) {
     if (use.Number >= kFontsInFontFile) {
       report.Warnings.push_back("font " + std::to_string(use.Number) + " (" +
                                 (use.Lines.size() == 1 ? "line " : "lines ") +
-                                FormatLineList(use.Lines) + ") is not written to .fnt, which holds fonts 0 to " +
+                                FormatLineList(use.Lines) +
+                                ") is not written to .fnt, which holds fonts 0 to " +
                                 std::to_string(kFontsInFontFile - 1) + " only");
     }
   }

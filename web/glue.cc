@@ -178,8 +178,8 @@ EMSCRIPTEN_KEEPALIVE int qdp_open(QdpSession* session, const char* name) {
   } catch (const std::exception&) {
     project->LoadFailure = std::current_exception();
   }
-  const qdp::view::FileReport report = qdp::view::SummaryOf(
-      project->Path, session->Drawing, project->View, project->LoadFailure);
+  const qdp::view::FileReport report =
+      qdp::view::SummaryOf(project->Path, session->Drawing, project->View, project->LoadFailure);
   Console console;
   bool first = true;
   qdp::view::PrintReport(report, false, first, console.Out(), console.Err());
@@ -202,8 +202,8 @@ EMSCRIPTEN_KEEPALIVE int qdp_extract(QdpSession* session, int id, const char* le
   std::vector<std::string> argv = {"qdpext", project->Path};
   if (*letters != '\0') argv.push_back(std::string("-") + letters);
   Console console;
-  const int status =
-      qdp::RunMainWith(argv, disk, console.Out(), console.Err(), [project](const qdp::Options& options) {
+  const int status = qdp::RunMainWith(
+      argv, disk, console.Out(), console.Err(), [project](const qdp::Options& options) {
         qdp::CheckBeforeLoading(options, project->Disk);
         if (project->LoadFailure) std::rethrow_exception(project->LoadFailure);
         if (project->View.Failure()) throw qdp::ConversionFailed(*project->View.Failure());
@@ -273,8 +273,12 @@ EMSCRIPTEN_KEEPALIVE size_t qdp_out_size(QdpSession* s) { return s->Out.size(); 
 EMSCRIPTEN_KEEPALIVE const char* qdp_err(QdpSession* s) { return s->Err.c_str(); }
 EMSCRIPTEN_KEEPALIVE size_t qdp_err_size(QdpSession* s) { return s->Err.size(); }
 EMSCRIPTEN_KEEPALIVE int qdp_blob_count(QdpSession* s) { return static_cast<int>(s->Blobs.size()); }
-EMSCRIPTEN_KEEPALIVE const char* qdp_blob_name(QdpSession* s, int i) { return s->Blobs[i].Name.c_str(); }
-EMSCRIPTEN_KEEPALIVE const uint8_t* qdp_blob_data(QdpSession* s, int i) { return s->Blobs[i].Bytes.data(); }
+EMSCRIPTEN_KEEPALIVE const char* qdp_blob_name(QdpSession* s, int i) {
+  return s->Blobs[i].Name.c_str();
+}
+EMSCRIPTEN_KEEPALIVE const uint8_t* qdp_blob_data(QdpSession* s, int i) {
+  return s->Blobs[i].Bytes.data();
+}
 EMSCRIPTEN_KEEPALIVE size_t qdp_blob_size(QdpSession* s, int i) { return s->Blobs[i].Bytes.size(); }
 EMSCRIPTEN_KEEPALIVE int qdp_blob_width(QdpSession* s, int i) { return s->Blobs[i].Width; }
 EMSCRIPTEN_KEEPALIVE int qdp_blob_height(QdpSession* s, int i) { return s->Blobs[i].Height; }
