@@ -4,8 +4,10 @@
 #ifndef QDPEXT_APP_RUN_JOB_H_
 #define QDPEXT_APP_RUN_JOB_H_
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <string_view>
 
 #include "app/command_line.h"
 #include "export/side_files.h"
@@ -14,14 +16,13 @@
 
 namespace qdp {
 
-// One side file: its extension, the option letter that selects it, the
-// place of its line in the usage text, what the loaded project must further
-// show for it to be written, whether its option alone is a job, and its
-// writer. A row is all it takes to add a side file with its option.
+// One side file: its extension, the option letter that selects it, what
+// the loaded project must further show for it to be written, whether its
+// option alone is a job, and its writer. A row, and its letter in
+// kUsageOrder, is all it takes to add a side file with its option.
 struct SideFile {
   const char* Extension;
   char Letter;                       // the option letter, upper case
-  size_t UsagePlace;                 // 1, 2, ...; 0: it shares its letter's line
   bool (*DueFor)(const Workspace&);  // nullptr: written whenever selected
   bool MakesJob;                     // false: only written beside another file
   SideFileWriter Write;
@@ -29,13 +30,34 @@ struct SideFile {
 
 // Every side file, in the order a run writes them.
 inline constexpr auto kSideFiles = std::to_array<SideFile>({
-    // extension, letter, usage line, further condition, makes a job, writer
-    {".mic", 'M', 3, nullptr, true, SaveMicFile},
-    {".fnt", 'F', 2, nullptr, true, SaveFntFile},
-    {".scr", 'S', 1, nullptr, true, SaveScrFile},
-    {".tab", 'F', 0, LineTableDue, true, SaveTabFile},
-    {".col", 'C', 4, nullptr, false, SaveColFile},
+    // extension, letter, further condition, makes a job, writer
+    {".mic", 'M', nullptr, true, SaveMicFile},
+    {".fnt", 'F', nullptr, true, SaveFntFile},
+    {".scr", 'S', nullptr, true, SaveScrFile},
+    {".tab", 'F', LineTableDue, true, SaveTabFile},
+    {".col", 'C', nullptr, false, SaveColFile},
 });
+
+// The option letters in the order of their lines in the usage text; each
+// line names the first side file of its letter.
+inline constexpr std::string_view kUsageOrder = "SFMC";
+
+// Each letter of the table has its one line, and each line a letter of
+// the table.
+constexpr bool UsageOrderComplete() {
+  for (const SideFile& file : kSideFiles) {
+    if (kUsageOrder.find(file.Letter) == std::string_view::npos) return false;
+  }
+  for (size_t i = 0; i < kUsageOrder.size(); ++i) {
+    if (kUsageOrder.find(kUsageOrder[i], i + 1) != std::string_view::npos) return false;
+    if (std::none_of(kSideFiles.begin(), kSideFiles.end(),
+                     [&](const SideFile& file) { return file.Letter == kUsageOrder[i]; })) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(UsageOrderComplete(), "kUsageOrder must hold each letter of kSideFiles once");
 
 // Whether `file` is written for `options` once the project is loaded.
 bool IsWritten(const SideFile& file, const Options& options, const Workspace& ws);

@@ -17,7 +17,7 @@ namespace qdp::view {
 enum class GtiaMode : uint8_t {
   kLuminances = 9,    // 16 luminances of the background's hue
   kNineColours = 10,  // 9 colour registers: players, playfields, background
-  kHues = 11,         // 16 hues at the background's luminance
+  kHues = 11,         // 16 hues at the background's luminance; the last
 };
 
 struct GtiaModeName {
@@ -25,11 +25,12 @@ struct GtiaModeName {
   const char* Name;     // as given to --gtia and written in the JSON
   const char* Meaning;  // in words, for the summary
 };
-inline constexpr std::array<GtiaModeName, 3> kGtiaModeNames = {{
+inline constexpr auto kGtiaModeNames = std::to_array<GtiaModeName>({
     {GtiaMode::kLuminances, "9", "16 luminances of one hue"},
     {GtiaMode::kNineColours, "10", "9 colours"},
     {GtiaMode::kHues, "11", "16 hues of one luminance"},
-}};
+});
+static_assert(OneRowEach(kGtiaModeNames, GtiaMode::kLuminances, GtiaMode::kHues));
 
 inline const char* GtiaModeNameOf(GtiaMode mode) { return NameIn(kGtiaModeNames, mode); }
 inline std::optional<GtiaMode> GtiaModeByName(std::string_view name) {

@@ -33,7 +33,7 @@ class PaletteError : public RunError {
 
 enum class BuiltInPaletteKind : uint8_t {
   kPal,
-  kNtsc,
+  kNtsc,  // the last
 };
 
 // The name a user gives each built-in palette ("pal", "ntsc"), one row
@@ -42,10 +42,12 @@ struct BuiltInPaletteName {
   BuiltInPaletteKind Value;
   const char* Name;
 };
-inline constexpr std::array<BuiltInPaletteName, 2> kBuiltInPaletteNames = {{
+inline constexpr auto kBuiltInPaletteNames = std::to_array<BuiltInPaletteName>({
     {BuiltInPaletteKind::kPal, "pal"},
     {BuiltInPaletteKind::kNtsc, "ntsc"},
-}};
+});
+static_assert(OneRowEach(kBuiltInPaletteNames, BuiltInPaletteKind::kPal,
+                         BuiltInPaletteKind::kNtsc));
 
 inline const char* BuiltInPaletteNameOf(BuiltInPaletteKind kind) {
   return NameIn(kBuiltInPaletteNames, kind);
