@@ -262,8 +262,8 @@ TEST_F(ReaderTest, LineModeTableIsTakenOnlyWhenEveryValueIsAMode) {
     SetUp();
     ProjectContent content;
     content.mode_byte = kRawMode;
-    content.filler = 2;  // a valid value everywhere else: only the skip table counts
-    content.skip_table = c.values;
+    content.filler = 2;  // a valid value everywhere else: only the line mode table counts
+    content.line_mode_table = c.values;
     Load(BuildProject(content));
     EXPECT_EQ(ws_->LineModesValid, c.taken);
     for (int i = 0; i < 30; ++i) {

@@ -22,13 +22,12 @@ enum class GtiaMode : uint8_t {
 
 struct GtiaModeName {
   GtiaMode Value;
-  const char* Name;     // as given to --gtia and written in the JSON
-  const char* Meaning;  // in words, for the summary
+  const char* Name;  // as given to --gtia
 };
 inline constexpr auto kGtiaModeNames = std::to_array<GtiaModeName>({
-    {GtiaMode::kLuminances, "9", "16 luminances of one hue"},
-    {GtiaMode::kNineColours, "10", "9 colours"},
-    {GtiaMode::kHues, "11", "16 hues of one luminance"},
+    {GtiaMode::kLuminances, "9"},
+    {GtiaMode::kNineColours, "10"},
+    {GtiaMode::kHues, "11"},
 });
 static_assert(OneRowEach(kGtiaModeNames, GtiaMode::kLuminances, GtiaMode::kHues));
 

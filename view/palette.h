@@ -49,11 +49,8 @@ inline constexpr auto kBuiltInPaletteNames = std::to_array<BuiltInPaletteName>({
 static_assert(OneRowEach(kBuiltInPaletteNames, BuiltInPaletteKind::kPal,
                          BuiltInPaletteKind::kNtsc));
 
-inline const char* BuiltInPaletteNameOf(BuiltInPaletteKind kind) {
-  return NameIn(kBuiltInPaletteNames, kind);
-}
 // The palette qdpview draws with unless told otherwise.
-inline constexpr const char* kDefaultPaletteName = "pal";
+inline constexpr const char* kDefaultPaletteName = kBuiltInPaletteNames[0].Name;
 
 // The palette a name stands for; none for any other word (a file name).
 inline std::optional<BuiltInPaletteKind> BuiltInPaletteByName(std::string_view name) {

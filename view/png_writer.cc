@@ -243,9 +243,9 @@ bool Encode(EncoderArena& arena, PngSink& sink, const IndexedImage& image, const
   // shrinks tables that the run search does not use.
   // Stored, the rows gain nothing from a filter, so none is tried.
   // Indexed pictures are filtered "up" alone: choosing between two filters
-  // for every row cost more than the deflate itself on a large font sheet,
-  // and black and white ones keep the choice their bytes have always come
-  // from.
+  // for every row cost more than the deflate itself on a large font sheet.
+  // Black and white rows are an eighth as long, so they can afford the
+  // choice of none or up, row by row.
   int filters = PNG_FILTER_UP;
   if (store) {
     filters = PNG_FILTER_NONE;

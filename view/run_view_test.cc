@@ -55,7 +55,7 @@ ProjectContent KeptAsStored() {
     }
   }
   p.SetCell(0, 9, 0x84);
-  p.skip_table[3] = p.skip_table[4] = 255;
+  p.line_mode_table[3] = p.line_mode_table[4] = 255;
   return p;
 }
 
@@ -451,10 +451,10 @@ TEST(ViewFileTest, EachLineModeReadsBackAsTheMachinesColours) {
   p.mode_byte = 0x08 | 2;                                              // kept as stored
   p.SetGlyph(0, 1, {0xE4, 0xE4, 0xE4, 0xE4, 0xE4, 0xE4, 0xE4, 0xE4});  // 11 10 01 00
   p.SetGlyph(0, 2, {0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F});  // nibbles 1, 15
-  p.skip_table.fill(255);
-  p.skip_table[0] = 1;
-  p.skip_table[1] = 2;
-  p.skip_table[2] = 4;
+  p.line_mode_table.fill(255);
+  p.line_mode_table[0] = 1;
+  p.line_mode_table[1] = 2;
+  p.line_mode_table[2] = 4;
   for (int line = 0; line < 3; ++line) {
     p.SetCell(line, 0, line == 2 ? 2 : 1);
     p.SetCell(line, 1, line == 2 ? 0x82 : 0x81);  // inverse
