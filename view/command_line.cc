@@ -1,6 +1,7 @@
 #include "view/command_line.h"
 
 #include <charconv>
+#include <string>
 
 namespace qdp::view {
 
@@ -88,7 +89,9 @@ ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
     } else if (is("--scale")) {
       std::optional<int> scale;
       if (value_of("--scale", value)) scale = ParseScale(value);
-      if (!scale) return Refuse("--scale needs a whole number from 1 to 16");
+      if (!scale) {
+        return Refuse("--scale needs a whole number from 1 to " + std::to_string(kMaxScale));
+      }
       options.Scale = *scale;
     } else {
       return Refuse("unknown option " + arg);

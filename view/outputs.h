@@ -1,6 +1,7 @@
 // The pictures qdpview writes for each input, in the order it writes them.
-// Everything else (the file names, the checks that no two inputs write one
-// file, the summary's lines and the JSON keys) is taken from this list.
+// The file names, the checks that no two inputs write one file, the
+// summary's lines, the JSON keys and the pictures the page draws are taken
+// from this list; the usage text and the page's layout name them by hand.
 #ifndef QDPEXT_VIEW_OUTPUTS_H_
 #define QDPEXT_VIEW_OUTPUTS_H_
 
