@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+
 #include "app/run_job.h"
 
 namespace qdp {
@@ -8,15 +10,15 @@ std::string UsageText() {
   std::string text = "QDP Extractor v" QDP_VERSION
                      " by the qdpext developers\r\n"
                      "Syntax: qdpext filename.qdp [options]\r\n";
-  for (size_t place = 1; place <= kSideFiles.size(); ++place) {
-    for (const SideFile& file : kSideFiles) {
-      if (file.UsagePlace != place) continue;
-      text += '-';
-      text += static_cast<char>(file.Letter - 'A' + 'a');
-      text += "\tsave *";
-      text += file.Extension;
-      text += "\r\n";
-    }
+  for (char letter : kUsageOrder) {
+    const SideFile& file =
+        *std::find_if(kSideFiles.begin(), kSideFiles.end(),
+                      [letter](const SideFile& f) { return f.Letter == letter; });
+    text += '-';
+    text += static_cast<char>(letter - 'A' + 'a');
+    text += "\tsave *";
+    text += file.Extension;
+    text += "\r\n";
   }
   return text;
 }

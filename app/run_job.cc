@@ -2,11 +2,9 @@
 
 #include <string>
 
-#include "convert/reconstruct.h"
-#include "convert/render.h"
+#include "load/load_path.h"
 #include "platform/error.h"
 #include "platform/path.h"
-#include "project/reader.h"
 
 namespace qdp {
 
@@ -35,26 +33,31 @@ void WriteSideFiles(const Options& options, const Workspace& ws, FileSystem& fs)
   }
 }
 
-void RunJob(const Options& options, Workspace& ws, FileSystem& fs) {
-  const std::string& input = options.InputFileName;
+void CheckBeforeLoading(const Options& options, FileSystem& fs) {
   for (const SideFile& file : kSideFiles) {
     if (options.Selects(file.Letter) && file.DueFor == nullptr) {
-      RefuseOverwritingInput(file, input, fs);
+      RefuseOverwritingInput(file, options.InputFileName, fs);
     }
   }
-  LoadProject(ws, fs, input);
-  RenderScreen(ws);
-  ReconstructCharset(ws);
+}
+
+void FinishLoadedJob(const Options& options, const Workspace& ws, FileSystem& fs) {
   // Whether a file with a further condition is written is known only once
   // the project is in: a picture drawn in font 0 alone leaves an existing
   // line table untouched, so only then can an input named like it be in
   // the way.
   for (const SideFile& file : kSideFiles) {
     if (file.DueFor != nullptr && IsWritten(file, options, ws)) {
-      RefuseOverwritingInput(file, input, fs);
+      RefuseOverwritingInput(file, options.InputFileName, fs);
     }
   }
   WriteSideFiles(options, ws, fs);
+}
+
+void RunJob(const Options& options, Workspace& ws, FileSystem& fs) {
+  CheckBeforeLoading(options, fs);
+  LoadDrawAndRebuild(ws, fs, options.InputFileName);
+  FinishLoadedJob(options, ws, fs);
 }
 
 }  // namespace qdp

@@ -44,6 +44,12 @@ std::string FormatErrorReport(const std::string& kind, const std::string& module
 
 int RunMain(const std::vector<std::string>& argv, Workspace& ws, FileSystem& fs, std::FILE* out,
             std::FILE* err) {
+  return RunMainWith(argv, fs, out, err,
+                     [&ws, &fs](const Options& options) { RunJob(options, ws, fs); });
+}
+
+int RunMainWith(const std::vector<std::string>& argv, FileSystem& fs, std::FILE* out,
+                std::FILE* err, const Job& job) {
   std::string module = argv.empty() || argv[0].empty() ? "qdpext" : BaseName(argv[0]);
   try {
     std::vector<std::string> args;
@@ -53,7 +59,7 @@ int RunMain(const std::vector<std::string>& argv, Workspace& ws, FileSystem& fs,
       PrintUsage(out);
       return kExitUsage;
     }
-    RunJob(*options, ws, fs);
+    job(*options);
     std::fflush(out);
     return kExitDone;
   } catch (const ConversionFailed& failure) {

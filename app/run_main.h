@@ -7,9 +7,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "workspace/workspace.h"
@@ -25,9 +27,16 @@ std::string FormatErrorReport(const std::string& kind, const std::string& module
                               const std::string& reason);
 
 // Runs the program with `argv` (argv[0] the program's own name) and returns
-// the exit status. The workspace must have its tables built.
+// the exit status. `ws` must be fresh.
 int RunMain(const std::vector<std::string>& argv, Workspace& ws, FileSystem& fs, std::FILE* out,
             std::FILE* err);
+
+// The same, with the accepted job done by `job` rather than RunJob: for a
+// caller that has the project loaded already. What `job` throws ends the
+// run as RunJob's errors do.
+using Job = std::function<void(const Options& options)>;
+int RunMainWith(const std::vector<std::string>& argv, FileSystem& fs, std::FILE* out,
+                std::FILE* err, const Job& job);
 
 }  // namespace qdp
 

@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "tests/support/memory_file_system.h"
+#include "tests/support/project_builder.h"
 #include "tests/support/slurp.h"
 
 namespace qdp {
@@ -73,6 +74,60 @@ TEST(RunMainTest, ASideFileThatIsTheInputIsRefusedBeforeAnythingIsWritten) {
   EXPECT_NE(o.err.find("pic.mic"), std::string::npos);
   EXPECT_TRUE(fs.created.empty());
   EXPECT_EQ(fs.files["pic.mic"], testing::Bytes(10, 1));
+}
+
+using testing::BuildProject;
+using testing::Bytes;
+using testing::ProjectContent;
+
+constexpr const char* kInput = "in.qdp";
+
+// Runs the whole program in-process on the memory file system.
+int RunInProcess(testing::MemoryFileSystem& fs, std::string& err_text) {
+  auto ws = std::make_unique<Workspace>();
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  int status = RunMain({"qdpext", "-mfsc", kInput}, *ws, fs, out, err);
+  std::rewind(err);
+  char text[512] = {};
+  size_t n = std::fread(text, 1, sizeof text - 1, err);
+  err_text.assign(text, n);
+  std::fclose(out);
+  std::fclose(err);
+  return status;
+}
+
+TEST(RunMainTest, RefusedInputsEndTheRunBeforeAnySideFile) {
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    const char* fail_open;
+    const char* report;
+  };
+  ProjectContent bad_width;
+  bad_width.width_byte = 36;
+  const Case cases[] = {
+      {"rejected width", BuildProject(bad_width), nullptr,
+       "Exception EProjectError in module qdpext at "},
+      {"empty file", {}, nullptr, "Exception EProjectError in module qdpext at "},
+      {"unreadable", BuildProject(ProjectContent{}), "File access denied",
+       "Exception EInOutError in module qdpext at "},
+  };
+  const char* reasons[] = {"\r\nUnsupported line width 36.\r\n\r\n",
+                           "\r\nUnsupported line width 0.\r\n\r\n",
+                           "\r\nFile access denied.\r\n\r\n"};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.name);
+    testing::MemoryFileSystem fs;
+    fs.files[kInput] = c.bytes;
+    if (c.fail_open != nullptr) fs.fail_open[kInput] = c.fail_open;
+    std::string err;
+    EXPECT_EQ(RunInProcess(fs, err), 1);
+    EXPECT_EQ(err.rfind(c.report, 0), 0u) << err;
+    EXPECT_NE(err.find(reasons[i]), std::string::npos) << err;
+    EXPECT_TRUE(fs.created.empty());
+  }
 }
 
 }  // namespace

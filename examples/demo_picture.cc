@@ -200,17 +200,17 @@ testing::ProjectContent DemoProject() {
   content.fonts_byte = kSceneFonts + kBandFonts;  // fonts - 1: the text font, then one a line
   for (int c = 0; c < 128; ++c) content.SetGlyph(0, c, font[c]);
   for (int line = 0; line < kLines; ++line) {
-    content.skip_table[line] = kBlank;
+    content.line_mode_table[line] = kBlank;
     for (int column = 0; column < kColumns; ++column) content.SetCell(line, column, TextCode(' '));
   }
 
   // Hi-res text in font 0.
-  content.skip_table[kTitleLine] = kHiRes;
+  content.line_mode_table[kTitleLine] = kHiRes;
   PutText(content, kTitleLine, 4, " QDPEXT ", true);
   PutText(content, kTitleLine, 12, " ATARI CHARACTER PICTURE", false);
-  content.skip_table[kFooterLines[0]] = kHiRes;
+  content.line_mode_table[kFooterLines[0]] = kHiRes;
   PutCentred(content, kFooterLines[0], "HI-RES, FOUR-COLOUR, GTIA, BLANK LINES");
-  content.skip_table[kFooterLines[1]] = kHiRes;
+  content.line_mode_table[kFooterLines[1]] = kHiRes;
   PutCentred(content, kFooterLines[1], "COLOURS CHANGE ON EVERY SCANLINE");
 
   // The scene, a font per line whose character k is the cell in column k.
@@ -219,7 +219,7 @@ testing::ProjectContent DemoProject() {
   DrawScene(scene, inverse);
   for (int line = kFirstSceneLine; line <= kLastSceneLine; ++line) {
     const int f = 1 + line - kFirstSceneLine;
-    content.skip_table[line] = kFourColour;
+    content.line_mode_table[line] = kFourColour;
     content.line_fonts[line] = static_cast<uint8_t>(f);
     for (int column = 0; column < kColumns; ++column) {
       Glyph rows{};
@@ -238,7 +238,7 @@ testing::ProjectContent DemoProject() {
   // The GTIA band, likewise.
   for (int line = kFirstGtiaLine; line <= kLastGtiaLine; ++line) {
     const int f = 1 + kSceneFonts + line - kFirstGtiaLine;
-    content.skip_table[line] = kGtia;
+    content.line_mode_table[line] = kGtia;
     content.line_fonts[line] = static_cast<uint8_t>(f);
     for (int column = 0; column < kColumns; ++column) {
       Glyph rows{};

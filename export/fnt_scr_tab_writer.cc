@@ -46,4 +46,6 @@ void SaveTabFile(const Workspace& ws, FileSystem& fs, const std::string& file_na
   WriteSideFile(fs, file_name, std::span(fonts.data(), count));
 }
 
+bool LineTableDue(const Workspace& ws) { return ws.HighestFontInUse != 0; }
+
 }  // namespace qdp

@@ -30,11 +30,6 @@ inline constexpr uint8_t kLineNotInUseCode = 127;
 inline constexpr size_t kColourEntries = kBitmapLines;
 inline constexpr size_t kColourTablePadding = kColourTableBytes - kColourEntries;
 
-// A picture drawn in font 0 alone needs no line table: .tab is due only
-// when some line uses another font, and an existing one is otherwise left
-// as it is.
-inline bool LineTableDue(const Workspace& ws) { return ws.HighestFontInUse != 0; }
-
 }  // namespace qdp
 
 #endif  // QDPEXT_EXPORT_SIDE_FILE_FORMAT_H_

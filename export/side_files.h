@@ -48,6 +48,11 @@ void SaveScrFile(const Workspace& ws, FileSystem& fs, const std::string& file_na
 // .tab: the font number of each line in use.
 void SaveTabFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
+// Whether .tab is due for the rebuilt project. A picture drawn in font 0
+// alone needs no line table: it is due only when some line uses another
+// font, and an existing one is otherwise left as it is.
+bool LineTableDue(const Workspace& ws);
+
 // .col: the first 240 bytes of each colour table, each followed by 16 zero
 // bytes.
 void SaveColFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);

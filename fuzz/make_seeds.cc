@@ -69,7 +69,7 @@ const Seed kSeeds[] = {
     {"layout-48x12", 48, 12, 0x01, Picture::kShared, 70, false, true, false, 127},
     {"layout-alternate", 40, 10, 0x01, Picture::kBlocks, 50, true, false, false, 127},
     {"layout-alternate-flag", 40, 10, 0x01, Picture::kBlocks, 50, true, true, false, 127},
-    // Complete files: the skip table and the characters-per-font limit count.
+    // Complete files: the line mode table and the characters-per-font limit count.
     {"full-bits40-limit50", 40, 10, 0x41, Picture::kShared, 120, false, true, true, 50},
     {"full-bits80-limit20", 32, 1, 0x81, Picture::kRandom, 128, false, false, true, 20},
     {"full-layout-48x128", 48, 128, 0x01, Picture::kShared, 128, false, true, true, 127},
@@ -136,8 +136,9 @@ ProjectContent Draw(const Seed& seed, std::mt19937& rng) {
     content.line_fonts[size_t(line)] = font;
   }
   for (auto& entry : content.colours) entry = uint8_t(byte(rng));
-  const uint8_t skip_values[] = {1, 2, 4, 255};
-  for (size_t line = 0; line < 30; ++line) content.skip_table[line] = skip_values[(line * 5) % 4];
+  const uint8_t mode_values[] = {1, 2, 4, 255};
+  for (size_t line = 0; line < 30; ++line)
+    content.line_mode_table[line] = mode_values[(line * 5) % 4];
   content.chars_per_font = seed.chars_per_font;
   return content;
 }
@@ -192,17 +193,17 @@ void MakeProjects() {
   AddContainer("z-empty-stream", Compress({}));
   // An empty stream with a 1 KiB window, whose own first bytes would read
   // as an acceptable header; and projects cut inside the header and inside
-  // the skip table.
+  // the line mode table.
   Bytes small_window(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end());
   small_window.insert(small_window.end(), {0x28, 0x91, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
   AddContainer("z-empty-small-window", small_window);
   AddContainer("z-two-bytes", Compress({40, 0x09}));
-  ProjectContent skip_cut;
-  skip_cut.mode_byte = 0x09;
-  Bytes in_skip_table =
-      Cut(qdp::testing::BuildProject(skip_cut), skip_cut.GetLayout().LineModeTable() + 3);
-  std::fill(in_skip_table.end() - 3, in_skip_table.end(), 4);
-  AddContainer("z-cut-in-skip-table", Compress(in_skip_table));
+  ProjectContent modes_cut;
+  modes_cut.mode_byte = 0x09;
+  Bytes in_line_mode_table =
+      Cut(qdp::testing::BuildProject(modes_cut), modes_cut.GetLayout().LineModeTable() + 3);
+  std::fill(in_line_mode_table.end() - 3, in_line_mode_table.end(), 4);
+  AddContainer("z-cut-in-skip-table", Compress(in_line_mode_table));
   AddContainer("z-magic-only", Bytes(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end()));
   Bytes cut = Compress(full);
   AddContainer("z-cut-stream", Cut(cut, cut.size() / 2));

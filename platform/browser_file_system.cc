@@ -1,5 +1,5 @@
-// The file system of the browser build: every file in memory (see
-// browser_files.h). Its failures are those a disk gives, with the same
+// The file system of the browser build: every file in memory, on a disk
+// its owner makes (see browser_files.h). Its failures are those a disk gives, with the same
 // reasons as on the other systems.
 #include <algorithm>
 #include <cstring>
@@ -25,8 +25,8 @@ constexpr const char* kAccessDenied = "File access denied";
 constexpr const char* kNotAFile = "I/O error 29";
 
 struct Entry {
-  std::vector<uint8_t> bytes;
-  uint64_t id = 0;
+  std::vector<uint8_t> Bytes;
+  uint64_t Id = 0;
 };
 
 // The folder that holds `normal` (a normalised path): "." or "/" at the top.
@@ -36,7 +36,9 @@ std::string Parent(const std::string& normal) {
   return slash == 0 ? "/" : normal.substr(0, slash);
 }
 
-class Disk {
+}  // namespace
+
+class BrowserDisk::Disk {
  public:
   std::shared_ptr<Entry> Find(const std::string& normal) const {
     auto file = files_.find(normal);
@@ -47,7 +49,7 @@ class Disk {
   }
   std::shared_ptr<Entry> MakeEntry() {
     auto entry = std::make_shared<Entry>();
-    entry->id = ++last_id_;
+    entry->Id = ++last_id_;
     return entry;
   }
   // Puts `entry` at `normal`, replacing any file there.
@@ -60,7 +62,7 @@ class Disk {
   }
   void AddDirectory(const std::string& normal) { directories_.emplace(normal, ++last_id_); }
   std::optional<FileIdentity> Identify(const std::string& normal) const {
-    if (std::shared_ptr<Entry> entry = Find(normal)) return FileIdentity{0, entry->id};
+    if (std::shared_ptr<Entry> entry = Find(normal)) return FileIdentity{0, entry->Id};
     if (auto dir = directories_.find(normal); dir != directories_.end()) {
       return FileIdentity{0, dir->second};
     }
@@ -81,10 +83,7 @@ class Disk {
   uint64_t last_id_ = 0;
 };
 
-Disk& TheDisk() {
-  static Disk disk;
-  return disk;
-}
+namespace {
 
 class MemoryFile : public File {
  public:
@@ -92,7 +91,7 @@ class MemoryFile : public File {
   explicit MemoryFile(std::shared_ptr<Entry> entry) : entry_(std::move(entry)) {}
 
   size_t Read(void* data, size_t size) override {
-    const std::vector<uint8_t>& bytes = entry_->bytes;
+    const std::vector<uint8_t>& bytes = entry_->Bytes;
     if (position_ >= bytes.size()) return 0;
     const size_t count = std::min<uint64_t>(size, bytes.size() - position_);
     std::memcpy(data, bytes.data() + position_, count);
@@ -101,7 +100,7 @@ class MemoryFile : public File {
   }
 
   void Write(const void* data, size_t size) override {
-    std::vector<uint8_t>& bytes = entry_->bytes;
+    std::vector<uint8_t>& bytes = entry_->Bytes;
     if (bytes.size() < position_ + size) bytes.resize(position_ + size);
     if (size != 0) std::memcpy(bytes.data() + position_, data, size);
     position_ += size;
@@ -118,123 +117,115 @@ class MemoryFile : public File {
   uint64_t position_ = 0;
 };
 
-// A file that takes the place of its target only when closed.
+// A file that takes the place of its target on `disk` only when closed.
+template <typename Disk>
 class ReplacingFile : public MemoryFile {
  public:
-  ReplacingFile(std::shared_ptr<Entry> entry, std::string target)
+  ReplacingFile(Disk& disk, std::shared_ptr<Entry> entry, std::string target)
       : MemoryFile(std::move(entry)),
+        disk_(disk),
         target_(std::move(target)) {}
 
   void Close() override {
     if (placed_) return;
     placed_ = true;
-    TheDisk().Place(Normalised(target_), TheEntry());
+    disk_.Place(Normalised(target_), TheEntry());
   }
 
  private:
+  Disk& disk_;
   std::string target_;
   bool placed_ = false;
 };
 
-class BrowserFileSystem : public FileSystem {
- public:
-  std::unique_ptr<File> OpenForReading(const std::string& path) override {
-    const std::string normal = Normalised(path);
-    if (std::shared_ptr<Entry> entry = TheDisk().Find(normal)) {
-      return std::make_unique<MemoryFile>(entry);
-    }
-    if (TheDisk().IsDirectory(normal)) throw InOutError(kNotAFile, path, FileAccess::kRead);
-    throw InOutError(kNotFound, path, FileAccess::kRead);
-  }
-
-  std::unique_ptr<File> CreateForWriting(const std::string& path) override {
-    const std::string normal = WritableName(path);
-    std::shared_ptr<Entry> entry = TheDisk().Find(normal);
-    if (entry) {
-      entry->bytes.clear();
-    } else {
-      entry = TheDisk().MakeEntry();
-      TheDisk().Place(normal, entry);
-    }
-    return std::make_unique<MemoryFile>(entry);
-  }
-
-  std::unique_ptr<File> CreateReplacing(const std::string& target) override {
-    WritableName(target);
-    return std::make_unique<ReplacingFile>(TheDisk().MakeEntry(), target);
-  }
-
-  std::unique_ptr<File> MakeTempFile() override {
-    return std::make_unique<MemoryFile>(TheDisk().MakeEntry());
-  }
-
-  void RemoveRegularFile(const std::string& path) noexcept override {
-    TheDisk().Remove(Normalised(path));
-  }
-
-  void MakeDirectories(const std::string& path) override {
-    const std::string normal = Normalised(path);
-    std::vector<std::string> missing;
-    for (std::string level = normal; !TheDisk().IsDirectory(level); level = Parent(level)) {
-      if (TheDisk().Find(level)) throw InOutError(kInvalidName, path, FileAccess::kWrite);
-      missing.push_back(level);
-    }
-    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-      TheDisk().AddDirectory(*level);
-    }
-  }
-
-  bool IsExistingFile(const std::string& path) override {
-    return !path.empty() && TheDisk().Find(Normalised(path)) != nullptr;
-  }
-
-  bool IsDirectory(const std::string& path) override {
-    return !path.empty() && TheDisk().IsDirectory(Normalised(path));
-  }
-
-  std::optional<FileIdentity> Identify(const std::string& path) override {
-    if (path.empty()) return std::nullopt;
-    return TheDisk().Identify(Normalised(path));
-  }
-
- private:
-  // The normalised name of `path` when a file may be written there: not a
-  // folder, and in a folder that exists.
-  static std::string WritableName(const std::string& path) {
-    const std::string normal = Normalised(path);
-    if (path.empty()) throw InOutError(kNotFound, path, FileAccess::kWrite);
-    if (TheDisk().IsDirectory(normal)) throw InOutError(kAccessDenied, path, FileAccess::kWrite);
-    const std::string parent = Parent(normal);
-    if (!TheDisk().IsDirectory(parent)) {
-      throw InOutError(TheDisk().Find(parent) ? kInvalidName : kNotFound, path, FileAccess::kWrite);
-    }
-    return normal;
-  }
-};
-
 }  // namespace
 
-FileSystem& RealFileSystem() {
-  static BrowserFileSystem browser;
-  return browser;
+BrowserDisk::BrowserDisk() : disk_(std::make_unique<Disk>()) {}
+BrowserDisk::~BrowserDisk() = default;
+
+std::unique_ptr<File> BrowserDisk::OpenForReading(const std::string& path) {
+  const std::string normal = Normalised(path);
+  if (std::shared_ptr<Entry> entry = disk_->Find(normal)) {
+    return std::make_unique<MemoryFile>(entry);
+  }
+  if (disk_->IsDirectory(normal)) throw InOutError(kNotAFile, path, FileAccess::kRead);
+  throw InOutError(kNotFound, path, FileAccess::kRead);
 }
 
-namespace browser {
-
-void PutFile(const std::string& path, std::vector<uint8_t> bytes) {
-  std::shared_ptr<Entry> entry = TheDisk().MakeEntry();
-  entry->bytes = std::move(bytes);
-  TheDisk().Place(Normalised(path), std::move(entry));
+std::unique_ptr<File> BrowserDisk::CreateForWriting(const std::string& path) {
+  const std::string normal = WritableName(path);
+  std::shared_ptr<Entry> entry = disk_->Find(normal);
+  if (entry) {
+    entry->Bytes.clear();
+  } else {
+    entry = disk_->MakeEntry();
+    disk_->Place(normal, entry);
+  }
+  return std::make_unique<MemoryFile>(entry);
 }
 
-std::vector<std::string> FileNames() { return TheDisk().Order(); }
-
-const std::vector<uint8_t>* FileBytes(const std::string& path) {
-  std::shared_ptr<Entry> entry = TheDisk().Find(Normalised(path));
-  return entry ? &entry->bytes : nullptr;
+std::unique_ptr<File> BrowserDisk::CreateReplacing(const std::string& target) {
+  WritableName(target);
+  return std::make_unique<ReplacingFile<Disk>>(*disk_, disk_->MakeEntry(), target);
 }
 
-void ClearFiles() { TheDisk().Clear(); }
+std::unique_ptr<File> BrowserDisk::MakeTempFile() {
+  return std::make_unique<MemoryFile>(disk_->MakeEntry());
+}
 
-}  // namespace browser
+void BrowserDisk::RemoveRegularFile(const std::string& path) noexcept {
+  disk_->Remove(Normalised(path));
+}
+
+void BrowserDisk::MakeDirectories(const std::string& path) {
+  const std::string normal = Normalised(path);
+  std::vector<std::string> missing;
+  for (std::string level = normal; !disk_->IsDirectory(level); level = Parent(level)) {
+    if (disk_->Find(level)) throw InOutError(kInvalidName, path, FileAccess::kWrite);
+    missing.push_back(level);
+  }
+  for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+    disk_->AddDirectory(*level);
+  }
+}
+
+bool BrowserDisk::IsExistingFile(const std::string& path) {
+  return !path.empty() && disk_->Find(Normalised(path)) != nullptr;
+}
+
+bool BrowserDisk::IsDirectory(const std::string& path) {
+  return !path.empty() && disk_->IsDirectory(Normalised(path));
+}
+
+std::optional<FileIdentity> BrowserDisk::Identify(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  return disk_->Identify(Normalised(path));
+}
+
+std::string BrowserDisk::WritableName(const std::string& path) const {
+  const std::string normal = Normalised(path);
+  if (path.empty()) throw InOutError(kNotFound, path, FileAccess::kWrite);
+  if (disk_->IsDirectory(normal)) throw InOutError(kAccessDenied, path, FileAccess::kWrite);
+  const std::string parent = Parent(normal);
+  if (!disk_->IsDirectory(parent)) {
+    throw InOutError(disk_->Find(parent) ? kInvalidName : kNotFound, path, FileAccess::kWrite);
+  }
+  return normal;
+}
+
+void BrowserDisk::PutFile(const std::string& path, std::vector<uint8_t> bytes) {
+  std::shared_ptr<Entry> entry = disk_->MakeEntry();
+  entry->Bytes = std::move(bytes);
+  disk_->Place(Normalised(path), std::move(entry));
+}
+
+std::vector<std::string> BrowserDisk::FileNames() const { return disk_->Order(); }
+
+const std::vector<uint8_t>* BrowserDisk::FileBytes(const std::string& path) const {
+  std::shared_ptr<Entry> entry = disk_->Find(Normalised(path));
+  return entry ? &entry->Bytes : nullptr;
+}
+
+void BrowserDisk::Clear() { disk_->Clear(); }
+
 }  // namespace qdp

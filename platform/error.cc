@@ -1,33 +1,28 @@
 #include "platform/error.h"
 
-#include <array>
 #include <utility>
 
 namespace qdp {
-namespace {
-
-struct KindName {
-  ErrorKind kind;
-  const char* name;
-};
-
-// The names the error report gives each kind, one row per kind.
-constexpr std::array<KindName, 8> kKindNames = {{
-    {ErrorKind::kInOut, "EInOutError"},
-    {ErrorKind::kDecompression, "EZDecompressionError"},
-    {ErrorKind::kProject, "EProjectError"},
-    {ErrorKind::kPalette, "EPaletteError"},
-    {ErrorKind::kPicture, "EPictureError"},
-    {ErrorKind::kPictureSize, "EPictureSizeError"},
-    {ErrorKind::kOutOfMemory, "EOutOfMemory"},
-    {ErrorKind::kInternal, "EInternalError"},
-}};
-
-}  // namespace
-
+// The name the error report gives each kind. A switch with no default: a
+// kind added without its name does not compile.
 const char* ErrorKindName(ErrorKind kind) {
-  for (const KindName& row : kKindNames) {
-    if (row.kind == kind) return row.name;
+  switch (kind) {
+    case ErrorKind::kInOut:
+      return "EInOutError";
+    case ErrorKind::kDecompression:
+      return "EZDecompressionError";
+    case ErrorKind::kProject:
+      return "EProjectError";
+    case ErrorKind::kPalette:
+      return "EPaletteError";
+    case ErrorKind::kPicture:
+      return "EPictureError";
+    case ErrorKind::kPictureSize:
+      return "EPictureSizeError";
+    case ErrorKind::kOutOfMemory:
+      return "EOutOfMemory";
+    case ErrorKind::kInternal:
+      break;
   }
   return "EInternalError";
 }

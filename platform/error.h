@@ -111,19 +111,6 @@ class ProjectError : public RunError {
       : RunError(ErrorKind::kProject, std::move(reason), site) {}
 };
 
-// A palette file cannot be used. The reason names the file and says why;
-// the path is kept apart for callers that name it themselves.
-class PaletteError : public RunError {
- public:
-  PaletteError(std::string reason, std::string path, ThrowSite site = ThrowSite::Here())
-      : RunError(ErrorKind::kPalette, std::move(reason), site),
-        path_(std::move(path)) {}
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 // A picture to import cannot be used: it is not a PNG or JPEG, it is
 // corrupt, or it is too large to decode. The reason says which.
 class PictureFileError : public RunError {

@@ -1,7 +1,8 @@
-// The programs' only door to the operating system's files. Every stage
-// works through FileSystem, so that a test can hand it a file system that
-// fails on purpose; the real one is POSIX or Windows, whichever the build
-// targets, and its failures come out as InOutError with the fixed reasons
+// The programs' only door to files. Every stage works through FileSystem,
+// so that a test can hand it a file system that fails on purpose. There is
+// one implementation per system: POSIX and Windows (RealFileSystem), and
+// the browser's disk in memory (BrowserDisk, made by the page's session).
+// Each one's failures come out as InOutError with the same fixed reasons
 // ("File not found", "Disk full", ...).
 #ifndef QDPEXT_PLATFORM_FILE_SYSTEM_H_
 #define QDPEXT_PLATFORM_FILE_SYSTEM_H_
@@ -82,7 +83,8 @@ class FileSystem {
   bool IsSameFile(const std::string& a, const std::string& b);
 };
 
-// The process's real file system.
+// The process's real file system, on POSIX and Windows. The browser build
+// has none: a page's files are a BrowserDisk that its session owns.
 FileSystem& RealFileSystem();
 
 }  // namespace qdp

@@ -25,6 +25,11 @@ TEST(PathTest, SpellingsOfOneNameNormaliseAlike) {
       {"out//x.png", "out/x.png"},
       {"out/../x.png", "x.png"},
       {"../x.png", "../x.png"},
+      // Going up past the start keeps every "..": they do not cancel.
+      {"../../x.png", "../../x.png"},
+      {"a/../../x.png", "../x.png"},
+      {"a/b/../../x.png", "x.png"},
+      {"../a/../x.png", "../x.png"},
       {"/../x.png", "/x.png"},
       {"/a/./b/", "/a/b"},
       {"", "."},

@@ -12,12 +12,12 @@ namespace {
 
 // Ends the decoder on every path out of UnpackContainer.
 struct Inflater {
-  z_stream zs{};
+  z_stream Stream{};
   Inflater() {
-    int rc = inflateInit(&zs);
+    int rc = inflateInit(&Stream);
     if (rc != Z_OK) throw DecompressionError(zError(rc));
   }
-  ~Inflater() { inflateEnd(&zs); }
+  ~Inflater() { inflateEnd(&Stream); }
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
 };
@@ -28,11 +28,12 @@ constexpr size_t kDiscardChunk = 1 << 16;
 }  // namespace
 
 std::unique_ptr<File> UnpackContainer(FileSystem& fs, File& input) {
-  // The stream is copied as read, never read back: a temporary folder that
-  // cannot hold the compressed project fails the run as it always has.
+  // The stream is copied to a temporary file as read, never read back: a
+  // temporary folder that cannot hold the compressed project fails the run
+  // with the temporary folder's error, on every system alike.
   std::unique_ptr<File> stream = fs.MakeTempFile();
   Inflater inflater;
-  z_stream& zs = inflater.zs;
+  z_stream& zs = inflater.Stream;
 
   // Only the bytes a project can occupy are kept; the rest of the output
   // lands in a small discard buffer, so a stream that decodes to gigabytes

@@ -53,8 +53,8 @@ ProjectContent BusyContent() {
   }
   for (int i = 0; i < 30; ++i) content.line_fonts[i] = static_cast<uint8_t>(i % 3);
   for (size_t i = 0; i < content.colours.size(); ++i) content.colours[i] = static_cast<uint8_t>(i);
-  content.skip_table[4] = 255;
-  content.skip_table[5] = 2;
+  content.line_mode_table[4] = 255;
+  content.line_mode_table[5] = 2;
   content.chars_per_font = 100;
   content.filler = 0x5A;
   return content;
@@ -311,15 +311,15 @@ std::string LoadOutcome(Workspace& ws, MemoryFileSystem& fs, const std::string& 
 TEST(CompressedProjectTest, ShortDecodedProjectsLoadLikeTheirPlainTwins) {
   ProjectContent content;
   content.mode_byte = 0x09;
-  const size_t skip_table = content.GetLayout().LineModeTable();
-  Bytes skip_start = BuildProject(content);
-  skip_start.resize(skip_table);
-  Bytes skip_three = BuildProject(content);
-  skip_three.resize(skip_table + 3);
-  std::fill(skip_three.end() - 3, skip_three.end(), 4);
-  Bytes skip_most = BuildProject(content);
-  skip_most.resize(skip_table + 29);
-  std::fill(skip_most.end() - 29, skip_most.end(), 255);
+  const size_t line_mode_table = content.GetLayout().LineModeTable();
+  Bytes modes_start = BuildProject(content);
+  modes_start.resize(line_mode_table);
+  Bytes modes_three = BuildProject(content);
+  modes_three.resize(line_mode_table + 3);
+  std::fill(modes_three.end() - 3, modes_three.end(), 4);
+  Bytes modes_most = BuildProject(content);
+  modes_most.resize(line_mode_table + 29);
+  std::fill(modes_most.end() - 29, modes_most.end(), 255);
   struct Case {
     const char* name;
     Bytes plain;
@@ -331,15 +331,15 @@ TEST(CompressedProjectTest, ShortDecodedProjectsLoadLikeTheirPlainTwins) {
       {"empty", {}, {}, "EProjectError: Unsupported line width 0"},
       {"one byte", {40}, {}, "EProjectError: Unsupported character mode 0"},
       {"two bytes", {40, 0x09}, {}, "EProjectError: Incomplete project header"},
-      {"ends where the skip table begins", skip_start, {}, ""},
-      {"ends after 3 bytes of the skip table", skip_three, {}, ""},
-      {"ends one byte short of the skip table's end", skip_most, {}, ""},
+      {"ends where the line mode table begins", modes_start, {}, ""},
+      {"ends after 3 bytes of the line mode table", modes_three, {}, ""},
+      {"ends one byte short of the line mode table's end", modes_most, {}, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Bytes container = c.container;
     if (container.empty()) {
-      // Trailing bytes of 2 would complete any skip table cut short if
+      // Trailing bytes of 2 would complete any line mode table cut short if
       // they reached the decoded project.
       container = Compress(c.plain);
       container.insert(container.end(), 100000, 2);

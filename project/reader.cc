@@ -78,8 +78,9 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   }
   ws.Loaded.LineFonts = ws.LineFontTable;
 
-  // The mode table lies far behind the colour tables; it is read first, as
-  // it always has been. A table the file ends before or inside keeps zeros
+  // The mode table lies far behind the colour tables; it is read first, and
+  // the order of the reads decides which one a failing file reports. A
+  // table the file ends before or inside keeps zeros
   // where it was not delivered, which are no mode, so a table cut short is
   // never taken.
   std::array<uint8_t, kLineModeTableBytes> modes{};

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/run_main.h"
 #include "platform/error.h"
 #include "project/conversion_choice.h"
 #include "tests/support/load_and_convert.h"
@@ -263,8 +262,8 @@ TEST_F(ReaderTest, LineModeTableIsTakenOnlyWhenEveryValueIsAMode) {
     SetUp();
     ProjectContent content;
     content.mode_byte = kRawMode;
-    content.filler = 2;  // a valid value everywhere else: only the skip table counts
-    content.skip_table = c.values;
+    content.filler = 2;  // a valid value everywhere else: only the line mode table counts
+    content.line_mode_table = c.values;
     Load(BuildProject(content));
     EXPECT_EQ(ws_->LineModesValid, c.taken);
     for (int i = 0; i < 30; ++i) {
@@ -392,54 +391,6 @@ TEST_F(ReaderTest, ReadsAWidth40ProjectWithTenFontsAtItsOffsets) {
     EXPECT_TRUE(std::all_of(ws_->LineModes.begin(), ws_->LineModes.end(),
                             [](LineMode m) { return m == LineMode::kGtia; }));
     EXPECT_EQ(ws_->CharsPerFontLimit, 50);
-  }
-}
-
-// Runs the whole program in-process on the memory file system.
-int RunInProcess(testing::MemoryFileSystem& fs, std::string& err_text) {
-  auto ws = std::make_unique<Workspace>();
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  int status = RunMain({"qdpext", "-mfsc", kInput}, *ws, fs, out, err);
-  std::rewind(err);
-  char text[512] = {};
-  size_t n = std::fread(text, 1, sizeof text - 1, err);
-  err_text.assign(text, n);
-  std::fclose(out);
-  std::fclose(err);
-  return status;
-}
-
-TEST(ReaderRunTest, RefusedInputsEndTheRunBeforeAnySideFile) {
-  struct Case {
-    const char* name;
-    Bytes bytes;
-    const char* fail_open;
-    const char* report;
-  };
-  ProjectContent bad_width;
-  bad_width.width_byte = 36;
-  const Case cases[] = {
-      {"rejected width", BuildProject(bad_width), nullptr,
-       "Exception EProjectError in module qdpext at "},
-      {"empty file", {}, nullptr, "Exception EProjectError in module qdpext at "},
-      {"unreadable", BuildProject(ProjectContent{}), "File access denied",
-       "Exception EInOutError in module qdpext at "},
-  };
-  const char* reasons[] = {"\r\nUnsupported line width 36.\r\n\r\n",
-                           "\r\nUnsupported line width 0.\r\n\r\n",
-                           "\r\nFile access denied.\r\n\r\n"};
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    const Case& c = cases[i];
-    SCOPED_TRACE(c.name);
-    testing::MemoryFileSystem fs;
-    fs.files[kInput] = c.bytes;
-    if (c.fail_open != nullptr) fs.fail_open[kInput] = c.fail_open;
-    std::string err;
-    EXPECT_EQ(RunInProcess(fs, err), 1);
-    EXPECT_EQ(err.rfind(c.report, 0), 0u) << err;
-    EXPECT_NE(err.find(reasons[i]), std::string::npos) << err;
-    EXPECT_TRUE(fs.created.empty());
   }
 }
 

@@ -15,8 +15,8 @@ uint8_t ScreenCode(const ProjectContent& content, int line, int column) {
   return at < content.screen.size() ? content.screen[at] : 0;
 }
 
-bool SkipTableValid(const ProjectContent& content) {
-  return std::all_of(content.skip_table.begin(), content.skip_table.end(),
+bool LineModeTableValid(const ProjectContent& content) {
+  return std::all_of(content.line_mode_table.begin(), content.line_mode_table.end(),
                      [](uint8_t v) { return v == 1 || v == 2 || v == 4 || v == 255; });
 }
 
@@ -46,8 +46,8 @@ Bytes ExpectedBitmap(const ProjectContent& content) {
 
 SideFiles ExpectedSideFiles(const ProjectContent& content, const std::string& options) {
   const int width = content.Width();
-  const bool valid = SkipTableValid(content);
-  auto included = [&](int line) { return valid && content.skip_table[line] != 255; };
+  const bool valid = LineModeTableValid(content);
+  auto included = [&](int line) { return valid && content.line_mode_table[line] != 255; };
   auto font_of = [&](int line) { return static_cast<uint8_t>(content.line_fonts[line] & 0x7F); };
   uint8_t highest = 0;
   for (int line = 0; line < 30; ++line) highest = std::max(highest, font_of(line));

@@ -36,12 +36,12 @@ ProjectContent RichProject(uint8_t width = 40) {
                       static_cast<uint8_t>((line * 7 + x) % 128 | (x % 5 == 0 ? 0x80 : 0)));
     }
     content.line_fonts[line] = line % 3 == 0 ? 3 : 0;
-    content.skip_table[line] = std::array<uint8_t, 4>{1, 2, 4, 1}[line % 4];
+    content.line_mode_table[line] = std::array<uint8_t, 4>{1, 2, 4, 1}[line % 4];
   }
   content.line_fonts[4] = 0x83;  // font 3 with the line's inverse flag
   content.line_fonts[10] = 5;
-  content.skip_table[10] = 255;
-  content.skip_table[17] = 255;
+  content.line_mode_table[10] = 255;
+  content.line_mode_table[17] = 255;
   for (size_t i = 0; i < content.colours.size(); ++i)
     content.colours[i] = static_cast<uint8_t>(i * 7 + 1);
   return content;
@@ -128,8 +128,8 @@ TEST(ExportE2ETest, FontFileHoldsTheUsedFontsBelowThirty) {
     SCOPED_TRACE(c.name);
     ProjectContent content = RichProject();
     content.line_fonts = c.line_fonts;
-    content.skip_table.fill(1);
-    if (c.skipped_line >= 0) content.skip_table[c.skipped_line] = 255;
+    content.line_mode_table.fill(1);
+    if (c.skipped_line >= 0) content.line_mode_table[c.skipped_line] = 255;
     SideFiles expected = ExpectedSideFiles(content, "f");
     EXPECT_EQ(expected[".fnt"].size(), c.fnt_size);
     EXPECT_EQ(expected.count(".tab"), c.tab ? 1u : 0u);
@@ -139,8 +139,8 @@ TEST(ExportE2ETest, FontFileHoldsTheUsedFontsBelowThirty) {
 
 TEST(ExportE2ETest, AnInvalidSkipBlockFillsTheScreenFileAndEmptiesTheLineTable) {
   ProjectContent content = RichProject();
-  content.skip_table.fill(1);
-  content.skip_table[12] = 3;
+  content.line_mode_table.fill(1);
+  content.line_mode_table[12] = 3;
   SideFiles expected = ExpectedSideFiles(content, "sf");
   EXPECT_EQ(expected[".scr"], Bytes(1200, 127));
   EXPECT_EQ(expected[".tab"], Bytes());

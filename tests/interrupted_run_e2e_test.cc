@@ -167,7 +167,7 @@ TEST(FileSizeLimitE2ETest, TheFileOverTheLimitIsRemovedAndEarlierOnesStay) {
   narrow.mode_byte = 0x09;  // fonts kept as loaded
   narrow.fonts_byte = 9;
   for (int line = 0; line < 30; ++line) narrow.line_fonts[line] = static_cast<uint8_t>(line % 10);
-  narrow.skip_table.fill(1);
+  narrow.line_mode_table.fill(1);
   narrow.colours.fill(7);
   const Bytes plain = BuildProject(narrow);  // .fnt: 10 fonts, 10240 bytes
   struct Case {

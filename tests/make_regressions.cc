@@ -25,7 +25,7 @@ Bytes Cut(Bytes bytes, size_t length) {
 // line in use.
 ProjectContent Simple() {
   ProjectContent content = qdp::testing::KeptFontsProject();
-  content.skip_table.fill(1);
+  content.line_mode_table.fill(1);
   return content;
 }
 

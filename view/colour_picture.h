@@ -12,36 +12,12 @@
 #include <span>
 #include <string_view>
 
+#include "view/gtia_mode.h"
 #include "view/image.h"
-#include "view/name_table.h"
 #include "view/palette.h"
 #include "workspace/workspace.h"
 
 namespace qdp::view {
-
-// How the GTIA chip reads the 4-bit pixels of a GTIA line; the values are
-// the numbers users know the modes by.
-enum class GtiaMode : uint8_t {
-  kLuminances = 9,    // 16 luminances of the background's hue
-  kNineColours = 10,  // 9 colour registers: players, playfields, background
-  kHues = 11,         // 16 hues at the background's luminance
-};
-
-struct GtiaModeName {
-  GtiaMode Value;
-  const char* Name;     // as given to --gtia and written in the JSON
-  const char* Meaning;  // in words, for the summary
-};
-inline constexpr std::array<GtiaModeName, 3> kGtiaModeNames = {{
-    {GtiaMode::kLuminances, "9", "16 luminances of one hue"},
-    {GtiaMode::kNineColours, "10", "9 colours"},
-    {GtiaMode::kHues, "11", "16 hues of one luminance"},
-}};
-
-inline const char* GtiaModeNameOf(GtiaMode mode) { return NameIn(kGtiaModeNames, mode); }
-inline std::optional<GtiaMode> GtiaModeByName(std::string_view name) {
-  return ValueNamed(kGtiaModeNames, name);
-}
 
 // The charset a picture is drawn from: the fonts, the screen codes (bit 7
 // the cell's inverse bit) and each line's font. It views either the

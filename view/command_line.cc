@@ -1,8 +1,7 @@
 #include "view/command_line.h"
 
 #include <charconv>
-
-#include "view/png_writer.h"
+#include <string>
 
 namespace qdp::view {
 
@@ -85,12 +84,14 @@ ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
     } else if (is("--gtia")) {
       std::optional<GtiaMode> gtia;
       if (value_of("--gtia", value)) gtia = GtiaModeByName(value);
-      if (!gtia) return Refuse("--gtia needs 9, 10 or 11");
+      if (!gtia) return Refuse(kGtiaNeeds);
       options.Gtia = *gtia;
     } else if (is("--scale")) {
       std::optional<int> scale;
       if (value_of("--scale", value)) scale = ParseScale(value);
-      if (!scale) return Refuse("--scale needs a whole number from 1 to 16");
+      if (!scale) {
+        return Refuse("--scale needs a whole number from 1 to " + std::to_string(kMaxScale));
+      }
       options.Scale = *scale;
     } else {
       return Refuse("unknown option " + arg);

@@ -6,22 +6,29 @@
 #include <string>
 #include <vector>
 
-#include "view/colour_picture.h"
+#include "view/gtia_mode.h"
+#include "view/palette.h"
 
 namespace qdp::view {
 
+// The largest --scale.
+inline constexpr int kMaxScale = 16;
+
 struct ViewOptions {
-  std::optional<std::string> OutputDir;   // -o DIR; else beside each input
-  int Scale = 1;                          // --scale N, 1 to 16
-  std::string Palette = "pal";            // --palette: pal, ntsc or a file
-  GtiaMode Gtia = GtiaMode::kLuminances;  // --gtia 9|10|11
-  bool Bits = false;                      // --bits: the 1-bit bitmap instead
-  bool Json = false;                      // --json
-  bool Images = true;                     // false for --no-images
-  bool Help = false;                      // --help: nothing else is done
-  bool Version = false;                   // --version: nothing else is done
+  std::optional<std::string> OutputDir;       // -o DIR; else beside each input
+  int Scale = 1;                              // --scale N, 1 to 16
+  std::string Palette = kDefaultPaletteName;  // --palette: a built-in name or a file
+  GtiaMode Gtia = GtiaMode::kLuminances;      // --gtia 9|10|11
+  bool Bits = false;                          // --bits: the 1-bit bitmap instead
+  bool Json = false;                          // --json
+  bool Images = true;                         // false for --no-images
+  bool Help = false;                          // --help: nothing else is done
+  bool Version = false;                       // --version: nothing else is done
   std::vector<std::string> Files;
 };
+
+// Why a --gtia value is refused.
+inline constexpr const char* kGtiaNeeds = "--gtia needs 9, 10 or 11";
 
 // The usage text, each line ended by "\n".
 extern const char kViewUsage[];

@@ -4,12 +4,29 @@
 #ifndef QDPEXT_VIEW_NAME_TABLE_H_
 #define QDPEXT_VIEW_NAME_TABLE_H_
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 
 namespace qdp::view {
 
-// The name of `value` in `table`, or "?" for a value it lacks.
+// Whether `table` has one row for each value of its enum, from `first` to
+// `last`, in that order. Each table is checked so by a static_assert
+// beside it, so that no row can go missing: give it the enum's last value.
+template <typename Table, typename Value>
+constexpr bool OneRowEach(const Table& table, Value first, Value last) {
+  using Number = std::underlying_type_t<Value>;
+  const auto from = static_cast<size_t>(static_cast<Number>(first));
+  const auto to = static_cast<size_t>(static_cast<Number>(last));
+  if (table.size() != to - from + 1) return false;
+  for (size_t i = 0; i < table.size(); ++i) {
+    if (static_cast<size_t>(static_cast<Number>(table[i].Value)) != from + i) return false;
+  }
+  return true;
+}
+
+// The name of `value` in `table`, or "?" for a value outside the enum.
 template <typename Table, typename Value>
 const char* NameIn(const Table& table, Value value) {
   for (const auto& row : table) {

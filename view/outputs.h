@@ -1,35 +1,20 @@
 // The pictures qdpview writes for each input, in the order it writes them.
-// Everything else (the file names, the checks that no two inputs write one
-// file, the summary's lines and the JSON keys) is taken from this list.
+// The file names, the checks that no two inputs write one file, the
+// summary's lines, the JSON keys and the pictures the page draws are taken
+// from this list; the usage text and the page's layout name them by hand.
 #ifndef QDPEXT_VIEW_OUTPUTS_H_
 #define QDPEXT_VIEW_OUTPUTS_H_
 
 #include <array>
-#include <string>
-#include <vector>
 
 #include "view/colour_picture.h"
 #include "view/command_line.h"
+#include "view/drawing.h"
 #include "view/image.h"
-#include "view/palette.h"
 #include "view/preview_images.h"
 #include "view/project_view.h"
 
 namespace qdp::view {
-
-// What a run's pictures are drawn with, worked out once before any input
-// is read: the palette, the GTIA mode, and whether the picture is the
-// 1-bit bitmap instead.
-struct Drawing {
-  AtariPalette Palette{};
-  std::string PaletteName = "pal";  // "pal", "ntsc" or the file as given
-  GtiaMode Gtia = GtiaMode::kLuminances;
-  bool Bits = false;
-};
-
-// The drawing `options` ask for. Throws PaletteError when the palette file
-// cannot be used.
-Drawing ChooseDrawing(const ViewOptions& options, FileSystem& fs);
 
 struct Output {
   const char* Suffix;   // what replaces the input's extension: STEM.png
@@ -40,15 +25,13 @@ struct Output {
   bool NeedsRebuild;
   int ScaleFactor;  // times --scale
   bool (*Wanted)(const ViewOptions& options);
-  // `view`, `drawing` and `fonts` (the fonts in use after the rebuild)
-  // outlive the image.
-  IndexedImage (*Draw)(const ProjectView& view, const Drawing& drawing,
-                       const std::vector<int>& fonts);
+  // `view` and `drawing` outlive the image.
+  IndexedImage (*Draw)(const ProjectView& view, const Drawing& drawing);
 };
 
 inline constexpr auto kOutputs = std::to_array<Output>({
     {".png", "preview", "preview", false, 1, [](const ViewOptions& o) { return o.Images; },
-     [](const ProjectView& view, const Drawing& drawing, const std::vector<int>&) {
+     [](const ProjectView& view, const Drawing& drawing) {
        if (drawing.Bits) return BitmapImage(view.Project());
        return ColourPicture(view.Project(), view.Charset(), drawing.Palette, drawing.Gtia);
      }},
@@ -56,8 +39,8 @@ inline constexpr auto kOutputs = std::to_array<Output>({
     // small to read on a screen.
     {"-fonts.png", "font sheet", "font_sheet", true, 2,
      [](const ViewOptions& o) { return o.Images; },
-     [](const ProjectView& view, const Drawing&, const std::vector<int>& fonts) {
-       return FontSheetImage(view.Project(), fonts);
+     [](const ProjectView& view, const Drawing&) {
+       return FontSheetImage(view.Project(), view.FontNumbers());
      }},
 });
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/error.h"
 #include "platform/file_system.h"
 #include "view/image.h"
 #include "view/name_table.h"
@@ -17,9 +18,22 @@ namespace qdp::view {
 
 using AtariPalette = std::array<Rgb, 256>;
 
+// A palette file cannot be used. The reason names the file and says why;
+// the path is kept apart for callers that name it themselves.
+class PaletteError : public RunError {
+ public:
+  PaletteError(std::string reason, std::string path, ThrowSite site = ThrowSite::Here())
+      : RunError(ErrorKind::kPalette, std::move(reason), site),
+        path_(std::move(path)) {}
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 enum class BuiltInPaletteKind : uint8_t {
   kPal,
-  kNtsc,
+  kNtsc,  // the last
 };
 
 // The name a user gives each built-in palette ("pal", "ntsc"), one row
@@ -28,14 +42,16 @@ struct BuiltInPaletteName {
   BuiltInPaletteKind Value;
   const char* Name;
 };
-inline constexpr std::array<BuiltInPaletteName, 2> kBuiltInPaletteNames = {{
+inline constexpr auto kBuiltInPaletteNames = std::to_array<BuiltInPaletteName>({
     {BuiltInPaletteKind::kPal, "pal"},
     {BuiltInPaletteKind::kNtsc, "ntsc"},
-}};
+});
+static_assert(OneRowEach(kBuiltInPaletteNames, BuiltInPaletteKind::kPal,
+                         BuiltInPaletteKind::kNtsc));
 
-inline const char* BuiltInPaletteNameOf(BuiltInPaletteKind kind) {
-  return NameIn(kBuiltInPaletteNames, kind);
-}
+// The palette qdpview draws with unless told otherwise.
+inline constexpr const char* kDefaultPaletteName = kBuiltInPaletteNames[0].Name;
+
 // The palette a name stands for, in any case ("PAL", "Ntsc"); none for
 // any other word, which is a file name. A file named like a palette is
 // given with its directory ("./pal").

@@ -87,11 +87,12 @@ void EncodeRow(const RowForm& form, const uint8_t* indices, std::vector<uint8_t>
 }
 
 // libpng and zlib ask for the same few hundred kilobytes for every
-// picture. Served by malloc, that memory went back to the system after
-// each picture and was faulted in page by page again for the next; kept
-// here, only the first picture of a run pays for it. Requests are served
-// in order from one block, which is taken back whole when the picture is
-// done; what does not fit comes from malloc. One picture at a time only.
+// picture. Served by malloc, that memory would go back to the system after
+// each picture and be faulted in page by page again for the next; kept
+// here, in the writer, only its first picture pays for it. Requests are
+// served in order from one block, which is taken back whole when the
+// picture is done; what does not fit comes from malloc. One picture at a
+// time only.
 class EncoderArena {
  public:
   void* Allocate(size_t size) {
@@ -112,11 +113,10 @@ class EncoderArena {
  private:
   static constexpr size_t kAlign = alignof(std::max_align_t);
   static constexpr size_t kBytes = 256 * 1024;
-  alignas(kAlign) unsigned char storage_[kBytes]{};
+  // Left unset, so that a new writer costs no page until it is used.
+  alignas(kAlign) unsigned char storage_[kBytes];
   size_t used_ = 0;
 };
-
-constinit EncoderArena g_arena;
 
 png_voidp ArenaAllocate(png_structp png, png_alloc_size_t size) {
   return static_cast<EncoderArena*>(png_get_mem_ptr(png))->Allocate(size);
@@ -170,32 +170,29 @@ void QuietWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 // A failing write is a C++ exception, which must never cross libpng's C
 // frames: it is caught and kept here, libpng is left by its own error
 // path, and the caller throws it again once libpng is out of the way.
-struct PngSink {
-  File* file = nullptr;
-  std::exception_ptr failure;
-  size_t used = 0;
+inline constexpr size_t kSinkBytes = 16 * 1024;
 
-  static constexpr size_t kBytes = 16 * 1024;
-  // One picture is written at a time; static, so that only the first
-  // picture of a run faults its pages in.
-  static unsigned char buffer[kBytes];
+struct PngSink {
+  File* Target = nullptr;
+  unsigned char* Buffer = nullptr;  // kSinkBytes, the writer's
+  std::exception_ptr Failure;
+  size_t Used = 0;
 
   void Put(const unsigned char* data, size_t size) {
-    if (size > kBytes - used) Flush();
-    if (size >= kBytes) {
-      file->Write(data, size);
+    if (size > kSinkBytes - Used) Flush();
+    if (size >= kSinkBytes) {
+      Target->Write(data, size);
       return;
     }
-    std::memcpy(buffer + used, data, size);
-    used += size;
+    std::memcpy(Buffer + Used, data, size);
+    Used += size;
   }
   void Flush() {
-    if (used == 0) return;
-    const size_t size = std::exchange(used, 0);
-    file->Write(buffer, size);
+    if (Used == 0) return;
+    const size_t size = std::exchange(Used, 0);
+    Target->Write(Buffer, size);
   }
 };
-unsigned char PngSink::buffer[PngSink::kBytes];
 
 void WriteToSink(png_structp png, png_bytep data, size_t size) {
   auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
@@ -203,7 +200,7 @@ void WriteToSink(png_structp png, png_bytep data, size_t size) {
     sink->Put(data, size);
     return;
   } catch (...) {
-    sink->failure = std::current_exception();
+    sink->Failure = std::current_exception();
   }
   // Outside the handler: a longjmp must not leave a catch block.
   png_error(png, "write failed");
@@ -213,12 +210,12 @@ void FlushNothing(png_structp /*png*/) {}
 // The encoding proper. libpng reports errors by longjmp back into this
 // function, so nothing here may need destruction: the buffers and the sink
 // belong to the caller, and the return value says whether libpng gave up.
-bool Encode(PngSink& sink, const IndexedImage& image, const RowForm& form, bool store,
-            std::vector<uint8_t>& indices, std::vector<uint8_t>& spread,
+bool Encode(EncoderArena& arena, PngSink& sink, const IndexedImage& image, const RowForm& form,
+            bool store, std::vector<uint8_t>& indices, std::vector<uint8_t>& spread,
             std::vector<uint8_t>& row) {
-  g_arena.Reset();
+  arena.Reset();
   png_structp png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, nullptr, QuietError,
-                                              QuietWarning, &g_arena, ArenaAllocate, ArenaFree);
+                                              QuietWarning, &arena, ArenaAllocate, ArenaFree);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr || setjmp(png_jmpbuf(png))) {
@@ -246,9 +243,9 @@ bool Encode(PngSink& sink, const IndexedImage& image, const RowForm& form, bool 
   // shrinks tables that the run search does not use.
   // Stored, the rows gain nothing from a filter, so none is tried.
   // Indexed pictures are filtered "up" alone: choosing between two filters
-  // for every row cost more than the deflate itself on a large font sheet,
-  // and black and white ones keep the choice their bytes have always come
-  // from.
+  // for every row cost more than the deflate itself on a large font sheet.
+  // Black and white rows are an eighth as long, so they can afford the
+  // choice of none or up, row by row.
   int filters = PNG_FILTER_UP;
   if (store) {
     filters = PNG_FILTER_NONE;
@@ -272,7 +269,23 @@ bool Encode(PngSink& sink, const IndexedImage& image, const RowForm& form, bool 
 
 }  // namespace
 
+// What a writer keeps from one picture to the next.
+struct PngWriter::Scratch {
+  EncoderArena Arena;
+  unsigned char SinkBuffer[kSinkBytes];
+};
+
+// `new Scratch` rather than make_unique, which would zero it all and so
+// touch every page at once.
+PngWriter::PngWriter() : scratch_(new Scratch) {}
+PngWriter::~PngWriter() = default;
+
 void WritePng(FileSystem& fs, const std::string& path, const IndexedImage& image, int scale) {
+  PngWriter().Write(fs, path, image, scale);
+}
+
+void PngWriter::Write(FileSystem& fs, const std::string& path, const IndexedImage& image,
+                      int scale) {
   const RowForm form = FormOf(image, scale);
   std::vector<uint8_t> indices(static_cast<size_t>(image.Width));
   std::vector<uint8_t> spread(form.Bytes() * 8 / form.Depth);  // whole bytes; the tail stays 0
@@ -284,9 +297,10 @@ void WritePng(FileSystem& fs, const std::string& path, const IndexedImage& image
   // `path` as it was.
   std::unique_ptr<File> file = fs.CreateReplacing(path);
   PngSink sink;
-  sink.file = file.get();
-  if (!Encode(sink, image, form, store, indices, spread, row)) {
-    if (sink.failure) std::rethrow_exception(sink.failure);
+  sink.Target = file.get();
+  sink.Buffer = scratch_->SinkBuffer;
+  if (!Encode(scratch_->Arena, sink, image, form, store, indices, spread, row)) {
+    if (sink.Failure) std::rethrow_exception(sink.Failure);
     throw InOutError("Cannot encode the picture", path, FileAccess::kWrite);
   }
   sink.Flush();

@@ -6,6 +6,7 @@
 #ifndef QDPEXT_VIEW_PNG_WRITER_H_
 #define QDPEXT_VIEW_PNG_WRITER_H_
 
+#include <memory>
 #include <string>
 
 #include "platform/file_system.h"
@@ -13,12 +14,29 @@
 
 namespace qdp::view {
 
-inline constexpr int kMaxScale = 16;
+// Writes pictures one at a time, keeping the memory libpng and zlib ask
+// for from one picture to the next: only the first picture a writer
+// writes pays for making it. Writers are independent: each thread, or each
+// run, has its own.
+class PngWriter {
+ public:
+  PngWriter();
+  ~PngWriter();
+  PngWriter(const PngWriter&) = delete;
+  PngWriter& operator=(const PngWriter&) = delete;
 
-// Writes `image` with every pixel drawn `scale` x `scale` (1 to
-// kMaxScale) to `path` in `fs`. Throws what the file system throws
-// (InOutError) when it cannot, leaving no partial `path` behind; an
-// existing `path` then stays as it was. Not for use by two threads at once.
+  // Writes `image` with every pixel drawn `scale` x `scale` (1 or more)
+  // to `path` in `fs`. Throws what the file system throws (InOutError)
+  // when it cannot, leaving no partial `path` behind; an existing `path`
+  // then stays as it was.
+  void Write(FileSystem& fs, const std::string& path, const IndexedImage& image, int scale);
+
+ private:
+  struct Scratch;
+  std::unique_ptr<Scratch> scratch_;
+};
+
+// The same with a writer of its own, for one picture.
 void WritePng(FileSystem& fs, const std::string& path, const IndexedImage& image, int scale);
 
 }  // namespace qdp::view

@@ -55,6 +55,33 @@ TEST(PngWriterTest, EveryPixelBecomesAScaleByScaleSquare) {
   }
 }
 
+// Writers share nothing: a picture written while another is half written
+// (here, from inside the other's row source) leaves both exact.
+TEST(PngWriterTest, TwoPicturesWrittenAtOnceAreBothExact) {
+  ScratchDir dir;
+  const std::string outer_path = dir.File("outer.png");
+  const std::string inner_path = dir.File("inner.png");
+  PngWriter outer_writer;
+  PngWriter inner_writer;
+  IndexedImage outer = Pattern();
+  outer.FillRow = [&](int y, uint8_t* row) {
+    if (y == 2) inner_writer.Write(RealFileSystem(), inner_path, Pattern(), 2);
+    Pattern().FillRow(y, row);
+  };
+  outer_writer.Write(RealFileSystem(), outer_path, outer, 3);
+  for (const auto& [path, scale] : {std::pair{outer_path, 3}, std::pair{inner_path, 2}}) {
+    RgbImage read = ReadPng(path);
+    ASSERT_TRUE(read.Ok) << path;
+    ASSERT_EQ(read.Width, 13 * scale);
+    for (int y = 0; y < read.Height; ++y) {
+      for (int x = 0; x < read.Width; ++x) {
+        ASSERT_EQ(read.At(x, y), Shade(Light(x / scale, y / scale)))
+            << path << " " << x << "," << y;
+      }
+    }
+  }
+}
+
 // Noise is stored and a picture of runs deflated; either way, and at any
 // scale, the pixels read back exactly.
 TEST(PngWriterTest, NoiseAndRunsBothReadBackExactly) {

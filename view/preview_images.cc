@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace qdp::view {
 namespace {
@@ -35,7 +36,7 @@ IndexedImage BitmapImage(const Workspace& ws) {
   return image;
 }
 
-IndexedImage FontSheetImage(const Workspace& ws, const std::vector<int>& fonts) {
+IndexedImage FontSheetImage(const Workspace& ws, std::vector<int> fonts) {
   IndexedImage image;
   const int count = static_cast<int>(fonts.size());
   const int columns = std::min(count, kFontsPerRow);
@@ -43,7 +44,7 @@ IndexedImage FontSheetImage(const Workspace& ws, const std::vector<int>& fonts) 
   image.Width = std::max(0, columns * (kFontWidth + kFontGap) - kFontGap);
   image.Height = std::max(0, rows * kFontRowPitch - kFontGap);
   image.Palette = {kBlack, kWhite, kSheetGridColour};
-  image.FillRow = [&ws, &fonts, count, width = image.Width](int y, uint8_t* row) {
+  image.FillRow = [&ws, fonts = std::move(fonts), count, width = image.Width](int y, uint8_t* row) {
     std::fill_n(row, width, 0);
     const int band = y / kFontRowPitch;
     const int in_band = y % kFontRowPitch;

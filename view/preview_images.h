@@ -51,9 +51,8 @@ IndexedImage BitmapImage(const Workspace& ws);
 // The fonts `fonts` (numbers, in the order drawn), each a 16 x 8 grid of
 // its 128 characters (character n at column n mod 16, row n div 16) under
 // its number. Inside a grid glyph bits are white, grid lines between
-// characters dim grey, and the rest black. `ws` and `fonts` must outlive
-// the image.
-IndexedImage FontSheetImage(const Workspace& ws, const std::vector<int>& fonts);
+// characters dim grey, and the rest black. `ws` must outlive the image.
+IndexedImage FontSheetImage(const Workspace& ws, std::vector<int> fonts);
 
 }  // namespace qdp::view
 

@@ -48,10 +48,10 @@ std::string WhatFailed(const RunError& error, const std::string& writing = "") {
 
 // Writes one picture; a failure becomes the report's error, naming the
 // picture, and false.
-bool Write(FileSystem& fs, const std::string& target, const IndexedImage& image, int scale,
-           FileReport& report) {
+bool Write(PngWriter& png, FileSystem& fs, const std::string& target, const IndexedImage& image,
+           int scale, FileReport& report) {
   try {
-    WritePng(fs, target, image, scale);
+    png.Write(fs, target, image, scale);
     return true;
   } catch (const RunError& error) {
     report.Error = WhatFailed(error, target);
@@ -61,8 +61,20 @@ bool Write(FileSystem& fs, const std::string& target, const IndexedImage& image,
   return false;
 }
 
+// The error a loaded file ends with when its pictures are written: why the
+// rebuild failed, or where the round trip broke.
+void ConcludeReport(const ProjectView& view, FileReport& report) {
+  if (const std::optional<ConversionFailureDetail>& failure = view.Failure()) {
+    report.Error = "conversion failed: " + failure->Describe();
+  } else if (!view.RoundTrip()->Exact) {
+    report.Error = "round trip broken: the rebuilt fonts draw line " +
+                   std::to_string(view.RoundTrip()->Line) + ", column " +
+                   std::to_string(view.RoundTrip()->Column) + " differently from the picture";
+  }
+}
+
 void LookAt(const std::string& input, const ViewOptions& options, const Drawing& drawing,
-            FileSystem& fs, RunFiles& run, FileReport& report) {
+            FileSystem& fs, RunFiles& run, PngWriter& png, FileReport& report) {
   // An input that cannot be read is reported as such before anything else:
   // a missing file is not found, whatever the names of its pictures.
   if (std::optional<std::string> why = WhyUnreadable(fs, input)) {
@@ -82,7 +94,8 @@ void LookAt(const std::string& input, const ViewOptions& options, const Drawing&
   // Everything there is to say comes first, so that a picture that cannot
   // be written takes nothing from the summary.
   ProjectView view;
-  view.Load(fs, input, report);
+  view.Load(fs, input);
+  DescribeProject(view, report);
   const std::optional<ConversionFailureDetail>& failure = view.Failure();
 
   // No picture drawn from rebuilt fonts belongs to this input when the
@@ -95,22 +108,37 @@ void LookAt(const std::string& input, const ViewOptions& options, const Drawing&
   }
   // The picture is worth showing even when the rebuild failed: it is then
   // drawn from the project as loaded.
-  const std::vector<int> fonts = FontNumbers(report);
   for (size_t i = 0; i < kOutputs.size(); ++i) {
     const Output& output = kOutputs[i];
     if (targets[i].empty() || (failure && output.NeedsRebuild)) continue;
     const int scale = options.Scale * output.ScaleFactor;
-    if (!Write(fs, targets[i], output.Draw(view, drawing, fonts), scale, report)) return;
+    if (!Write(png, fs, targets[i], output.Draw(view, drawing), scale, report)) return;
     report.WrittenFiles[output.Name] = targets[i];
     run.Claim(targets[i], output.Name, input);
   }
-  if (failure) {
-    report.Error = "conversion failed: " + failure->Describe();
-  } else if (!view.RoundTrip()->Exact) {
-    report.Error = "round trip broken: the rebuilt fonts draw line " +
-                   std::to_string(view.RoundTrip()->Line) + ", column " +
-                   std::to_string(view.RoundTrip()->Column) + " differently from the picture";
+  ConcludeReport(view, report);
+}
+
+// What a failure thrown while looking at a file says, as its report's
+// error.
+std::string FailureText(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const RunError& error) {
+    return WhatFailed(error);
+  } catch (const std::bad_alloc&) {
+    return "out of memory";
+  } catch (const std::exception& error) {
+    return error.what();
   }
+}
+
+FileReport NewReport(const std::string& input, const Drawing& drawing) {
+  FileReport report;
+  report.File = input;
+  report.Palette = drawing.PaletteName;
+  report.Gtia = static_cast<int>(drawing.Gtia);
+  return report;
 }
 
 }  // namespace
@@ -159,39 +187,47 @@ void RunFiles::Claim(const std::string& target, const char* kind, const std::str
   if (std::optional<FileIdentity> id = fs_.Identify(target)) by_file_[*id] = Owner{kind, input};
 }
 
-Drawing ChooseDrawing(const ViewOptions& options, FileSystem& fs) {
-  Drawing drawing;
-  drawing.PaletteName = options.Palette;
-  drawing.Gtia = options.Gtia;
-  drawing.Bits = options.Bits;
-  if (std::optional<BuiltInPaletteKind> kind = BuiltInPaletteByName(options.Palette)) {
-    drawing.Palette = BuiltInPalette(*kind);
-    drawing.PaletteName = BuiltInPaletteNameOf(*kind);  // "pal" however it was typed
-  } else {
-    drawing.Palette = ReadPaletteFile(fs, options.Palette);
-  }
-  return drawing;
-}
-
 FileReport ViewFile(const std::string& input, const ViewOptions& options, const Drawing& drawing,
-                    FileSystem& fs, RunFiles* run) {
-  FileReport report;
-  report.File = input;
-  report.Palette = drawing.PaletteName;
-  report.Gtia = static_cast<int>(drawing.Gtia);
+                    FileSystem& fs, RunFiles* run, PngWriter* png) {
+  FileReport report = NewReport(input, drawing);
   try {
     // On its own, a file is a run of one: nothing is written over it.
     std::optional<RunFiles> alone;
     if (run == nullptr) run = &alone.emplace(fs, std::vector<std::string>{input});
-    LookAt(input, options, drawing, fs, *run, report);
-  } catch (const RunError& error) {
-    report.Error = WhatFailed(error);
-  } catch (const std::bad_alloc&) {
-    report.Error = "out of memory";
-  } catch (const std::exception& error) {
-    report.Error = error.what();
+    std::optional<PngWriter> own;
+    if (png == nullptr) png = &own.emplace();
+    LookAt(input, options, drawing, fs, *run, *png, report);
+  } catch (const std::exception&) {
+    report.Error = FailureText(std::current_exception());
   }
   return report;
+}
+
+FileReport SummaryOf(const std::string& input, const Drawing& drawing, const ProjectView& view,
+                     const std::exception_ptr& load_failure) {
+  FileReport report = NewReport(input, drawing);
+  if (load_failure) {
+    report.Error = FailureText(load_failure);
+    return report;
+  }
+  DescribeProject(view, report);
+  ConcludeReport(view, report);
+  return report;
+}
+
+void PrintReport(const FileReport& report, bool json, bool& first, std::FILE* out, std::FILE* err) {
+  if (json) {
+    Print(out, FormatJson(report) + "\n");
+  } else if (report.Loaded) {
+    if (!first) Print(out, "\n");
+    Print(out, FormatText(report));
+    first = false;
+  }
+  std::fflush(out);
+  if (report.Error) {
+    Print(err, "qdpview: " + report.File + ": " + *report.Error + "\n");
+    std::fflush(err);
+  }
 }
 
 namespace {
@@ -246,23 +282,13 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
   }
 
   RunFiles run(fs, options.Files);
+  PngWriter png;
   int status = kExitDone;
   bool first = true;
   for (const std::string& file : options.Files) {
-    FileReport report = ViewFile(file, options, drawing, fs, &run);
-    if (options.Json) {
-      Print(out, FormatJson(report) + "\n");
-    } else if (report.Loaded) {
-      if (!first) Print(out, "\n");
-      Print(out, FormatText(report));
-      first = false;
-    }
-    std::fflush(out);
-    if (report.Error) {
-      Print(err, "qdpview: " + file + ": " + *report.Error + "\n");
-      std::fflush(err);
-      status = kExitError;
-    }
+    FileReport report = ViewFile(file, options, drawing, fs, &run, &png);
+    PrintReport(report, options.Json, first, out, err);
+    if (report.Error) status = kExitError;
   }
   return status;
 }

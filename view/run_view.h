@@ -5,6 +5,7 @@
 #define QDPEXT_VIEW_RUN_VIEW_H_
 
 #include <cstdio>
+#include <exception>
 #include <map>
 #include <optional>
 #include <set>
@@ -13,7 +14,9 @@
 
 #include "platform/file_system.h"
 #include "view/command_line.h"
-#include "view/outputs.h"
+#include "view/drawing.h"
+#include "view/png_writer.h"
+#include "view/project_view.h"
 #include "view/summary.h"
 
 namespace qdp::view {
@@ -56,9 +59,20 @@ std::string PreviewName(const std::string& input, const char* suffix,
 // `Error`, which names what failed (the input, a picture, the temporary
 // directory); what was found before a failure stays in the report.
 // Nothing is thrown. No picture is written over `input`, nor, when `run`
-// is given, over another input or an earlier picture of the run.
+// is given, over another input or an earlier picture of the run. `png`,
+// when given, is the run's picture writer.
 FileReport ViewFile(const std::string& input, const ViewOptions& options, const Drawing& drawing,
-                    FileSystem& fs, RunFiles* run = nullptr);
+                    FileSystem& fs, RunFiles* run = nullptr, PngWriter* png = nullptr);
+
+// The report `qdpview --no-images input` gives, from `view` once its
+// Load() returned, or from what Load() threw (`load_failure`, when set).
+FileReport SummaryOf(const std::string& input, const Drawing& drawing, const ProjectView& view,
+                     const std::exception_ptr& load_failure);
+
+// Prints `report` as a run does: the summary (JSON when `json`) on `out`,
+// text summaries after the `first` one set apart by an empty line, and
+// its error on `err`.
+void PrintReport(const FileReport& report, bool json, bool& first, std::FILE* out, std::FILE* err);
 
 // Runs qdpview with `argv` (argv[0] the program's own name) on `fs`.
 int RunView(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err, FileSystem& fs);

@@ -10,13 +10,14 @@
 #include <memory>
 #include <utility>
 
-#include "app/run_main.h"
+#include "export/side_files.h"
 #include "platform/file_system.h"
 #include "project/reader.h"
 #include "tests/support/load_and_convert.h"
 #include "tests/support/memory_file_system.h"
 #include "tests/support/project_builder.h"
 #include "tests/support/slurp.h"
+#include "view/outputs.h"
 #include "view/png_reader.h"
 #include "view/preview_images.h"
 #include "view/project_view.h"
@@ -54,7 +55,7 @@ ProjectContent KeptAsStored() {
     }
   }
   p.SetCell(0, 9, 0x84);
-  p.skip_table[3] = p.skip_table[4] = 255;
+  p.line_mode_table[3] = p.line_mode_table[4] = 255;
   return p;
 }
 
@@ -219,8 +220,9 @@ TEST(ViewFileTest, WithBitsThePictureIsTheBitmapFileAtAnyScale) {
         std::pair{"wide.qdp", PerCellPastFont29()}}) {
     SCOPED_TRACE(name);
     std::string path = Put(dir, name, content);
-    auto ws = std::make_unique<Workspace>();
-    ASSERT_EQ(RunMain({"qdpext", path, "-m"}, *ws, RealFileSystem(), stdout, stderr), 0);
+    WorkspacePtr ws = NewWorkspace();
+    testing::LoadAndConvert(*ws, RealFileSystem(), path);
+    SaveMicFile(*ws, RealFileSystem(), SideFileName(path, ".mic"));
     Bytes mic = testing::ReadFileBytes(path.substr(0, path.size() - 4) + ".mic");
     const int width = content.Width();
     ASSERT_EQ(mic.size(), 240u * width);
@@ -399,8 +401,19 @@ TEST(ViewFileTest, TheCompressedFormGivesTheSameFilesAsThePlain) {
   for (const Form& form : {Form{"plain", plain}, Form{"compressed", compressed}}) {
     SCOPED_TRACE(form.stem);
     const std::string path = Put(dir, std::string(form.stem) + ".qdp", form.bytes);
-    auto ws = std::make_unique<Workspace>();
-    ASSERT_EQ(RunMain({"qdpext", path, "-smfc"}, *ws, RealFileSystem(), stdout, stderr), 0);
+    // The side files as qdpext writes them.
+    WorkspacePtr ws = NewWorkspace();
+    testing::LoadAndConvert(*ws, RealFileSystem(), path);
+    const std::pair<const char*, SideFileWriter> writers[] = {{".scr", SaveScrFile},
+                                                              {".fnt", SaveFntFile},
+                                                              {".mic", SaveMicFile},
+                                                              {".col", SaveColFile},
+                                                              {".tab", SaveTabFile}};
+    for (const auto& [extension, write] : writers) {
+      if (std::string(extension) != ".tab" || LineTableDue(*ws)) {
+        write(*ws, RealFileSystem(), SideFileName(path, extension));
+      }
+    }
     FileReport r = View(path, 2);
     ASSERT_FALSE(r.Error);
     r.File.clear();
@@ -438,10 +451,10 @@ TEST(ViewFileTest, EachLineModeReadsBackAsTheMachinesColours) {
   p.mode_byte = 0x08 | 2;                                              // kept as stored
   p.SetGlyph(0, 1, {0xE4, 0xE4, 0xE4, 0xE4, 0xE4, 0xE4, 0xE4, 0xE4});  // 11 10 01 00
   p.SetGlyph(0, 2, {0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F, 0x1F});  // nibbles 1, 15
-  p.skip_table.fill(255);
-  p.skip_table[0] = 1;
-  p.skip_table[1] = 2;
-  p.skip_table[2] = 4;
+  p.line_mode_table.fill(255);
+  p.line_mode_table[0] = 1;
+  p.line_mode_table[1] = 2;
+  p.line_mode_table[2] = 4;
   for (int line = 0; line < 3; ++line) {
     p.SetCell(line, 0, line == 2 ? 2 : 1);
     p.SetCell(line, 1, line == 2 ? 0x82 : 0x81);  // inverse
@@ -490,26 +503,26 @@ TEST(ProjectViewTest, TwoViewsAliveAtOnceReportAsOneAtATime) {
   ScratchDir dir;
   const std::string kept = Put(dir, "kept.qdp", KeptAsStored());
   const std::string blocks = Put(dir, "blocks.qdp", BlocksByLayout());
-  auto describe = [](const ProjectView& view, const FileReport& report) {
-    const IndexedImage picture = kOutputs[0].Draw(view, Drawing{}, FontNumbers(report));
+  auto describe = [](const ProjectView& view) {
+    FileReport report;
+    DescribeProject(view, report);
+    const IndexedImage picture = kOutputs[0].Draw(view, Drawing{});
     std::vector<uint8_t> pixels(static_cast<size_t>(picture.Width) * picture.Height);
     for (int y = 0; y < picture.Height; ++y) picture.FillRow(y, &pixels[y * picture.Width]);
     return std::pair{FormatJson(report), pixels};
   };
   auto alone = [&](const std::string& path) {
     ProjectView view;
-    FileReport report;
-    view.Load(RealFileSystem(), path, report);
-    return describe(view, report);
+    view.Load(RealFileSystem(), path);
+    return describe(view);
   };
   const auto kept_alone = alone(kept);
   const auto blocks_alone = alone(blocks);
   ProjectView first, second;
-  FileReport first_report, second_report;
-  first.Load(RealFileSystem(), kept, first_report);
-  second.Load(RealFileSystem(), blocks, second_report);
-  EXPECT_EQ(describe(first, first_report), kept_alone);
-  EXPECT_EQ(describe(second, second_report), blocks_alone);
+  first.Load(RealFileSystem(), kept);
+  second.Load(RealFileSystem(), blocks);
+  EXPECT_EQ(describe(first), kept_alone);
+  EXPECT_EQ(describe(second), blocks_alone);
   EXPECT_NE(kept_alone, blocks_alone);
 }
 

@@ -38,6 +38,8 @@ ConversionNames NamesOf(ConversionKind kind) {
 
 const char* ConversionKindName(ConversionKind kind) { return NamesOf(kind).Name; }
 
+namespace {
+
 void DescribeLoadedProject(const Workspace& ws, FileReport& report) {
   report.Loaded = true;
   report.Width = ws.LineWidth;
@@ -69,30 +71,29 @@ void DescribeLoadedProject(const Workspace& ws, FileReport& report) {
   }
 }
 
-void DescribeRebuild(const Workspace& ws, FileReport& report) {
+// The fonts in use after the rebuild, with a warning for each one the font
+// file cannot hold.
+void DescribeRebuild(const ProjectView& view, FileReport& report) {
   report.Converted = true;
-  report.Fonts.clear();
-  std::array<std::vector<int>, kFontCount> lines_of;
-  for (int line = 0; line < kScreenLines; ++line) lines_of[ws.LineFontTable[line]].push_back(line);
-  const int width = LineCells(ws);
-  for (int font = 0; font < kFontCount; ++font) {
-    if (lines_of[font].empty()) continue;
-    std::array<bool, kCharsPerFont> used{};
-    for (int line : lines_of[font]) {
-      const uint8_t* codes = &ws.Screen[RowOffset(line)];
-      for (int x = 0; x < width; ++x) used[codes[x] & kCharNumberMask] = true;
+  report.Fonts = view.Fonts();
+  for (const FontUse& use : report.Fonts) {
+    if (use.Number >= kFontsInFontFile) {
+      report.Warnings.push_back("font " + std::to_string(use.Number) + " (" +
+                                (use.Lines.size() == 1 ? "line " : "lines ") +
+                                FormatLineList(use.Lines) +
+                                ") is not written to .fnt, which holds fonts 0 to " +
+                                std::to_string(kFontsInFontFile - 1) + " only");
     }
-    FontUse use;
-    use.Number = font;
-    use.Characters = static_cast<int>(std::count(used.begin(), used.end(), true));
-    use.Lines = lines_of[font];
-    if (font >= kFontsInFontFile) {
-      report.Warnings.push_back(
-          "font " + std::to_string(font) + " (" + (use.Lines.size() == 1 ? "line " : "lines ") +
-          FormatLineList(use.Lines) + ") is not written to .fnt, which holds fonts 0 to 29 only");
-    }
-    report.Fonts.push_back(std::move(use));
   }
+}
+
+}  // namespace
+
+void DescribeProject(const ProjectView& view, FileReport& report) {
+  DescribeLoadedProject(view.Project(), report);
+  if (view.Failure()) return;
+  DescribeRebuild(view, report);
+  report.RoundTripExact = view.RoundTrip()->Exact;
 }
 
 std::vector<int> FontNumbers(const FileReport& report) {

@@ -1,5 +1,6 @@
-// What qdpview reports about one input file, gathered from the loaded
-// workspace, and its two forms: readable text and one line of JSON.
+// What qdpview reports about one input file, taken from its ProjectView,
+// and its two forms: readable text and one line of JSON. The view works
+// the facts out; this only words them.
 #ifndef QDPEXT_VIEW_SUMMARY_H_
 #define QDPEXT_VIEW_SUMMARY_H_
 
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "view/project_view.h"
 #include "workspace/workspace.h"
 
 namespace qdp::view {
@@ -15,12 +17,6 @@ namespace qdp::view {
 // "none", "per-cell", "shared" or "blocks": each conversion kind's name in
 // the JSON.
 const char* ConversionKindName(ConversionKind kind);
-
-struct FontUse {
-  int Number = 0;
-  int Characters = 0;      // distinct characters the screen uses in it
-  std::vector<int> Lines;  // the lines drawn with it
-};
 
 struct FileReport {
   std::string File;
@@ -61,16 +57,14 @@ struct FileReport {
   }
 };
 
-// Takes what the loader decided: geometry, conversion, stored fonts, lines
-// in use, and the warning about lines naming fonts that were not stored.
-// The one place that reads the loader's own fields.
-void DescribeLoadedProject(const Workspace& ws, FileReport& report);
+// Takes what `view` found once loaded: what the loader decided (geometry,
+// conversion, stored fonts, lines in use; the one place that reads the
+// loader's own fields) with a warning about lines naming fonts that were
+// not stored, and after a successful rebuild the fonts in use, a warning
+// about those the font file cannot hold, and the round trip.
+void DescribeProject(const ProjectView& view, FileReport& report);
 
-// Takes the fonts in use after a successful rebuild and warns about those
-// the font file cannot hold.
-void DescribeRebuild(const Workspace& ws, FileReport& report);
-
-// Font numbers of `report.fonts`, in order.
+// Font numbers of `report.Fonts`, in order.
 std::vector<int> FontNumbers(const FileReport& report);
 
 // "0-3, 5, 7-9" (empty: "none").

@@ -4,11 +4,13 @@
 // of the format is the programs' code, run here on platform/'s in-memory
 // files.
 //
-// The page puts bytes into the buffer qdp_input() returns, then calls:
-// qdp_extract() to run qdpext; qdp_open() to look at a project as qdpview
-// does, kept open under a number so that it can be drawn again;
-// qdp_drawing() to choose how every open project is drawn (palette, GTIA
-// mode, 1-bit bitmap); qdp_draw() to draw one. Each leaves its results
+// The page makes one session (qdp_session_new) and passes it to every
+// call. It puts bytes into the buffer qdp_input() returns, then calls:
+// qdp_open() to load a project once, as qdpview does, keeping it under a
+// number: its summary, its pictures and its side files all come from that
+// one load; qdp_extract() to run qdpext on an open project; qdp_drawing()
+// to choose how every open project is drawn (palette, GTIA mode, 1-bit
+// bitmap); qdp_draw() to draw one. Each leaves its results in the session
 // until the next call: the run's standard output and error, and a list of
 // blobs (side files, or pictures as RGBA pixels).
 #include <emscripten/emscripten.h>
@@ -16,51 +18,76 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
+#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/run_job.h"
 #include "app/run_main.h"
+#include "convert/conversion_failure.h"
 #include "platform/browser_files.h"
 #include "platform/error.h"
-#include "platform/file_system.h"
 #include "platform/path.h"
+#include "view/drawing.h"
 #include "view/outputs.h"
 #include "view/project_view.h"
 #include "view/run_view.h"
 #include "view/summary.h"
-#include "workspace/workspace.h"
 
 namespace {
 
 struct Blob {
-  std::string name;
-  std::vector<uint8_t> bytes;
-  int width = 0;  // pictures only: RGBA pixels, 4 bytes each
-  int height = 0;
-  int scale = 1;  // pictures only: times the picture's scale, as qdpview writes it
+  std::string Name;
+  std::vector<uint8_t> Bytes;
+  int Width = 0;  // pictures only: RGBA pixels, 4 bytes each
+  int Height = 0;
+  int Scale = 1;  // pictures only: times the picture's scale, as qdpview writes it
 };
 
-// A project as qdpview looks at it, kept while the page shows it.
+// A project as the page shows it, loaded once. Its disk holds the input
+// and the side files of its last run of qdpext.
 struct OpenProject {
-  qdp::view::ProjectView view;
-  qdp::view::FileReport report;
+  std::string Path;
+  qdp::BrowserDisk Disk;
+  qdp::view::ProjectView View;
+  std::exception_ptr LoadFailure;  // what the load threw, if it failed
 };
 
-std::vector<uint8_t> g_input;
-std::string g_out;
-std::string g_err;
-std::vector<Blob> g_blobs;
+// How every open project is drawn until the page chooses otherwise:
+// qdpview's default.
+qdp::view::Drawing DefaultDrawing() {
+  qdp::BrowserDisk no_files;
+  return qdp::view::ChooseDrawing(qdp::view::ViewOptions{}, no_files);
+}
 
-std::map<int, std::unique_ptr<OpenProject>> g_open;
-int g_last_open = 0;
-// How every open project is drawn: qdpview's default until the page
-// chooses otherwise.
-qdp::view::Drawing g_drawing =
-    qdp::view::ChooseDrawing(qdp::view::ViewOptions{}, qdp::RealFileSystem());
+}  // namespace
+
+// Everything the page's calls share: the next input, the results of the
+// last call, the open projects and the drawing.
+struct QdpSession {
+  std::vector<uint8_t> Input;
+  std::string Out;
+  std::string Err;
+  std::vector<Blob> Blobs;
+  std::map<int, std::unique_ptr<OpenProject>> Open;
+  int LastOpen = 0;
+  qdp::view::Drawing Drawing = DefaultDrawing();
+
+  void ClearResults() {
+    Out.clear();
+    Err.clear();
+    Blobs.clear();
+  }
+  OpenProject* Find(int id) {
+    auto open = Open.find(id);
+    return open == Open.end() ? nullptr : open->second.get();
+  }
+};
+
+namespace {
 
 // The name the input gets on the in-memory disk: the page's file name, as
 // a user would type it on a command line (a leading "-" would be taken for
@@ -68,17 +95,6 @@ qdp::view::Drawing g_drawing =
 std::string InputPath(const char* name) {
   std::string path = name;
   if (path.empty() || path[0] == '-' || path[0] == '/') path = "./" + path;
-  return path;
-}
-
-// Starts a run: an empty disk with the input on it, no results.
-std::string Begin(const char* name) {
-  g_out.clear();
-  g_err.clear();
-  g_blobs.clear();
-  qdp::browser::ClearFiles();
-  const std::string path = InputPath(name);
-  qdp::browser::PutFile(path, g_input);
   return path;
 }
 
@@ -98,11 +114,11 @@ class Console {
   Console& operator=(const Console&) = delete;
   std::FILE* Out() const { return out_; }
   std::FILE* Err() const { return err_; }
-  void Keep() {
+  void Keep(QdpSession& session) {
     std::fflush(out_);
     std::fflush(err_);
-    g_out.assign(out_text_, out_size_);
-    g_err.assign(err_text_, err_size_);
+    session.Out.assign(out_text_, out_size_);
+    session.Err.assign(err_text_, err_size_);
   }
 
  private:
@@ -117,9 +133,9 @@ class Console {
 // `image` at scale 1 as RGBA pixels, each index looked up in its palette.
 Blob Pixels(const char* name, const qdp::view::IndexedImage& image, int scale) {
   Blob blob{name, {}, image.Width, image.Height, scale};
-  blob.bytes.resize(static_cast<size_t>(image.Width) * image.Height * 4);
+  blob.Bytes.resize(static_cast<size_t>(image.Width) * image.Height * 4);
   std::vector<uint8_t> row(static_cast<size_t>(image.Width));
-  uint8_t* out = blob.bytes.data();
+  uint8_t* out = blob.Bytes.data();
   for (int y = 0; y < image.Height; ++y) {
     image.FillRow(y, row.data());
     for (uint8_t index : row) {
@@ -137,52 +153,72 @@ Blob Pixels(const char* name, const qdp::view::IndexedImage& image, int scale) {
 
 extern "C" {
 
+// A session for the page, kept until qdp_session_free().
+EMSCRIPTEN_KEEPALIVE QdpSession* qdp_session_new() { return new QdpSession; }
+EMSCRIPTEN_KEEPALIVE void qdp_session_free(QdpSession* session) { delete session; }
+
 // A buffer of `size` bytes for the next input, valid until the next call.
-EMSCRIPTEN_KEEPALIVE uint8_t* qdp_input(size_t size) {
-  g_input.assign(size, 0);
-  return g_input.data();
+EMSCRIPTEN_KEEPALIVE uint8_t* qdp_input(QdpSession* session, size_t size) {
+  session->Input.assign(size, 0);
+  return session->Input.data();
 }
 
-// Runs `qdpext NAME -LETTERS` on the input and returns its exit status.
-// The blobs are the side files it wrote, in the order it wrote them.
-EMSCRIPTEN_KEEPALIVE int qdp_extract(const char* name, const char* letters) {
-  const std::string path = Begin(name);
+// Loads the input, named `name`, as qdpview does and returns the number it
+// is kept under, whether or not it could be loaded (qdp_extract then
+// gives qdpext's message). The output is what `qdpview --no-images NAME`
+// prints: the summary, and why the file failed.
+EMSCRIPTEN_KEEPALIVE int qdp_open(QdpSession* session, const char* name) {
+  session->ClearResults();
+  auto project = std::make_unique<OpenProject>();
+  project->Path = InputPath(name);
+  project->Disk.PutFile(project->Path, std::move(session->Input));
+  session->Input.clear();
+  try {
+    project->View.Load(project->Disk, project->Path);
+  } catch (const std::exception&) {
+    project->LoadFailure = std::current_exception();
+  }
+  const qdp::view::FileReport report =
+      qdp::view::SummaryOf(project->Path, session->Drawing, project->View, project->LoadFailure);
   Console console;
-  std::vector<std::string> argv = {"qdpext", path};
+  bool first = true;
+  qdp::view::PrintReport(report, false, first, console.Out(), console.Err());
+  console.Keep(*session);
+  session->Open[++session->LastOpen] = std::move(project);
+  return session->LastOpen;
+}
+
+// Runs `qdpext NAME -LETTERS` on the project kept under `id`, as loaded,
+// and returns its exit status. The blobs are the side files it wrote, in
+// the order it wrote them.
+EMSCRIPTEN_KEEPALIVE int qdp_extract(QdpSession* session, int id, const char* letters) {
+  session->ClearResults();
+  OpenProject* project = session->Find(id);
+  if (project == nullptr) return qdp::kExitUsage;
+  qdp::BrowserDisk& disk = project->Disk;
+  // The side files of the last run go: only this run's are handed back.
+  const std::vector<std::string> earlier = disk.FileNames();  // the input first
+  for (size_t i = 1; i < earlier.size(); ++i) disk.RemoveRegularFile(earlier[i]);
+  std::vector<std::string> argv = {"qdpext", project->Path};
   if (*letters != '\0') argv.push_back(std::string("-") + letters);
-  // A fresh workspace for each run, as each run of qdpext gets.
-  qdp::WorkspacePtr ws = qdp::NewWorkspace();
-  const int status = qdp::RunMain(argv, *ws, qdp::RealFileSystem(), console.Out(), console.Err());
-  console.Keep();
-  const std::string input = qdp::browser::FileNames().front();
-  for (const std::string& file : qdp::browser::FileNames()) {
-    if (file == input) continue;
-    g_blobs.push_back(Blob{qdp::BaseName(file), *qdp::browser::FileBytes(file)});
+  Console console;
+  const int status = qdp::RunMainWith(
+      argv, disk, console.Out(), console.Err(), [project](const qdp::Options& options) {
+        qdp::CheckBeforeLoading(options, project->Disk);
+        if (project->LoadFailure) std::rethrow_exception(project->LoadFailure);
+        if (project->View.Failure()) throw qdp::ConversionFailed(*project->View.Failure());
+        qdp::FinishLoadedJob(options, project->View.Project(), project->Disk);
+      });
+  console.Keep(*session);
+  const std::vector<std::string> files = disk.FileNames();
+  for (size_t i = 1; i < files.size(); ++i) {
+    session->Blobs.push_back(Blob{qdp::BaseName(files[i]), *disk.FileBytes(files[i])});
   }
   return status;
 }
 
-// Opens the input as qdpview does and returns the number it is kept
-// under, or 0 when qdpview cannot load it. The output is what `qdpview
-// --no-images NAME` prints: the summary, and why the file failed.
-EMSCRIPTEN_KEEPALIVE int qdp_open(const char* name) {
-  const std::string path = Begin(name);
-  Console console;
-  qdp::view::RunView({"qdpview", "--no-images", path}, console.Out(), console.Err(),
-                     qdp::RealFileSystem());
-  console.Keep();
-  auto project = std::make_unique<OpenProject>();
-  try {
-    project->view.Load(qdp::RealFileSystem(), path, project->report);
-  } catch (const std::exception&) {
-    return 0;  // nothing to draw; the output says why
-  }
-  g_open[++g_last_open] = std::move(project);
-  return g_last_open;
-}
-
 // Forgets the project kept under `id`.
-EMSCRIPTEN_KEEPALIVE void qdp_close(int id) { g_open.erase(id); }
+EMSCRIPTEN_KEEPALIVE void qdp_close(QdpSession* session, int id) { session->Open.erase(id); }
 
 // Chooses how every project is drawn, as qdpview's `--palette PALETTE
 // --gtia GTIA` and `--bits` do. PALETTE is "pal" or "ntsc", or, when
@@ -190,32 +226,32 @@ EMSCRIPTEN_KEEPALIVE void qdp_close(int id) { g_open.erase(id); }
 // input buffer. Returns 0, or 2 with qdpview's message on standard error
 // when the palette or mode cannot be used; the drawing is then left as it
 // was.
-EMSCRIPTEN_KEEPALIVE int qdp_drawing(const char* palette, int gtia, int bits, int from_file) {
-  g_out.clear();
-  g_err.clear();
-  g_blobs.clear();
+EMSCRIPTEN_KEEPALIVE int qdp_drawing(QdpSession* session, const char* palette, int gtia, int bits,
+                                     int from_file) {
+  session->ClearResults();
   qdp::view::ViewOptions options;
   options.Palette = palette;
   options.Bits = bits != 0;
   std::optional<qdp::view::GtiaMode> mode = qdp::view::GtiaModeByName(std::to_string(gtia));
   if (!mode) {
-    g_err = "qdpview: --gtia needs 9, 10 or 11\n";
+    session->Err = std::string("qdpview: ") + qdp::view::kGtiaNeeds + "\n";
     return qdp::kExitUsage;
   }
   options.Gtia = *mode;
-  qdp::browser::ClearFiles();
+  qdp::BrowserDisk disk;
   if (from_file != 0) {
     // A file named like a built-in palette ("PAL") is still the file, as
     // "./PAL" is on qdpview's command line.
     std::string path = InputPath(palette);
     if (qdp::view::BuiltInPaletteByName(path)) path = "./" + path;
-    qdp::browser::PutFile(path, g_input);
+    disk.PutFile(path, std::move(session->Input));
+    session->Input.clear();
     options.Palette = path;
   }
   try {
-    g_drawing = qdp::view::ChooseDrawing(options, qdp::RealFileSystem());
+    session->Drawing = qdp::view::ChooseDrawing(options, disk);
   } catch (const qdp::RunError& error) {
-    g_err = "qdpview: " + error.Reason() + "\n";
+    session->Err = "qdpview: " + error.Reason() + "\n";
     return qdp::kExitUsage;
   }
   return qdp::kExitDone;
@@ -223,34 +259,35 @@ EMSCRIPTEN_KEEPALIVE int qdp_drawing(const char* palette, int gtia, int bits, in
 
 // Draws the project kept under `id` as qdpview would with the chosen
 // drawing. The blobs are the pictures at scale 1, named by their JSON keys:
-// "preview", and "font_sheet" when the rebuild succeeded. Returns how many
-// there are.
-EMSCRIPTEN_KEEPALIVE int qdp_draw(int id) {
-  g_blobs.clear();
-  auto open = g_open.find(id);
-  if (open == g_open.end()) return 0;
-  const OpenProject& project = *open->second;
-  const std::vector<int> fonts = qdp::view::FontNumbers(project.report);
-  for (size_t i = 0; i < qdp::view::kOutputs.size(); ++i) {
-    const qdp::view::Output& output = qdp::view::kOutputs[i];
-    if (project.view.Failure() && output.NeedsRebuild) continue;
-    g_blobs.push_back(
-        Pixels(output.JsonKey, output.Draw(project.view, g_drawing, fonts), output.ScaleFactor));
+// "preview", and "font_sheet" when the rebuild succeeded; none when the
+// project could not be loaded. Returns how many there are.
+EMSCRIPTEN_KEEPALIVE int qdp_draw(QdpSession* session, int id) {
+  session->Blobs.clear();
+  const OpenProject* project = session->Find(id);
+  if (project == nullptr || project->LoadFailure) return 0;
+  for (const qdp::view::Output& output : qdp::view::kOutputs) {
+    if (project->View.Failure() && output.NeedsRebuild) continue;
+    session->Blobs.push_back(
+        Pixels(output.JsonKey, output.Draw(project->View, session->Drawing), output.ScaleFactor));
   }
-  return static_cast<int>(g_blobs.size());
+  return static_cast<int>(session->Blobs.size());
 }
 
 EMSCRIPTEN_KEEPALIVE const char* qdp_version() { return QDP_VERSION; }
-EMSCRIPTEN_KEEPALIVE const char* qdp_out() { return g_out.c_str(); }
-EMSCRIPTEN_KEEPALIVE size_t qdp_out_size() { return g_out.size(); }
-EMSCRIPTEN_KEEPALIVE const char* qdp_err() { return g_err.c_str(); }
-EMSCRIPTEN_KEEPALIVE size_t qdp_err_size() { return g_err.size(); }
-EMSCRIPTEN_KEEPALIVE int qdp_blob_count() { return static_cast<int>(g_blobs.size()); }
-EMSCRIPTEN_KEEPALIVE const char* qdp_blob_name(int i) { return g_blobs[i].name.c_str(); }
-EMSCRIPTEN_KEEPALIVE const uint8_t* qdp_blob_data(int i) { return g_blobs[i].bytes.data(); }
-EMSCRIPTEN_KEEPALIVE size_t qdp_blob_size(int i) { return g_blobs[i].bytes.size(); }
-EMSCRIPTEN_KEEPALIVE int qdp_blob_width(int i) { return g_blobs[i].width; }
-EMSCRIPTEN_KEEPALIVE int qdp_blob_height(int i) { return g_blobs[i].height; }
-EMSCRIPTEN_KEEPALIVE int qdp_blob_scale(int i) { return g_blobs[i].scale; }
+EMSCRIPTEN_KEEPALIVE const char* qdp_out(QdpSession* s) { return s->Out.c_str(); }
+EMSCRIPTEN_KEEPALIVE size_t qdp_out_size(QdpSession* s) { return s->Out.size(); }
+EMSCRIPTEN_KEEPALIVE const char* qdp_err(QdpSession* s) { return s->Err.c_str(); }
+EMSCRIPTEN_KEEPALIVE size_t qdp_err_size(QdpSession* s) { return s->Err.size(); }
+EMSCRIPTEN_KEEPALIVE int qdp_blob_count(QdpSession* s) { return static_cast<int>(s->Blobs.size()); }
+EMSCRIPTEN_KEEPALIVE const char* qdp_blob_name(QdpSession* s, int i) {
+  return s->Blobs[i].Name.c_str();
+}
+EMSCRIPTEN_KEEPALIVE const uint8_t* qdp_blob_data(QdpSession* s, int i) {
+  return s->Blobs[i].Bytes.data();
+}
+EMSCRIPTEN_KEEPALIVE size_t qdp_blob_size(QdpSession* s, int i) { return s->Blobs[i].Bytes.size(); }
+EMSCRIPTEN_KEEPALIVE int qdp_blob_width(QdpSession* s, int i) { return s->Blobs[i].Width; }
+EMSCRIPTEN_KEEPALIVE int qdp_blob_height(QdpSession* s, int i) { return s->Blobs[i].Height; }
+EMSCRIPTEN_KEEPALIVE int qdp_blob_scale(QdpSession* s, int i) { return s->Blobs[i].Scale; }
 
 }  // extern "C"

@@ -25,6 +25,7 @@
   window.qdpPage = page;
 
   let core = null;
+  let session = 0;  // the core's session: its open projects, drawing and results
 
   // ---- The core: bytes in, output, side files and pixels out. ----
 
@@ -32,24 +33,25 @@
     return core.HEAPU8.slice(pointer, pointer + size);
   }
 
-  // Calls `call` with `args` (strings and numbers), `bytes` in the input
-  // buffer, and gathers what it left: its status, output and blobs.
+  // Calls `call` on the session with `args` (strings and numbers), `bytes`
+  // in the input buffer, and gathers what it left: its status, output and
+  // blobs.
   function run(call, bytes, types, args) {
-    if (bytes) core.HEAPU8.set(bytes, core._qdp_input(bytes.length));
-    const status = core.ccall(call, 'number', types, args);
+    if (bytes) core.HEAPU8.set(bytes, core._qdp_input(session, bytes.length));
+    const status = core.ccall(call, 'number', ['number', ...types], [session, ...args]);
     const result = {
       status,
-      out: decoder.decode(copyOut(core._qdp_out(), core._qdp_out_size())),
-      err: decoder.decode(copyOut(core._qdp_err(), core._qdp_err_size())),
+      out: decoder.decode(copyOut(core._qdp_out(session), core._qdp_out_size(session))),
+      err: decoder.decode(copyOut(core._qdp_err(session), core._qdp_err_size(session))),
       blobs: [],
     };
-    for (let i = 0; i < core._qdp_blob_count(); i++) {
+    for (let i = 0; i < core._qdp_blob_count(session); i++) {
       result.blobs.push({
-        name: core.UTF8ToString(core._qdp_blob_name(i)),
-        bytes: copyOut(core._qdp_blob_data(i), core._qdp_blob_size(i)),
-        width: core._qdp_blob_width(i),
-        height: core._qdp_blob_height(i),
-        scale: core._qdp_blob_scale(i),
+        name: core.UTF8ToString(core._qdp_blob_name(session, i)),
+        bytes: copyOut(core._qdp_blob_data(session, i), core._qdp_blob_size(session, i)),
+        width: core._qdp_blob_width(session, i),
+        height: core._qdp_blob_height(session, i),
+        scale: core._qdp_blob_scale(session, i),
       });
     }
     return result;
@@ -82,10 +84,10 @@
     return bytes < 1024 ? bytes + ' B' : (bytes / 1024).toFixed(1) + ' KiB';
   }
 
-  // What qdpext does with the file for the ticked letters: the side files
-  // it writes, or its own message when it refuses.
+  // What qdpext does with the file, as loaded once, for the ticked
+  // letters: the side files it writes, or its own message when it refuses.
   function extract(file) {
-    const result = run('qdp_extract', file.bytes, ['string', 'string'], [file.name, letters()]);
+    const result = run('qdp_extract', null, ['number', 'string'], [file.id, letters()]);
     file.sideFiles = result.status === 0 ? result.blobs : [];
     const failure = file.card.querySelector('.failure');
     const outcome = file.card.querySelector('.outcome');
@@ -107,18 +109,19 @@
     downloadAll.disabled = !page.files.some((f) => f.sideFiles.length > 0);
   }
 
-  // Opens the file as qdpview does: its summary, and the project kept in
-  // the core to be drawn.
+  // Loads the file once, as qdpview does: its summary now, and the project
+  // kept in the core, to be drawn and to give its side files.
   function view(file) {
     const result = run('qdp_open', file.bytes, ['string'], [file.name]);
     file.id = result.status;
+    file.bytes = null;  // the core holds the project now
     file.card.querySelector('.summary').textContent = result.out + result.err;
     draw(file);
   }
 
   // Draws the file's pictures as the drawing controls say.
   function draw(file) {
-    const result = file.id ? run('qdp_draw', null, ['number'], [file.id]) : { blobs: [] };
+    const result = run('qdp_draw', null, ['number'], [file.id]);
     const picture = result.blobs.find((b) => b.name === 'preview');
     const fonts = result.blobs.find((b) => b.name === 'font_sheet');
     file.card.querySelector('.picture-frame').hidden = !picture;
@@ -156,7 +159,7 @@
     card.querySelector('.name').textContent = file.name;
     card.querySelector('.download').addEventListener('click', () => save([file]));
     card.querySelector('.remove').addEventListener('click', () => {
-      if (file.id) core._qdp_close(file.id);
+      core._qdp_close(session, file.id);
       page.files.splice(page.files.indexOf(file), 1);
       card.remove();
       downloadAll.disabled = !page.files.some((f) => f.sideFiles.length > 0);
@@ -280,6 +283,7 @@
   // Files dropped before the core has started wait for it.
   const starting = createQdpCore().then((module) => {
     core = module;
+    session = core._qdp_session_new();
     page.version = core.UTF8ToString(core._qdp_version());
     document.title = 'qdpext ' + page.version + ' in the browser';
     page.ready = true;

@@ -1,5 +1,6 @@
-// Takes a project through the steps qdpext takes before it writes: load,
-// draw, rebuild. For tests that look at the workspace a run leaves.
+// Takes a project through the steps qdpext takes before it writes (the one
+// load path: load, draw, rebuild). For tests that look at the workspace a
+// run leaves.
 #ifndef QDPEXT_TESTS_SUPPORT_LOAD_AND_CONVERT_H_
 #define QDPEXT_TESTS_SUPPORT_LOAD_AND_CONVERT_H_
 
@@ -8,8 +9,8 @@
 #include "convert/conversion_failure.h"
 #include "convert/reconstruct.h"
 #include "convert/render.h"
+#include "load/load_path.h"
 #include "platform/file_system.h"
-#include "project/reader.h"
 #include "workspace/workspace.h"
 
 namespace qdp::testing {
@@ -21,8 +22,7 @@ inline void DrawAndRebuild(Workspace& ws) {
 }
 
 inline void LoadAndConvert(Workspace& ws, FileSystem& fs, const std::string& name) {
-  LoadProject(ws, fs, name);
-  DrawAndRebuild(ws);
+  LoadDrawAndRebuild(ws, fs, name);
 }
 
 // The same, with a rebuild that fails given back as false rather than

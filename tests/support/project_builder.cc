@@ -13,7 +13,7 @@
 
 namespace qdp::testing {
 
-ProjectContent::ProjectContent() { skip_table.fill(1); }
+ProjectContent::ProjectContent() { line_mode_table.fill(1); }
 
 void ProjectContent::SetCell(int line, int column, uint8_t code) {
   size_t width = static_cast<size_t>(Width());
@@ -61,7 +61,7 @@ Bytes BuildProject(const ProjectContent& content, size_t surplus) {
     put(layout.PlayerColourTables(), content.player_colours.data(), content.player_colours.size(),
         kPlayerColourTablesBytes);
   }
-  put(layout.LineModeTable(), content.skip_table.data(), 30, kLineModeTableBytes);
+  put(layout.LineModeTable(), content.line_mode_table.data(), 30, kLineModeTableBytes);
   out[layout.CharsPerFontLimit()] = content.chars_per_font;
   return out;
 }

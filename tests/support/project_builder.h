@@ -32,9 +32,9 @@ struct ProjectContent {
   std::array<uint8_t, 1280> colours{};
   // The four player colour tables, 1024 bytes; empty leaves the filler there.
   Bytes player_colours;
-  std::array<uint8_t, 30> skip_table{};  // 1, 2, 4 or 255 when valid
-  uint8_t chars_per_font = 127;          // the characters-per-font limit
-  uint8_t filler = 0;                    // value of every block the program skips
+  std::array<uint8_t, 30> line_mode_table{};  // 1, 2, 4 or 255 when valid
+  uint8_t chars_per_font = 127;               // the characters-per-font limit
+  uint8_t filler = 0;                         // value of every block the program skips
 
   ProjectContent();  // a valid project: width 40, mode 1, one font, every line in use
   int Width() const { return width_byte & 0x7F; }

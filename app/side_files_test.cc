@@ -63,11 +63,13 @@ Bytes Concat(const std::vector<Bytes>& parts) {
 
 TEST(FntScrTabTest, WritesTheUsedFontsAmongTheFirstThirtyInAscendingOrder) {
   auto ws = MakeWorkspace(40);
-  // Fonts 5, 3 and 0 in use in mixed order; font 3 only on a skipped line;
-  // fonts 30 and 127 are beyond what the font file takes.
+  // Fonts 5, 3, 0 and 29 (the last the font file takes) in use in mixed
+  // order; font 3 only on a skipped line; fonts 30 and 127 are beyond what
+  // the font file takes.
   for (int i = 0; i < kScreenLines; ++i) ws->LineFontTable[i] = (i % 2 == 0) ? 5 : 0;
   ws->LineFontTable[7] = 3;
   ws->LineModes[7] = LineMode::kBlank;
+  ws->LineFontTable[10] = 29;
   ws->LineFontTable[8] = 30;
   ws->LineFontTable[9] = 127;
   ws->HighestFontInUse = 127;
@@ -75,7 +77,7 @@ TEST(FntScrTabTest, WritesTheUsedFontsAmongTheFirstThirtyInAscendingOrder) {
   WriteSideFiles(JobOptions("f", "pic.qdp"), *ws, fs);
 
   EXPECT_EQ(fs.created, (std::vector<std::string>{"pic.fnt", "pic.tab"}));
-  EXPECT_EQ(fs.files["pic.fnt"], Concat({Font(0), Font(3), Font(5)}));
+  EXPECT_EQ(fs.files["pic.fnt"], Concat({Font(0), Font(3), Font(5), Font(29)}));
   Bytes table;
   for (int i = 0; i < kScreenLines; ++i) {
     if (i != 7) table.push_back(ws->LineFontTable[i]);
@@ -112,7 +114,7 @@ TEST(FntScrTabTest, ScreenRecordsHoldTheRowOrFillerForEveryWidth) {
   }
 }
 
-TEST(FntScrTabTest, AnAllZeroSkipTableGivesFillerAndAnEmptyLineTable) {
+TEST(FntScrTabTest, AnAllZeroLineModeTableGivesFillerAndAnEmptyLineTable) {
   auto ws = MakeWorkspace(40);
   ws->LineModesValid = false;
   ws->LineFontTable[4] = 2;
