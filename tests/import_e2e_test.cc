@@ -123,7 +123,7 @@ testing::ProjectContent RandomProject(uint32_t seed) {
   for (uint8_t& b : p.screen) b = static_cast<uint8_t>(random());
   for (int line = 0; line < 30; ++line) {
     p.line_fonts[line] = static_cast<uint8_t>(random() % 2);
-    p.skip_table[line] = std::array<uint8_t, 4>{1, 2, 4, 255}[random() % 4];
+    p.line_mode_table[line] = std::array<uint8_t, 4>{1, 2, 4, 255}[random() % 4];
   }
   for (uint8_t& c : p.colours) c = static_cast<uint8_t>(random() & 0xFE);
   return p;
