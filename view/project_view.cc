@@ -1,5 +1,7 @@
 #include "view/project_view.h"
 
+#include <utility>
+
 #include "convert/reconstruct.h"
 #include "convert/render.h"
 #include "project/reader.h"
@@ -22,7 +24,10 @@ void ProjectView::Load(FileSystem& fs, const std::string& input, FileReport& rep
   }
   DescribeRebuild(ws, report);
   round_trip_ = CheckRoundTrip(ws, *scratch_);
-  report.RoundTripExact = round_trip_->Exact;
+  ColourChanges colours = CompareColourPictures(ws, loaded_->View(), CharsetOf(ws));
+  report.RoundTripExact = round_trip_->Exact && colours.Lines.empty();
+  report.RoundTripColourLines = std::move(colours.Lines);
+  report.RoundTripColourCause = std::move(colours.Cause);
 }
 
 }  // namespace qdp::view
