@@ -386,7 +386,7 @@ class PosixFileSystem : public FileSystem {
     int fd = OpenNamelessFile(dir, true);
     if (fd < 0 && NamelessFilesRefused(errno)) fd = OpenTempFileAndDropName(dir);
     if (fd < 0) ThrowErrno(errno, dir, FileAccess::kTemporary);
-    return std::make_unique<PosixFile>(fd, dir, FileAccess::kTemporary);
+    return std::make_unique<PosixFile>(fd, dir, FileAccess::kTemporaryWrite);
   }
 
   // The existing regular file `path`, emptied for writing.

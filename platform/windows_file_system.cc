@@ -268,7 +268,7 @@ class WindowsFileSystem : public FileSystem {
         dir, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
         name);
     if (!handle.IsValid()) ThrowLastError(dir_name, FileAccess::kTemporary);
-    return std::make_unique<WindowsFile>(std::move(handle), dir_name, FileAccess::kTemporary);
+    return std::make_unique<WindowsFile>(std::move(handle), dir_name, FileAccess::kTemporaryWrite);
   }
 
   void RemoveRegularFile(const std::string& path) noexcept override {

@@ -624,6 +624,12 @@ TEST(ViewFileTest, EveryFailureNamesWhatFailedAndKeepsTheSummary) {
        "cannot write " + sheet + ": Disk full", true, true},
       {"no temporary file", [&](auto& fs) { fs.fail_temp = "File not found"; }, true,
        "cannot make a temporary file in /mem/tmp: File not found", false, false},
+      {"temporary file full",
+       [&](auto& fs) {
+         fs.fail_write["/mem/tmp/~1"] = "Disk full";
+         fs.write_limit = 10;
+       },
+       true, "cannot write a temporary file in /mem/tmp/~1: Disk full", false, false},
   };
   const Bytes plain = testing::BuildProject(KeptAsStored());
   for (const Case& c : cases) {
