@@ -4,6 +4,12 @@
 // of the format is the programs' code, run here on platform/'s in-memory
 // files.
 //
+// The page first reads a file in pieces (qdp_read_file), so that a file of
+// any size takes no more memory than a project: a plain project is read
+// only as far as a project goes, and a compressed one is decoded as it
+// comes, with the bound the command line keeps. What it leaves is the
+// file as the programs will see it, which the page keeps and hands back.
+//
 // The page puts bytes into the buffer qdp_input() returns, then calls:
 // qdp_extract() to run qdpext; qdp_open() to look at a project as qdpview
 // does, kept open under a number so that it can be drawn again;
@@ -12,7 +18,9 @@
 // until the next call: the run's standard output and error, and a list of
 // blobs (side files, or pictures as RGBA pixels).
 #include <emscripten/emscripten.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +28,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,6 +37,8 @@
 #include "platform/error.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
+#include "project/container.h"
+#include "project/project_format.h"
 #include "view/outputs.h"
 #include "view/project_view.h"
 #include "view/run_view.h"
@@ -114,6 +125,59 @@ class Console {
   std::FILE* err_;
 };
 
+// Reading a file in pieces: the decoder of a compressed one while its
+// stream goes on, and the file as the programs are to see it, once known.
+std::unique_ptr<qdp::StreamDecoder> g_decoder;
+std::vector<uint8_t> g_prepared;
+
+// A compressed project that decodes to exactly what the stream that was
+// read decoded to (`kept`, the part the programs keep), ending as it ended
+// (`ended`: at its end marker; else where the file stopped). Read by the
+// programs, it gives the answer the whole file gives on the command line.
+std::vector<uint8_t> StandInFor(std::span<const uint8_t> kept, bool ended) {
+  std::vector<uint8_t> out(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end());
+  z_stream zs{};
+  deflateInit(&zs, Z_BEST_SPEED);
+  const size_t start = out.size();
+  out.resize(start + deflateBound(&zs, kept.size()) + 64);
+  zs.next_in = const_cast<uint8_t*>(kept.data());
+  zs.avail_in = static_cast<uInt>(kept.size());
+  zs.next_out = out.data() + start;
+  zs.avail_out = static_cast<uInt>(out.size() - start);
+  deflate(&zs, ended ? Z_FINISH : Z_SYNC_FLUSH);
+  out.resize(out.size() - zs.avail_out);
+  deflateEnd(&zs);
+  return out;
+}
+
+// A compressed project whose stream zlib rejects at once for `reason`, as
+// the stream that was read was rejected: one that asks for a preset
+// dictionary, or one whose first block is of no valid type.
+std::vector<uint8_t> RejectedStandIn(const std::string& reason) {
+  std::vector<uint8_t> out(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end());
+  const bool dictionary = reason == zError(Z_NEED_DICT);
+  const std::vector<uint8_t> stream = dictionary ? std::vector<uint8_t>{0x78, 0xBB, 0, 0, 0, 1}
+                                                 : std::vector<uint8_t>{0x78, 0x9C, 0xFF};
+  out.insert(out.end(), stream.begin(), stream.end());
+  return out;
+}
+
+// Feeds `size` bytes of the stream to the decoder. True while more are
+// wanted; else the stand-in is prepared.
+bool FeedStream(const uint8_t* data, size_t size) {
+  try {
+    g_decoder->Feed(data, size);
+  } catch (const qdp::DecompressionError& error) {
+    g_prepared = RejectedStandIn(error.Reason());
+    g_decoder.reset();
+    return false;
+  }
+  if (!g_decoder->Ended()) return true;
+  g_prepared = StandInFor(g_decoder->Kept(), true);
+  g_decoder.reset();
+  return false;
+}
+
 // `image` at scale 1 as RGBA pixels, each index looked up in its palette.
 Blob Pixels(const char* name, const qdp::view::IndexedImage& image, int scale) {
   Blob blob{name, {}, image.Width, image.Height, scale};
@@ -142,6 +206,44 @@ EMSCRIPTEN_KEEPALIVE uint8_t* qdp_input(size_t size) {
   g_input.assign(size, 0);
   return g_input.data();
 }
+
+// The most of a file's first bytes that the page need read: a plain
+// project lies within them, and a compressed one's start.
+EMSCRIPTEN_KEEPALIVE double qdp_head_bytes() {
+  return static_cast<double>(qdp::kLongestProjectBytes);
+}
+
+// Takes the next piece of a file in the input buffer: with `first`, its
+// first qdp_head_bytes() bytes (fewer for a shorter file), then the bytes
+// that follow in pieces of any size, and an empty piece at its end.
+// Returns 1 while more is wanted, else 0; the file as the programs are to
+// see it is then in qdp_prepared().
+EMSCRIPTEN_KEEPALIVE int qdp_read_file(int first) {
+  if (first) {
+    g_decoder.reset();
+    g_prepared.clear();
+    const size_t magic = qdp::kContainerMagic.size();
+    if (g_input.size() < magic ||
+        !std::equal(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end(), g_input.begin())) {
+      // Plain: nothing past these bytes is ever read.
+      g_prepared = g_input;
+      return 0;
+    }
+    g_decoder = std::make_unique<qdp::StreamDecoder>();
+    return FeedStream(g_input.data() + magic, g_input.size() - magic) ? 1 : 0;
+  }
+  if (!g_decoder) return 0;
+  if (g_input.empty()) {
+    // The file stops before the stream's end: what it gave is the project.
+    g_prepared = StandInFor(g_decoder->Kept(), false);
+    g_decoder.reset();
+    return 0;
+  }
+  return FeedStream(g_input.data(), g_input.size()) ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE const uint8_t* qdp_prepared() { return g_prepared.data(); }
+EMSCRIPTEN_KEEPALIVE size_t qdp_prepared_size() { return g_prepared.size(); }
 
 // Runs `qdpext NAME -LETTERS` on the input and returns its exit status.
 // The blobs are the side files it wrote, in the order it wrote them.

@@ -51,7 +51,7 @@ test('several files come as one zip with each file\'s side files', async () => {
   assert.match(saved.name, /\.zip$/);
   const expected = {};
   for (const [name, file] of [...demoFiles.map((f) => [path.basename(f), f]), ['demo.QDP', twin]]) {
-    for (const [side, bytes] of Object.entries(runNative(qdpext, file, { after: ['-SFMC'] }).files)) {
+    for (const [side, bytes] of Object.entries(runNative(qdpext, file, { after: ['-SFMC'] }, name).files)) {
       expected[`${name}/${side}`] = bytes;
     }
   }
