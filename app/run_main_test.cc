@@ -114,7 +114,7 @@ TEST(RunMainTest, RefusedInputsEndTheRunBeforeAnySideFile) {
        "Exception EInOutError in module qdpext at "},
   };
   const char* reasons[] = {"\r\nUnsupported line width 36.\r\n\r\n",
-                           "\r\nUnsupported line width 0.\r\n\r\n",
+                           "\r\nIncomplete project header.\r\n\r\n",
                            "\r\nFile access denied.\r\n\r\n"};
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];

@@ -25,11 +25,11 @@ namespace qdp {
 // side file always lands in the input's directory.
 std::string SideFileName(const std::string& input_name, std::string_view extension);
 
-// Creates (or empties) `file_name` and writes `bytes` to it. When the write
-// or the close fails, the file is removed before the error goes on, if the
-// name is a regular file: a build tool must never take a half-written side
-// file, newer than its project, for an up-to-date one. A create that fails
-// changes nothing.
+// Writes `bytes` as `file_name`, replacing any file there whole
+// (FileSystem::CreateReplacing): at every moment the name holds the old
+// file, or none, or the complete new one. A failure leaves it as it was,
+// so that a build tool never takes part of a side file, newer than its
+// project, for an up-to-date one.
 void WriteSideFile(FileSystem& fs, const std::string& file_name, std::span<const uint8_t> bytes);
 
 // Every writer creates `file_name` (the side file's own name) and fills it.

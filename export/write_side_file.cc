@@ -3,15 +3,11 @@
 namespace qdp {
 
 void WriteSideFile(FileSystem& fs, const std::string& file_name, std::span<const uint8_t> bytes) {
-  std::unique_ptr<File> file = fs.CreateForWriting(file_name);
-  try {
-    file->Write(bytes.data(), bytes.size());
-    file->Close();
-  } catch (...) {
-    file.reset();  // closed before it is removed, as some systems require
-    fs.RemoveRegularFile(file_name);
-    throw;
-  }
+  // Replaced whole: a run stopped or failing at any point leaves the file
+  // as it was, or complete, never empty or cut short.
+  std::unique_ptr<File> file = fs.CreateReplacing(file_name);
+  file->Write(bytes.data(), bytes.size());
+  file->Close();
 }
 
 }  // namespace qdp

@@ -71,9 +71,10 @@ class RunError : public std::runtime_error {
 // whether an input, an output or the temporary directory failed.
 enum class FileAccess : uint8_t {
   kUnknown,
-  kRead,       // opening or reading an input
-  kWrite,      // creating, writing or closing an output
-  kTemporary,  // making or using a temporary file
+  kRead,            // opening or reading an input
+  kWrite,           // creating, writing or closing an output
+  kTemporary,       // making a temporary file
+  kTemporaryWrite,  // writing or reading a temporary file once it was made
 };
 
 // A file operation failed; the reason is one of the fixed texts

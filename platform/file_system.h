@@ -54,11 +54,16 @@ class FileSystem {
   // never waits: a fifo that nobody reads is refused at once. Devices
   // such as /dev/null are written as files are.
   virtual std::unique_ptr<File> CreateForWriting(const std::string& path) = 0;
-  // Writes `target` whole or not at all: the bytes go to a new file under a
-  // temporary name beside it, which Close() renames into place. A file
-  // destroyed without Close(), or whose Close() fails, leaves `target` as
-  // it was and no temporary name behind, however the program ends short
-  // of a kill.
+  // Writes `target` whole or not at all: the bytes go to a new file beside
+  // it, without a name where the system allows, which Close() puts in its
+  // place in one step. A file destroyed without Close(), or whose Close()
+  // fails, leaves `target` as it was and nothing else behind, however the
+  // program ends (a kill may leave a temporary name, with the whole file,
+  // only in the instant between naming it and moving it into place). An
+  // existing target keeps its permissions; a link to it stays a link, and
+  // its file is replaced; a device or fifo is written as CreateForWriting
+  // does, and so is a file whose folder takes no new file (it is removed
+  // again if writing it fails).
   virtual std::unique_ptr<File> CreateReplacing(const std::string& target) = 0;
   // A new, empty file for the program's own use while it runs, open for
   // reading and writing. Nothing of it outlives the process, however that

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <time.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
@@ -112,6 +114,7 @@ class PosixFile : public File {
   [[noreturn]] void Fail(int error_number, ThrowSite site = ThrowSite::Here()) const {
     ThrowErrno(error_number, path_, access_, site);
   }
+  int Descriptor() const { return fd_; }
 
  private:
   int fd_;
@@ -119,14 +122,50 @@ class PosixFile : public File {
   FileAccess access_;
 };
 
-// A file written under a temporary name beside its target. The name is
-// registered for removal as it is made, so that a signal never leaves it
-// behind, and given up in the same step as it is renamed or removed, so
-// that a signal never removes a name that is no longer ours.
+// The folder part of `path` with its slash ("dir/"), or "" for a bare name.
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Gives `fd`'s file the name `name`, which must be free. The file may have
+// no name yet (O_TMPFILE), which only a link through /proc can name
+// without privileges. False with errno set when it cannot.
+bool LinkDescriptor(int fd, const std::string& name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// A name in `folder` that is not in use yet, for a file that lives a
+// moment: "~qdp" and six letters or digits.
+std::string TemporaryName(const std::string& folder) {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local unsigned long long state = 0;
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  state = state * 6364136223846793005ull + static_cast<unsigned long long>(now.tv_nsec) +
+          static_cast<unsigned long long>(::getpid()) * 1442695040888963407ull + 1;
+  std::string name = folder + "~qdp";
+  unsigned long long bits = state;
+  for (int i = 0; i < 6; ++i, bits /= 62) name.push_back(kLetters[bits % 62]);
+  return name;
+}
+
+// A file written beside its target and put in its place only when closed
+// without failure, in one step: readers and a killed run see the old file
+// (or none) or the new one, never a part. Where the file system allows, it
+// has no name until then (O_TMPFILE), so that not even SIGKILL can leave
+// it behind; elsewhere it has a temporary name from the start. A temporary
+// name is registered for removal as it is made, so that a signal never
+// leaves it behind, and given up in the same step as it is renamed or
+// removed, so that a signal never removes a name that is no longer ours.
 class ReplacingFile : public PosixFile {
  public:
-  ReplacingFile(int fd, std::string temp, std::string target)
-      : PosixFile(fd, target, FileAccess::kWrite),
+  // `temp` is empty for a file without a name. `path` is the name the
+  // caller gave, for the error report; `target` the file it leads to.
+  ReplacingFile(int fd, std::string temp, std::string target, const std::string& path)
+      : PosixFile(fd, path, FileAccess::kWrite),
         temp_(std::move(temp)),
         target_(std::move(target)) {}
   ~ReplacingFile() override {
@@ -134,13 +173,49 @@ class ReplacingFile : public PosixFile {
   }
 
   void Close() override {
-    if (temp_.empty()) return;
+    if (placed_) return;
+    placed_ = true;
+    if (temp_.empty()) {
+      PlaceNameless();
+    } else {
+      PlaceNamed();
+    }
+  }
+
+ private:
+  // A nameless file is linked under the target's name when that is free,
+  // and otherwise under a temporary name that is then renamed over it (a
+  // link never replaces a name). Only a kill between that link and the
+  // rename leaves the temporary name, with the whole file in it.
+  void PlaceNameless() {
+    if (!LinkDescriptor(Descriptor(), target_)) {
+      if (errno != EEXIST) Fail(errno);
+      for (int tries = 0; temp_.empty(); ++tries) {
+        std::string temp = TemporaryName(FolderOf(target_));
+        CleanupSignalsHeld held;
+        if (LinkDescriptor(Descriptor(), temp)) {
+          temp_ = std::move(temp);
+          RegisterCleanupPath(temp_.c_str());
+        } else if (errno != EEXIST || tries == 100) {
+          Fail(errno);
+        }
+      }
+      Rename();
+    }
+    PosixFile::Close();
+  }
+
+  void PlaceNamed() {
     try {
       PosixFile::Close();
     } catch (...) {
       GiveUp();
       throw;
     }
+    Rename();
+  }
+
+  void Rename() {
     CleanupSignalsHeld held;
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
       int error_number = errno;
@@ -153,7 +228,6 @@ class ReplacingFile : public PosixFile {
     temp_.clear();
   }
 
- private:
   void GiveUp() noexcept {
     CleanupSignalsHeld held;
     ::unlink(temp_.c_str());
@@ -163,6 +237,30 @@ class ReplacingFile : public PosixFile {
 
   std::string temp_;
   std::string target_;
+  bool placed_ = false;
+};
+
+// A file emptied and written where it is, for a target that cannot be
+// replaced; destroyed without a successful Close(), it is removed, so that
+// no part of it stays to be taken for a whole one.
+class RewrittenFile : public PosixFile {
+ public:
+  RewrittenFile(int fd, const std::string& path)
+      : PosixFile(fd, path, FileAccess::kWrite),
+        path_(path) {}
+  ~RewrittenFile() override {
+    if (closed_) return;
+    struct stat st;
+    if (::lstat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path_.c_str());
+  }
+  void Close() override {
+    PosixFile::Close();
+    closed_ = true;
+  }
+
+ private:
+  std::string path_;
+  bool closed_ = false;
 };
 
 // The permissions a newly created file gets from the umask; mkstemp makes
@@ -174,18 +272,19 @@ mode_t NewFileMode() {
 }
 
 // A file in `dir` that has no name at any moment (O_TMPFILE), so that no
-// way of ending the process, SIGKILL included, can leave one behind;
-// O_EXCL keeps anyone from giving it a name later. A descriptor, or -1
-// with errno set.
-int OpenNamelessTempFile(const std::string& dir) {
+// way of ending the process, SIGKILL included, can leave one behind. With
+// `for_good`, O_EXCL keeps anyone from giving it a name later. A
+// descriptor, or -1 with errno set.
+int OpenNamelessFile(const std::string& dir, bool for_good) {
 #ifdef O_TMPFILE
   int fd;
   do {
-    fd = ::open(dir.c_str(), O_TMPFILE | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+    fd = ::open(dir.c_str(), O_TMPFILE | (for_good ? O_EXCL : 0) | O_RDWR | O_CLOEXEC, 0600);
   } while (fd < 0 && errno == EINTR);
   return fd;
 #else
   (void)dir;
+  (void)for_good;
   errno = EOPNOTSUPP;
   return -1;
 #endif
@@ -234,32 +333,67 @@ class PosixFileSystem : public FileSystem {
     return std::make_unique<PosixFile>(fd, path, FileAccess::kWrite);
   }
 
-  std::unique_ptr<File> CreateReplacing(const std::string& target) override {
-    // Beside the target, so that the rename stays within one file system
-    // and readers of the target see the old file or the new one, never a
-    // part. The name is short whatever the target's, so that a target
-    // named as long as a directory entry allows still gets one.
-    const size_t slash = target.find_last_of('/');
-    std::string temp =
-        (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + "~qdpXXXXXX";
-    int fd;
-    {
+  std::unique_ptr<File> CreateReplacing(const std::string& path) override {
+    // A link stays, and the file it leads to is replaced.
+    std::string target = path;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      if (char* real = ::realpath(path.c_str(), nullptr)) {
+        target = real;
+        std::free(real);
+      }
+    }
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    // A device or a fifo is written as it is, never replaced by a file.
+    if (exists && !S_ISREG(st.st_mode)) return CreateForWriting(path);
+    // Beside the target, so that it is put in place within one file
+    // system. An existing file's permissions, and its owner where the
+    // system lets us, go to the new one.
+    const std::string folder = FolderOf(target);
+    int fd = -1;
+    errno = EOPNOTSUPP;
+    // Naming a nameless file takes /proc, which a chroot may lack.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+      fd = OpenNamelessFile(folder.empty() ? "." : folder, false);
+    }
+    std::string temp;
+    if (fd < 0 && NamelessFilesRefused(errno)) {
+      // The name is short whatever the target's, so that a target named
+      // as long as a directory entry allows still gets one.
+      temp = folder + "~qdpXXXXXX";
       CleanupSignalsHeld held;
       fd = ::mkostemp(temp.data(), O_CLOEXEC);
       if (fd >= 0) RegisterCleanupPath(temp.c_str());
     }
-    if (fd < 0) ThrowErrno(errno, target, FileAccess::kWrite);
-    auto file = std::make_unique<ReplacingFile>(fd, temp, target);
-    if (::fchmod(fd, NewFileMode()) != 0) ThrowErrno(errno, target, FileAccess::kWrite);
+    if (fd < 0) {
+      // A folder that takes no new file, where the file itself may be
+      // written: emptied and rewritten, as before files were replaced.
+      if (exists && (errno == EACCES || errno == EPERM)) return RewriteInPlace(path);
+      ThrowErrno(errno, path, FileAccess::kWrite);
+    }
+    auto file = std::make_unique<ReplacingFile>(fd, temp, target, path);
+    if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+      (void)!::fchown(fd, st.st_uid, st.st_gid);  // kept where allowed, else ours
+    }
+    if (::fchmod(fd, exists ? st.st_mode & 07777 : NewFileMode()) != 0) {
+      ThrowErrno(errno, path, FileAccess::kWrite);
+    }
     return file;
   }
 
   std::unique_ptr<File> MakeTempFile() override {
     const std::string dir = TempDirectory();
-    int fd = OpenNamelessTempFile(dir);
+    int fd = OpenNamelessFile(dir, true);
     if (fd < 0 && NamelessFilesRefused(errno)) fd = OpenTempFileAndDropName(dir);
     if (fd < 0) ThrowErrno(errno, dir, FileAccess::kTemporary);
-    return std::make_unique<PosixFile>(fd, dir, FileAccess::kTemporary);
+    return std::make_unique<PosixFile>(fd, dir, FileAccess::kTemporaryWrite);
+  }
+
+  // The existing regular file `path`, emptied for writing.
+  std::unique_ptr<File> RewriteInPlace(const std::string& path) {
+    int fd = OpenWithoutWaiting(path, O_WRONLY | O_TRUNC);
+    if (fd < 0) ThrowErrno(errno, path, FileAccess::kWrite);
+    return std::make_unique<RewrittenFile>(fd, path);
   }
 
   void RemoveRegularFile(const std::string& path) noexcept override {

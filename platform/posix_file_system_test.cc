@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -180,14 +181,32 @@ TEST(PosixFileSystemTest, AReplacingFileTakesTheTargetsPlaceOnlyWhenClosed) {
   EXPECT_EQ(testing::ReadFileBytes(dir.File("out")), (Bytes{1, 2, 3}));
   EXPECT_EQ(dir.List(), std::vector<std::string>{"out"});
 
-  mode_t mask = umask(027);
-  std::unique_ptr<File> file = fs.CreateReplacing(dir.File("out"));
-  file->Write("ab", 2);
-  file->Close();
+  // An existing file keeps its permissions; a new one gets the umask's.
+  // A link stays a link, and what it leads to is replaced.
+  ASSERT_EQ(chmod(dir.File("out").c_str(), 0604), 0);
+  ASSERT_EQ(symlink("out", dir.File("link").c_str()), 0);
+  const mode_t mask = umask(027);
+  for (const char* name : {"out", "link", "new"}) {
+    std::unique_ptr<File> file = fs.CreateReplacing(dir.File(name));
+    file->Write("ab", 2);
+    file->Close();
+  }
   umask(mask);
   EXPECT_EQ(testing::ReadFileBytes(dir.File("out")), (Bytes{'a', 'b'}));
-  EXPECT_EQ(dir.List(), std::vector<std::string>{"out"});
-  EXPECT_EQ(std::filesystem::status(dir.File("out")).permissions(), std::filesystem::perms(0640));
+  EXPECT_EQ(testing::ReadFileBytes(dir.File("new")), (Bytes{'a', 'b'}));
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"link", "new", "out"}));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link")));
+  EXPECT_EQ(std::filesystem::status(dir.File("out")).permissions(), std::filesystem::perms(0604));
+  EXPECT_EQ(std::filesystem::status(dir.File("new")).permissions(), std::filesystem::perms(0640));
+
+  // A hard link to the old file keeps the old bytes: the name gets a new
+  // file, the old one is not rewritten.
+  ASSERT_EQ(link(dir.File("out").c_str(), dir.File("old").c_str()), 0);
+  std::unique_ptr<File> file = fs.CreateReplacing(dir.File("out"));
+  file->Write("cd", 2);
+  file->Close();
+  EXPECT_EQ(testing::ReadFileBytes(dir.File("out")), (Bytes{'c', 'd'}));
+  EXPECT_EQ(testing::ReadFileBytes(dir.File("old")), (Bytes{'a', 'b'}));
 }
 
 TEST(PosixFileSystemTest, MakeDirectoriesMakesParentsAndRefusesAFile) {

@@ -79,6 +79,7 @@ class WindowsFile : public File {
   }
 
  protected:
+  HANDLE Handle() const { return handle_.Get(); }
   [[noreturn]] void Fail(DWORD error, ThrowSite site = ThrowSite::Here()) const {
     ThrowWindowsError(error, path_, access_, site);
   }
@@ -89,20 +90,51 @@ class WindowsFile : public File {
   FileAccess access_;
 };
 
+// Marks the file of `handle` for deletion, or lifts the mark: a marked
+// file goes when its last handle closes, however the process ends, a
+// forced end included. False when the system refuses.
+bool MarkForDeletion(HANDLE handle, bool marked) {
+  FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(marked ? TRUE : FALSE)};
+  return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+// ERROR_SHARING_VIOLATION when another program holds `target` open so that
+// it cannot be replaced (opened without sharing its deletion), else 0.
+DWORD HeldByAnother(const std::wstring& target) {
+  ScopedHandle handle(::CreateFileW(
+      target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (handle.IsValid()) return 0;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_SHARING_VIOLATION ? error : 0;
+}
+
 // A file written under a temporary name beside its target and moved into
-// its place by Close(); destroyed unclosed, it takes its name with it.
+// its place by Close(). It is marked for deletion from its first moment
+// until Close() lifts the mark, so that a run ended even by force leaves
+// no temporary file, short of an end in the instant between lifting the
+// mark and the move; destroyed unclosed, it takes its name with it.
 class ReplacingFile : public WindowsFile {
  public:
   ReplacingFile(ScopedHandle handle, std::wstring temp, std::wstring target, std::string path)
       : WindowsFile(std::move(handle), std::move(path), FileAccess::kWrite),
         temp_(std::move(temp)),
-        target_(std::move(target)) {}
+        target_(std::move(target)) {
+    marked_ = MarkForDeletion(Handle(), true);
+  }
   ~ReplacingFile() override {
     if (!temp_.empty()) GiveUp();
   }
 
   void Close() override {
     if (temp_.empty()) return;
+    if (marked_ && !MarkForDeletion(Handle(), false)) {
+      DWORD error = ::GetLastError();
+      GiveUp();
+      Fail(error);
+    }
+    marked_ = false;
     try {
       WindowsFile::Close();
     } catch (...) {
@@ -111,7 +143,10 @@ class ReplacingFile : public WindowsFile {
     }
     if (!::MoveFileExW(temp_.c_str(), target_.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      // A target another program holds is refused for what it is, a
+      // sharing violation, not the "access denied" the move gives.
       DWORD error = ::GetLastError();
+      if (DWORD held = HeldByAnother(target_)) error = held;
       GiveUp();
       Fail(error);
     }
@@ -130,6 +165,7 @@ class ReplacingFile : public WindowsFile {
 
   std::wstring temp_;
   std::wstring target_;
+  bool marked_ = false;
 };
 
 // Opens `path` to look at it only (no read or write access), sharing it
@@ -246,6 +282,10 @@ class WindowsFileSystem : public FileSystem {
   std::unique_ptr<File> CreateReplacing(const std::string& target) override {
     // Beside the target, so that the move stays on one volume.
     std::wstring wide_target = WideName(target, FileAccess::kWrite);
+    // A side file another program holds open ends the run before anything
+    // is written, as it did when side files were written in place.
+    if (DWORD held = HeldByAnother(wide_target))
+      ThrowWindowsError(held, target, FileAccess::kWrite);
     size_t separator = wide_target.find_last_of(L"\\/:");
     std::wstring dir =
         separator == std::wstring::npos ? L"." : wide_target.substr(0, separator + 1);
@@ -268,7 +308,7 @@ class WindowsFileSystem : public FileSystem {
         dir, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
         name);
     if (!handle.IsValid()) ThrowLastError(dir_name, FileAccess::kTemporary);
-    return std::make_unique<WindowsFile>(std::move(handle), dir_name, FileAccess::kTemporary);
+    return std::make_unique<WindowsFile>(std::move(handle), dir_name, FileAccess::kTemporaryWrite);
   }
 
   void RemoveRegularFile(const std::string& path) noexcept override {

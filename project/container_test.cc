@@ -327,9 +327,12 @@ TEST(CompressedProjectTest, ShortDecodedProjectsLoadLikeTheirPlainTwins) {
     const char* error;  // what both loads end with, "" for success
   };
   const Case cases[] = {
-      {"empty, 1 KiB window", {}, kEmptyStreamContainer, "EProjectError: Unsupported line width 0"},
-      {"empty", {}, {}, "EProjectError: Unsupported line width 0"},
-      {"one byte", {40}, {}, "EProjectError: Unsupported character mode 0"},
+      {"empty, 1 KiB window",
+       {},
+       kEmptyStreamContainer,
+       "EProjectError: Incomplete project header"},
+      {"empty", {}, {}, "EProjectError: Incomplete project header"},
+      {"one byte", {40}, {}, "EProjectError: Incomplete project header"},
       {"two bytes", {40, 0x09}, {}, "EProjectError: Incomplete project header"},
       {"ends where the line mode table begins", modes_start, {}, ""},
       {"ends after 3 bytes of the line mode table", modes_three, {}, ""},

@@ -47,18 +47,22 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   const uint8_t mode_byte = header[1];
 
   // Going on with a header we cannot read would write side files full of
-  // zeros over whatever the user had, so the run stops here instead.
+  // zeros over whatever the user had, so the run stops here instead. A
+  // byte the file holds is judged as it is; one it lacks makes the header
+  // incomplete, rather than a zero from the buffer being named as wrong.
+  // (A file that short holds no picture anyway.)
+  const ProjectError incomplete("Incomplete project header");
   const int width = ws.LineWidth;
+  if (header_read < 1) throw incomplete;
   if (width != 32 && width != 40 && width != 48) {
     throw ProjectError("Unsupported line width " + std::to_string(width));
   }
   const int mode = ws.CharacterMode;
+  if (header_read < 2) throw incomplete;
   if (mode != 1 && mode != 2 && mode != 4) {
     throw ProjectError("Unsupported character mode " + std::to_string(mode));
   }
-  // The missing bytes of a header cut short would come from the zeros in
-  // the buffer, and a file that short holds no picture anyway.
-  if (header_read < kHeaderBytes) throw ProjectError("Incomplete project header");
+  if (header_read < kHeaderBytes) throw incomplete;
 
   const ProjectLayout layout{width, ws.LastDeclaredFont + 1};
   file->Seek(layout.Screen());

@@ -114,7 +114,12 @@ TEST_F(ReaderTest, RejectedHeaderLoadsNothingPastTheHeader) {
 }
 
 TEST_F(ReaderTest, UnreadableOrEmptyInputsAreErrors) {
-  EXPECT_EQ(Rejection({}), "Unsupported line width 0");
+  // A byte the file lacks makes the header incomplete; one it holds is
+  // judged as it is.
+  EXPECT_EQ(Rejection({}), "Incomplete project header");
+  EXPECT_EQ(Rejection({40}), "Incomplete project header");
+  EXPECT_EQ(Rejection({36}), "Unsupported line width 36");
+  EXPECT_EQ(Rejection({40, 3}), "Unsupported character mode 3");
   EXPECT_EQ(fs_.temp_counter, 0);
 
   fs_.fail_open[kInput] = "File access denied";

@@ -159,8 +159,8 @@ TEST(KillLoopE2ETest, NoMomentOfASigkillLeavesATemporaryName) {
 }
 
 // A file-size limit that a side file runs into leaves no part of that file
-// (a build tool would take it for up to date), keeps the files finished
-// before it, and writes none after it.
+// (a build tool would take it for up to date) and keeps an older one as it
+// was, keeps the files finished before it, and writes none after it.
 TEST(FileSizeLimitE2ETest, TheFileOverTheLimitIsRemovedAndEarlierOnesStay) {
   ProjectContent narrow;  // width 32: .mic 7680, .scr 960, .col 1280 bytes
   narrow.width_byte = 32;
@@ -208,6 +208,12 @@ TEST(FileSizeLimitE2ETest, TheFileOverTheLimitIsRemovedAndEarlierOnesStay) {
   WriteFileBytes(dir.File("pic.qdp"), plain);
   RunProgram({"pic.qdp", "-sc"}, dir.Path(), {}, ChildSetup{1024});
   EXPECT_EQ(ReadFileBytes(dir.File("pic.scr")).size(), 960u);
+  // A side file that was there before keeps its bytes: the new one is
+  // never put in its place.
+  WriteFileBytes(dir.File("pic.mic"), Bytes{1, 2, 3});
+  ProgramResult r = RunProgram({"pic.qdp", "-m"}, dir.Path(), {}, ChildSetup{4096});
+  ExpectReport(r, "EInOutError", "Disk full\\.");
+  EXPECT_EQ(ReadFileBytes(dir.File("pic.mic")), (Bytes{1, 2, 3}));
 }
 
 // A stream that decodes to less than a header is no project: the side files
@@ -223,8 +229,8 @@ TEST(ShortStreamE2ETest, ExistingSideFilesSurviveAStreamTooShortForAHeader) {
     const char* reason;
   };
   const Case cases[] = {
-      {"empty stream, 1 KiB window", empty_stream, "Unsupported line width 0\\."},
-      {"one byte", Compress({40}), "Unsupported character mode 0\\."},
+      {"empty stream, 1 KiB window", empty_stream, "Incomplete project header\\."},
+      {"one byte", Compress({40}), "Incomplete project header\\."},
       {"two bytes", Compress({40, 0x09}), "Incomplete project header\\."},
   };
   ScratchDir dir;

@@ -24,7 +24,7 @@ struct Expected {
 const std::map<std::string, Expected>& Regressions() {
   static const std::map<std::string, Expected> kRegressions = {
       {"container-in-container.qdp", {1, "Unsupported line width 81.", {}}},
-      {"empty-stream-read-as-header.qdp", {1, "Unsupported line width 0.", {}}},
+      {"empty-stream-read-as-header.qdp", {1, "Incomplete project header.", {}}},
       {"magic-then-zeros.qdp", {1, "data error.", {}}},
       {"magic-with-wrong-last-byte.qdp", {1, "Unsupported line width 81.", {}}},
       {"plain-two-bytes.qdp", {1, "Incomplete project header.", {}}},

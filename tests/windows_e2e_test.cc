@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -321,6 +323,80 @@ TEST(WindowsTempFilesTest, NoMomentOfAForcedEndLeavesATemporaryFile) {
   EXPECT_EQ(runs_leaving_a_file, 0) << "of " << kRuns << " runs, " << ended_early
                                     << " ended before they finished; a whole run takes "
                                     << whole_run.count() / 1000 << " ms (seed " << seed << ")";
+}
+
+// Side files are replaced whole: a run ended by force at any moment, into
+// an empty folder or over complete side files of an earlier run, leaves
+// each side file as it was (or absent) or complete. Nothing else stays but
+// a temporary file ended in one of two instants, counted and printed: just
+// made and not yet marked for deletion (empty), or whole, its mark lifted
+// and not yet moved.
+TEST(WindowsSideFilesTest, NoMomentOfAForcedEndLeavesPartOfASideFile) {
+  // QDP_KILL_RUNS runs per case, as the native loop takes.
+  const char* runs = std::getenv("QDP_KILL_RUNS");
+  const int kRuns = runs != nullptr && std::atoi(runs) > 0 ? std::atoi(runs) : 40;
+  const ProjectContent earlier_content = KeptFontsProject();
+  ProjectContent content = earlier_content;
+  content.colours.fill(5);
+  content.SetGlyph(0, 1, {9, 8, 7, 6, 5, 4, 3, 2});
+  const SideFiles earlier = ExpectedSideFiles(earlier_content, "smfc");
+  const SideFiles complete = ExpectedSideFiles(content, "smfc");
+  ScratchDir dir;
+  const fs::path folder = Utf8Path(dir.Path());
+  Write(folder / "z.qdp", Compress(BuildProject(content)));
+  const auto begin = std::chrono::steady_clock::now();
+  ASSERT_EQ(RunWindowsProgram(Program(), "-smfc z.qdp", folder).exit_code, 0u);
+  const auto whole_run = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - begin);
+  const unsigned seed = std::random_device{}();
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int64_t> delay_us(0, whole_run.count());
+  for (bool over_earlier : {false, true}) {
+    SCOPED_TRACE(over_earlier ? "over earlier side files" : "into an empty folder");
+    int parts = 0;
+    int strays = 0;
+    int whole = 0;  // a complete side file left under its temporary name
+    int empty = 0;  // a temporary file ended before its mark
+    for (int run = 0; run < kRuns; ++run) {
+      for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename() != "z.qdp") fs::remove(entry.path());
+      }
+      if (over_earlier) {
+        for (const auto& [extension, bytes] : earlier) Write(folder / ("z" + extension), bytes);
+      }
+      StartedProgram program(Program(), "-smfc z.qdp", folder);
+      std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
+      program.Kill(0xE0D);
+      program.Wait();
+      for (const std::string& name : List(folder)) {
+        if (name == "z.qdp") continue;
+        const std::string extension = name.substr(1);
+        const Bytes bytes = Read(folder / name);
+        if (complete.count(extension) == 0) {
+          const bool is_whole = std::any_of(complete.begin(), complete.end(),
+                                            [&](const auto& file) { return file.second == bytes; });
+          const bool temporary = name.starts_with("~") && name.ends_with(".tmp");
+          if (temporary && is_whole) {
+            ++whole;
+          } else if (temporary && bytes.empty()) {
+            ++empty;
+          } else {
+            ++strays;
+            std::printf("stray: %s, %zu bytes\n", name.c_str(), bytes.size());
+          }
+          continue;
+        }
+        if (bytes != complete.at(extension) && !(over_earlier && bytes == earlier.at(extension))) {
+          ++parts;
+        }
+      }
+    }
+    std::printf("%s: %d runs, %d parts, %d strays; temporary files left: %d empty, %d whole\n",
+                over_earlier ? "over earlier side files" : "into an empty folder", kRuns, parts,
+                strays, empty, whole);
+    EXPECT_EQ(parts, 0) << "seed " << seed;
+    EXPECT_EQ(strays, 0) << "seed " << seed;
+  }
 }
 
 }  // namespace

@@ -141,4 +141,44 @@ IndexedImage ColourPicture(const Workspace& ws, const CharsetView& charset,
   return image;
 }
 
+ColourChanges CompareColourPictures(const Workspace& ws, const CharsetView& before,
+                                    const CharsetView& after) {
+  // Pixels are colour bytes whatever the palette; and with equal bitmaps,
+  // only the four-colour lines' inverse bits can tell the two apart, which
+  // no GTIA mode changes.
+  const AtariPalette palette{};
+  const IndexedImage old_picture = ColourPicture(ws, before, palette, GtiaMode::kLuminances);
+  const IndexedImage new_picture = ColourPicture(ws, after, palette, GtiaMode::kLuminances);
+  std::vector<uint8_t> old_row(static_cast<size_t>(old_picture.Width));
+  std::vector<uint8_t> new_row(old_row.size());
+  ColourChanges changes;
+  bool inverse = false;
+  bool other = false;
+  for (int line = 0; line < kScreenLines; ++line) {
+    bool differs = false;
+    for (int y = line * kCharBytes; y < (line + 1) * kCharBytes && !differs; ++y) {
+      old_picture.FillRow(y, old_row.data());
+      new_picture.FillRow(y, new_row.data());
+      differs = old_row != new_row;
+    }
+    if (!differs) continue;
+    changes.Lines.push_back(line);
+    // An inverse bit on either side of the rebuild.
+    bool inverse_cells = false;
+    for (const CharsetView* charset : {&before, &after}) {
+      const uint8_t* codes = charset->Screen.data() + RowOffset(line);
+      inverse_cells |= std::any_of(codes, codes + LineCells(ws),
+                                   [](uint8_t code) { return (code & kInverseBit) != 0; });
+    }
+    if (ShownLineMode(ws, line) == LineMode::kFourColour && inverse_cells) {
+      inverse = true;
+    } else {
+      other = true;
+    }
+  }
+  if (inverse) changes.Cause = "inverse cells on four-colour lines";
+  if (other) changes.Cause += std::string(inverse ? "; " : "") + "cells drawn differently";
+  return changes;
+}
+
 }  // namespace qdp::view

@@ -10,7 +10,9 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "view/gtia_mode.h"
 #include "view/image.h"
@@ -50,6 +52,19 @@ std::unique_ptr<CharsetCopy> CopyCharset(const Workspace& ws);
 // buffers `charset` views must outlive the image.
 IndexedImage ColourPicture(const Workspace& ws, const CharsetView& charset,
                            const AtariPalette& palette, GtiaMode gtia);
+
+// Where two charsets draw different colour pictures of `ws`: the
+// character lines on which any pixel's colour byte differs, and why.
+struct ColourChanges {
+  std::vector<int> Lines;
+  // "inverse cells on four-colour lines" (the inverse bit picks PF3 there,
+  // but the bitmap, drawn in the header's mode, may hold the cell
+  // complemented instead, and the rebuild codes what the bitmap holds),
+  // "cells drawn differently", or both; empty when nothing changed.
+  std::string Cause;
+};
+ColourChanges CompareColourPictures(const Workspace& ws, const CharsetView& before,
+                                    const CharsetView& after);
 
 }  // namespace qdp::view
 

@@ -19,15 +19,20 @@ const char kViewUsage[] =
     "  --gtia M          how GTIA lines are read: 9 (default), 10 or 11\n"
     "  --bits            the picture as the 1-bit bitmap of .mic, black and white\n"
     "  --json            one JSON object per file instead of the text summary\n"
-    "  --no-images       the summary only; nothing is written (-o, --scale unused)\n";
+    "  --no-images       the summary only; nothing is written (-o, --scale unused)\n"
+    "An option's value may also follow an equals sign: --scale=2, -o=DIR.\n";
 
 namespace {
 
-std::optional<int> ParseScale(const std::string& text) {
+// Every number an option takes is read alike: decimal digits only, with
+// any leading zeros ("02" is 2), no sign and no spaces.
+std::optional<int> ParseNumber(const std::string& text, int lowest, int highest) {
   int value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  if (value < 1 || value > kMaxScale) return std::nullopt;
+  if (text.empty() || text[0] == '-' || error != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  if (value < lowest || value > highest) return std::nullopt;
   return value;
 }
 
@@ -83,12 +88,16 @@ ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
       options.Palette = value;
     } else if (is("--gtia")) {
       std::optional<GtiaMode> gtia;
-      if (value_of("--gtia", value)) gtia = GtiaModeByName(value);
+      if (value_of("--gtia", value)) {
+        if (std::optional<int> number = ParseNumber(value, 0, 99)) {
+          gtia = GtiaModeByName(std::to_string(*number));
+        }
+      }
       if (!gtia) return Refuse(kGtiaNeeds);
       options.Gtia = *gtia;
     } else if (is("--scale")) {
       std::optional<int> scale;
-      if (value_of("--scale", value)) scale = ParseScale(value);
+      if (value_of("--scale", value)) scale = ParseNumber(value, 1, kMaxScale);
       if (!scale) {
         return Refuse("--scale needs a whole number from 1 to " + std::to_string(kMaxScale));
       }

@@ -101,9 +101,9 @@ AtariPalette ReadPaletteFile(FileSystem& fs, const std::string& path) {
     const std::string found = size > kLargestCounted
                                   ? "more than " + std::to_string(kLargestCounted)
                                   : std::to_string(size);
-    throw PaletteError(Describe(path) + found + " bytes; a palette file is " +
-                           std::to_string(kTriplesBytes) + " bytes (256 RGB triples) or " +
-                           std::to_string(kWithTrailerBytes),
+    throw PaletteError(Describe(path) + found + (size == 1 ? " byte" : " bytes") +
+                           "; a palette file is " + std::to_string(kTriplesBytes) +
+                           " bytes (256 RGB triples) or " + std::to_string(kWithTrailerBytes),
                        path);
   }
   AtariPalette palette{};

@@ -119,6 +119,8 @@ TEST(ReadPaletteFileTest, RefusesWhatIsNoPaletteNamingTheFileAndWhy) {
        "palette file p.act: is a directory"},
       {"empty", [](MemoryFileSystem& fs) { fs.files["p.act"] = {}; },
        "palette file p.act: 0 bytes; a palette file is 768 bytes (256 RGB triples) or 772"},
+      {"one byte", [](MemoryFileSystem& fs) { fs.files["p.act"] = Ramp(1); },
+       "palette file p.act: 1 byte; a palette file is 768 bytes (256 RGB triples) or 772"},
       {"a byte short", [](MemoryFileSystem& fs) { fs.files["p.act"] = Ramp(767); },
        "palette file p.act: 767 bytes; a palette file is 768 bytes (256 RGB triples) or 772"},
       {"between", [](MemoryFileSystem& fs) { fs.files["p.act"] = Ramp(769); },

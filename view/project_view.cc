@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "load/load_path.h"
 
@@ -45,6 +46,7 @@ void ProjectView::Load(FileSystem& fs, const std::string& input) {
   }
   fonts_ = FontsInUse(*ws_);
   round_trip_ = CheckRoundTrip(*ws_, *scratch_);
+  colour_changes_ = CompareColourPictures(*ws_, loaded_->View(), CharsetOf(*ws_));
 }
 
 std::vector<int> ProjectView::FontNumbers() const {

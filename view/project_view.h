@@ -44,6 +44,9 @@ class ProjectView {
   const std::optional<ConversionFailureDetail>& Failure() const { return failure_; }
   // The round trip of a successful rebuild.
   const std::optional<RoundTripResult>& RoundTrip() const { return round_trip_; }
+  // Where the machine's picture of the rebuilt project differs from that of
+  // the project as loaded, after a successful rebuild.
+  const ColourChanges& ColourChangesOfRebuild() const { return colour_changes_; }
   // The fonts in use after a successful rebuild, by number; none when it
   // failed.
   const std::vector<FontUse>& Fonts() const { return fonts_; }
@@ -61,6 +64,7 @@ class ProjectView {
   std::unique_ptr<CharsetCopy> loaded_;
   std::optional<ConversionFailureDetail> failure_;
   std::optional<RoundTripResult> round_trip_;
+  ColourChanges colour_changes_;
   std::vector<FontUse> fonts_;
 };
 

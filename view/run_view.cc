@@ -35,6 +35,8 @@ std::string WhatFailed(const RunError& error, const std::string& writing = "") {
     switch (io->Access()) {
       case FileAccess::kTemporary:
         return "cannot make a temporary file in " + path + ": " + error.Reason();
+      case FileAccess::kTemporaryWrite:
+        return "cannot write a temporary file in " + path + ": " + error.Reason();
       case FileAccess::kWrite:
         return "cannot write " + (path.empty() ? writing : path) + ": " + error.Reason();
       case FileAccess::kRead:

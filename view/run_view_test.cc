@@ -128,6 +128,57 @@ std::vector<int> Range(int first, int last, int step = 1) {
   return v;
 }
 
+// The round trip compares the colour pictures as well as the bitmaps. An
+// inverse cell on a four-colour line, under a header that draws cells as
+// hi-res, is complemented into the bitmap; the rebuild codes the
+// complemented glyph without the inverse bit, which on a four-colour line
+// picks PF2 instead of PF3: the same bitmap, other colours.
+TEST(ViewFileTest, TheRoundTripSaysOnWhichLinesTheRebuildChangesColours) {
+  struct Case {
+    const char* name;
+    bool inverse_on_four_colour_lines;
+    std::vector<int> lines;
+    const char* text;  // the summary's round trip line
+  };
+  const Case cases[] = {
+      {"inverse cells on four-colour lines",
+       true,
+       {0, 4, 5, 6, 7},
+       "  round trip:    the rebuild changes colours on lines 0, 4-7: inverse cells on "
+       "four-colour lines\n"},
+      {"inverse cells on hi-res lines only",
+       false,
+       {},
+       "  round trip:    exact, the rebuilt fonts draw the same picture\n"},
+  };
+  ScratchDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ProjectContent p;
+    p.SetGlyph(0, 1, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+    p.skip_table.fill(1);
+    for (int line : {0, 4, 5, 6, 7}) p.skip_table[line] = 2;
+    // On a hi-res line the inverse bit only complements: nothing changes.
+    p.SetCell(2, 3, 1);
+    p.SetCell(2, 4, 0x81);
+    if (c.inverse_on_four_colour_lines) {
+      for (int line : {0, 4, 5, 6, 7}) p.SetCell(line, 7, 0x81);
+    }
+    std::fill_n(p.colours.begin() + 3 * 256, 240, 0x44);  // PF2
+    std::fill_n(p.colours.begin() + 4 * 256, 240, 0x88);  // PF3
+    FileReport r = View(Put(dir, "pic.qdp", p));
+    EXPECT_FALSE(r.Error.has_value()) << *r.Error;
+    EXPECT_EQ(r.RoundTripExact, c.lines.empty());
+    EXPECT_EQ(r.RoundTripColourLines, c.lines);
+    const std::string text = FormatText(r);
+    EXPECT_NE(text.find(c.text), std::string::npos) << text;
+    const std::string json = FormatJson(r);
+    const std::string lines_json = c.lines.empty() ? "\"round_trip_colour_lines\":[]"
+                                                   : "\"round_trip_colour_lines\":[0,4,5,6,7]";
+    EXPECT_NE(json.find(lines_json), std::string::npos) << json;
+  }
+}
+
 TEST(ViewFileTest, SummaryOfEachConversionKind) {
   ScratchDir dir;
   {
@@ -586,6 +637,12 @@ TEST(ViewFileTest, EveryFailureNamesWhatFailedAndKeepsTheSummary) {
        "cannot write " + sheet + ": Disk full", true, true},
       {"no temporary file", [&](auto& fs) { fs.fail_temp = "File not found"; }, true,
        "cannot make a temporary file in /mem/tmp: File not found", false, false},
+      {"temporary file full",
+       [&](auto& fs) {
+         fs.fail_write["/mem/tmp/~1"] = "Disk full";
+         fs.write_limit = 10;
+       },
+       true, "cannot write a temporary file in /mem/tmp/~1: Disk full", false, false},
   };
   const Bytes plain = testing::BuildProject(KeptAsStored());
   for (const Case& c : cases) {

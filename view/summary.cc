@@ -93,7 +93,10 @@ void DescribeProject(const ProjectView& view, FileReport& report) {
   DescribeLoadedProject(view.Project(), report);
   if (view.Failure()) return;
   DescribeRebuild(view, report);
-  report.RoundTripExact = view.RoundTrip()->Exact;
+  const ColourChanges& colours = view.ColourChangesOfRebuild();
+  report.RoundTripExact = view.RoundTrip()->Exact && colours.Lines.empty();
+  report.RoundTripColourLines = colours.Lines;
+  report.RoundTripColourCause = colours.Cause;
 }
 
 std::vector<int> FontNumbers(const FileReport& report) {
@@ -162,7 +165,11 @@ std::string FormatText(const FileReport& r) {
     t += "\n";
   }
   for (const std::string& w : r.Warnings) t += "  warning:       " + w + "\n";
-  if (r.RoundTripExact.has_value()) {
+  if (!r.RoundTripColourLines.empty()) {
+    t += "  round trip:    the rebuild changes colours on " +
+         std::string(r.RoundTripColourLines.size() == 1 ? "line " : "lines ") +
+         FormatLineList(r.RoundTripColourLines) + ": " + r.RoundTripColourCause + "\n";
+  } else if (r.RoundTripExact.has_value()) {
     t += std::string("  round trip:    ") +
          (*r.RoundTripExact ? "exact, the rebuilt fonts draw the same picture" : "broken") + "\n";
   }
@@ -201,6 +208,9 @@ std::string FormatJson(const FileReport& r) {
   j["palette"] = r.Palette;
   j["gtia"] = r.Gtia == 0 ? Json(nullptr) : Json(r.Gtia);
   j["round_trip_exact"] = r.RoundTripExact ? Json(*r.RoundTripExact) : Json(nullptr);
+  j["round_trip_colour_lines"] = r.RoundTripExact ? Json(r.RoundTripColourLines) : Json(nullptr);
+  j["round_trip_colour_cause"] =
+      r.RoundTripColourLines.empty() ? Json(nullptr) : Json(r.RoundTripColourCause);
   j["warnings"] = r.Warnings;
   j["error"] = r.Error ? Json(*r.Error) : Json(nullptr);
   for (const Output& output : kOutputs) {

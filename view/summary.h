@@ -43,7 +43,13 @@ struct FileReport {
   // Known once the rebuild has succeeded.
   bool Converted = false;
   std::vector<FontUse> Fonts;  // in use after the rebuild, by number
+  // True when the rebuilt charset draws the same bitmap and the same
+  // colour picture as the project as loaded.
   std::optional<bool> RoundTripExact;
+  // The lines whose colours the rebuild changes, and why (see
+  // CompareColourPictures).
+  std::vector<int> RoundTripColourLines;
+  std::string RoundTripColourCause;
 
   std::vector<std::string> Warnings;
   std::optional<std::string> Error;  // why the file failed

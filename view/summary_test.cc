@@ -47,6 +47,8 @@ const char* const kKeys[] = {"file",
                              "palette",
                              "gtia",
                              "round_trip_exact",
+                             "round_trip_colour_lines",
+                             "round_trip_colour_cause",
                              "warnings",
                              "error",
                              "preview",
@@ -90,6 +92,8 @@ TEST(SummaryTest, JsonOfAConvertedFileHasEveryKeyWithItsType) {
   EXPECT_EQ(j["palette"], "pal");
   EXPECT_EQ(j["gtia"], 10);
   EXPECT_EQ(j["round_trip_exact"], true);
+  EXPECT_EQ(j["round_trip_colour_lines"], Json::array());
+  EXPECT_TRUE(j["round_trip_colour_cause"].is_null());
   EXPECT_EQ(j["warnings"], Json::parse(R"(["a warning"])"));
   EXPECT_TRUE(j["error"].is_null());
   EXPECT_EQ(j["preview"], "dir/pic.png");
@@ -104,7 +108,8 @@ TEST(SummaryTest, JsonOfAFailedFileKeepsEveryKey) {
   ExpectExactlyTheKeys(j);
   for (const char* key :
        {"width", "character_mode", "conversion", "conversion_source", "fonts_stored", "line_modes",
-        "gtia", "round_trip_exact", "preview", "font_sheet"}) {
+        "gtia", "round_trip_exact", "round_trip_colour_lines", "round_trip_colour_cause", "preview",
+        "font_sheet"}) {
     EXPECT_TRUE(j[key].is_null()) << key;
   }
   for (const char* key : {"fonts_used", "fonts", "lines_in_use", "warnings"}) {

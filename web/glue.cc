@@ -5,7 +5,12 @@
 // files.
 //
 // The page makes one session (qdp_session_new) and passes it to every
-// call. It puts bytes into the buffer qdp_input() returns, then calls:
+// call. It first reads a file in pieces (qdp_read_file), so that a file of
+// any size takes no more memory than a project: a plain project is read
+// only as far as a project goes, and a compressed one is decoded as it
+// comes, with the bound the command line keeps. What that leaves is the
+// file as the programs will see it, which the page keeps and hands back.
+// It puts bytes into the buffer qdp_input() returns, then calls:
 // qdp_open() to load a project once, as qdpview does, keeping it under a
 // number: its summary, its pictures and its side files all come from that
 // one load; qdp_extract() to run qdpext on an open project; qdp_drawing()
@@ -14,6 +19,7 @@
 // until the next call: the run's standard output and error, and a list of
 // blobs (side files, or pictures as RGBA pixels).
 #include <emscripten/emscripten.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +28,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,6 +38,8 @@
 #include "platform/browser_files.h"
 #include "platform/error.h"
 #include "platform/path.h"
+#include "project/container.h"
+#include "project/project_format.h"
 #include "view/drawing.h"
 #include "view/outputs.h"
 #include "view/project_view.h"
@@ -75,6 +84,10 @@ struct QdpSession {
   std::map<int, std::unique_ptr<OpenProject>> Open;
   int LastOpen = 0;
   qdp::view::Drawing Drawing = DefaultDrawing();
+  // Reading a file in pieces: the decoder of a compressed one while its
+  // stream goes on, and the file as the programs are to see it, once known.
+  std::unique_ptr<qdp::StreamDecoder> Decoder;
+  std::vector<uint8_t> Prepared;
 
   void ClearResults() {
     Out.clear();
@@ -130,6 +143,54 @@ class Console {
   std::FILE* err_;
 };
 
+// A compressed project that decodes to exactly what the stream that was
+// read decoded to (`kept`, the part the programs keep), ending as it ended
+// (`ended`: at its end marker; else where the file stopped). Read by the
+// programs, it gives the answer the whole file gives on the command line.
+std::vector<uint8_t> StandInFor(std::span<const uint8_t> kept, bool ended) {
+  std::vector<uint8_t> out(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end());
+  z_stream zs{};
+  deflateInit(&zs, Z_BEST_SPEED);
+  const size_t start = out.size();
+  out.resize(start + deflateBound(&zs, kept.size()) + 64);
+  zs.next_in = const_cast<uint8_t*>(kept.data());
+  zs.avail_in = static_cast<uInt>(kept.size());
+  zs.next_out = out.data() + start;
+  zs.avail_out = static_cast<uInt>(out.size() - start);
+  deflate(&zs, ended ? Z_FINISH : Z_SYNC_FLUSH);
+  out.resize(out.size() - zs.avail_out);
+  deflateEnd(&zs);
+  return out;
+}
+
+// A compressed project whose stream zlib rejects at once for `reason`, as
+// the stream that was read was rejected: one that asks for a preset
+// dictionary, or one whose first block is of no valid type.
+std::vector<uint8_t> RejectedStandIn(const std::string& reason) {
+  std::vector<uint8_t> out(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end());
+  const bool dictionary = reason == zError(Z_NEED_DICT);
+  const std::vector<uint8_t> stream = dictionary ? std::vector<uint8_t>{0x78, 0xBB, 0, 0, 0, 1}
+                                                 : std::vector<uint8_t>{0x78, 0x9C, 0xFF};
+  out.insert(out.end(), stream.begin(), stream.end());
+  return out;
+}
+
+// Feeds `size` bytes of the stream to the session's decoder. True while
+// more are wanted; else the stand-in is prepared.
+bool FeedStream(QdpSession& session, const uint8_t* data, size_t size) {
+  try {
+    session.Decoder->Feed(data, size);
+  } catch (const qdp::DecompressionError& error) {
+    session.Prepared = RejectedStandIn(error.Reason());
+    session.Decoder.reset();
+    return false;
+  }
+  if (!session.Decoder->Ended()) return true;
+  session.Prepared = StandInFor(session.Decoder->Kept(), true);
+  session.Decoder.reset();
+  return false;
+}
+
 // `image` at scale 1 as RGBA pixels, each index looked up in its palette.
 Blob Pixels(const char* name, const qdp::view::IndexedImage& image, int scale) {
   Blob blob{name, {}, image.Width, image.Height, scale};
@@ -161,6 +222,49 @@ EMSCRIPTEN_KEEPALIVE void qdp_session_free(QdpSession* session) { delete session
 EMSCRIPTEN_KEEPALIVE uint8_t* qdp_input(QdpSession* session, size_t size) {
   session->Input.assign(size, 0);
   return session->Input.data();
+}
+
+// The most of a file's first bytes that the page need read: a plain
+// project lies within them, and a compressed one's start.
+EMSCRIPTEN_KEEPALIVE double qdp_head_bytes() {
+  return static_cast<double>(qdp::kLongestProjectBytes);
+}
+
+// Takes the next piece of a file in the input buffer: with `first`, its
+// first qdp_head_bytes() bytes (fewer for a shorter file), then the bytes
+// that follow in pieces of any size, and an empty piece at its end.
+// Returns 1 while more is wanted, else 0; the file as the programs are to
+// see it is then in qdp_prepared().
+EMSCRIPTEN_KEEPALIVE int qdp_read_file(QdpSession* session, int first) {
+  std::vector<uint8_t>& input = session->Input;
+  if (first) {
+    session->Decoder.reset();
+    session->Prepared.clear();
+    const size_t magic = qdp::kContainerMagic.size();
+    if (input.size() < magic ||
+        !std::equal(qdp::kContainerMagic.begin(), qdp::kContainerMagic.end(), input.begin())) {
+      // Plain: nothing past these bytes is ever read.
+      session->Prepared = input;
+      return 0;
+    }
+    session->Decoder = std::make_unique<qdp::StreamDecoder>();
+    return FeedStream(*session, input.data() + magic, input.size() - magic) ? 1 : 0;
+  }
+  if (!session->Decoder) return 0;
+  if (input.empty()) {
+    // The file stops before the stream's end: what it gave is the project.
+    session->Prepared = StandInFor(session->Decoder->Kept(), false);
+    session->Decoder.reset();
+    return 0;
+  }
+  return FeedStream(*session, input.data(), input.size()) ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE const uint8_t* qdp_prepared(QdpSession* session) {
+  return session->Prepared.data();
+}
+EMSCRIPTEN_KEEPALIVE size_t qdp_prepared_size(QdpSession* session) {
+  return session->Prepared.size();
 }
 
 // Loads the input, named `name`, as qdpview does and returns the number it

@@ -21,7 +21,8 @@
 
   // What tests and curious users can look at: the opened files and how
   // long each took from being dropped to its picture on screen.
-  const page = { ready: false, files: [], timings: [] };
+  // `largestMemory`: the core's memory, in bytes, after the largest file.
+  const page = { ready: false, files: [], timings: [], largestMemory: 0 };
   window.qdpPage = page;
 
   let core = null;
@@ -33,11 +34,19 @@
     return core.HEAPU8.slice(pointer, pointer + size);
   }
 
+  // Puts `bytes` in the core's input buffer. Making the buffer may grow the
+  // core's memory, which detaches every view of it taken before: the view
+  // is taken only after.
+  function putInput(bytes) {
+    const at = core._qdp_input(session, bytes.length);
+    core.HEAPU8.set(bytes, at);
+  }
+
   // Calls `call` on the session with `args` (strings and numbers), `bytes`
   // in the input buffer, and gathers what it left: its status, output and
   // blobs.
   function run(call, bytes, types, args) {
-    if (bytes) core.HEAPU8.set(bytes, core._qdp_input(session, bytes.length));
+    if (bytes) putInput(bytes);
     const status = core.ccall(call, 'number', ['number', ...types], [session, ...args]);
     const result = {
       status,
@@ -55,6 +64,27 @@
       });
     }
     return result;
+  }
+
+  // The file as the programs are to see it, read in pieces so that a file
+  // of any size takes no more memory than a project: a plain project is
+  // read only as far as a project goes, and a compressed one is decoded as
+  // its pieces come (the core keeps what the command line keeps). Each
+  // piece waits for the browser, so the page stays responsive.
+  const pieceBytes = 1 << 20;
+  async function readFile(picked) {
+    const piece = async (from, to) => new Uint8Array(await picked.slice(from, to).arrayBuffer());
+    let offset = core._qdp_head_bytes();
+    putInput(await piece(0, offset));
+    let more = core._qdp_read_file(session, 1);
+    while (more) {
+      const bytes = await piece(offset, offset + pieceBytes);
+      offset += bytes.length;
+      putInput(bytes);
+      more = core._qdp_read_file(session, 0);
+    }
+    page.largestMemory = Math.max(page.largestMemory, core.HEAPU8.length);
+    return copyOut(core._qdp_prepared(session), core._qdp_prepared_size(session));
   }
 
   function letters() {
@@ -87,6 +117,7 @@
   // What qdpext does with the file, as loaded once, for the ticked
   // letters: the side files it writes, or its own message when it refuses.
   function extract(file) {
+    if (file.id === undefined) return;  // the file could not be read; its card says so
     const result = run('qdp_extract', null, ['number', 'string'], [file.id, letters()]);
     file.sideFiles = result.status === 0 ? result.blobs : [];
     const failure = file.card.querySelector('.failure');
@@ -150,7 +181,9 @@
   }
 
   async function choosePaletteFile(picked) {
-    const bytes = new Uint8Array(await picked.arrayBuffer());
+    // qdpview counts a palette file's bytes up to 1 MiB and a piece more;
+    // whatever lies beyond cannot change what it says.
+    const bytes = new Uint8Array(await picked.slice(0, (1 << 20) + 4096).arrayBuffer());
     chooseDrawing({ ...drawing, palette: picked.name, paletteBytes: bytes });
   }
 
@@ -177,18 +210,28 @@
         await choosePaletteFile(picked);
         continue;
       }
-      const file = { name: picked.name, bytes: new Uint8Array(await picked.arrayBuffer()), sideFiles: [] };
-      const read = performance.now();
+      const file = { name: picked.name, bytes: null, sideFiles: [] };
       page.files.push(file);
       addCard(file);
-      view(file);
-      const drawn = performance.now();
-      // The picture is on screen with the next frame; what qdpext makes of
-      // the file follows it.
-      await new Promise((shown) => requestAnimationFrame(() => shown()));
-      const now = performance.now();
-      page.timings.push({ name: file.name, ms: now - started, read: read - started, draw: drawn - read, frame: now - drawn });
-      extract(file);
+      try {
+        file.bytes = await readFile(picked);
+        const read = performance.now();
+        view(file);
+        const drawn = performance.now();
+        // The picture is on screen with the next frame; what qdpext makes
+        // of the file follows it.
+        await new Promise((shown) => requestAnimationFrame(() => shown()));
+        const now = performance.now();
+        page.timings.push({ name: file.name, ms: now - started, read: read - started, draw: drawn - read, frame: now - drawn });
+        extract(file);
+      } catch (error) {
+        // Never a blank card: what went wrong is said on it.
+        const failure = file.card.querySelector('.failure');
+        failure.textContent = 'The page could not read this file: ' + error;
+        failure.hidden = false;
+        file.card.classList.add('failed');
+        page.timings.push({ name: file.name, ms: performance.now() - started, failed: true });
+      }
     }
     showStatus();
   }

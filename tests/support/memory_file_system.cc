@@ -121,7 +121,7 @@ std::unique_ptr<File> MemoryFileSystem::MakeTempFile() {
   if (!fail_temp.empty()) throw InOutError(fail_temp, temp_directory, FileAccess::kTemporary);
   std::string name = temp_directory + "/~" + std::to_string(++temp_counter);
   Bytes& bytes = temp_files[name];
-  return std::make_unique<MemoryFile>(*this, name, bytes, true, FileAccess::kTemporary);
+  return std::make_unique<MemoryFile>(*this, name, bytes, true, FileAccess::kTemporaryWrite);
 }
 
 void MemoryFileSystem::RemoveRegularFile(const std::string& path) noexcept {

@@ -130,11 +130,16 @@ ProgramResult RunCommand(const std::vector<std::string>& command,
 
 pid_t StartProgram(const std::vector<std::string>& args, const std::string& cwd,
                    const Environment& env) {
+  return StartCommand(ProgramCommand(), args, cwd, env);
+}
+
+pid_t StartCommand(const std::vector<std::string>& command, const std::vector<std::string>& args,
+                   const std::string& cwd, const Environment& env) {
   int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (null_fd < 0) throw std::runtime_error("cannot open /dev/null");
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) ExecChild(ProgramCommand(), args, cwd, env, ChildSetup{}, null_fd, null_fd);
+  if (pid == 0) ExecChild(command, args, cwd, env, ChildSetup{}, null_fd, null_fd);
   close(null_fd);
   return pid;
 }

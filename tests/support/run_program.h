@@ -59,6 +59,9 @@ ProgramResult RunBinary(const std::string& program, const std::vector<std::strin
 // Starts qdpext without waiting for it; its output is discarded.
 pid_t StartProgram(const std::vector<std::string>& args, const std::string& cwd,
                    const Environment& env);
+// The same for any command (a program and its first arguments).
+pid_t StartCommand(const std::vector<std::string>& command, const std::vector<std::string>& args,
+                   const std::string& cwd, const Environment& env);
 // Waits up to `seconds` for a started child and returns how it ended; a
 // child still running then is killed and reported as ended by SIGKILL.
 ProgramResult WaitForProgram(pid_t pid, int seconds);
