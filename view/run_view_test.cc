@@ -156,8 +156,8 @@ TEST(ViewFileTest, TheRoundTripSaysOnWhichLinesTheRebuildChangesColours) {
     SCOPED_TRACE(c.name);
     ProjectContent p;
     p.SetGlyph(0, 1, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
-    p.skip_table.fill(1);
-    for (int line : {0, 4, 5, 6, 7}) p.skip_table[line] = 2;
+    p.line_mode_table.fill(1);
+    for (int line : {0, 4, 5, 6, 7}) p.line_mode_table[line] = 2;
     // On a hi-res line the inverse bit only complements: nothing changes.
     p.SetCell(2, 3, 1);
     p.SetCell(2, 4, 0x81);
