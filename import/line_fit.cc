@@ -76,6 +76,23 @@ int Nearest(const Lab& p, const Lab* colours, int count) {
   return best;
 }
 
+// Each centre's cluster: the sum of the pixels nearest to it, and how many.
+template <size_t K>
+struct Clusters {
+  std::array<Lab, K> Sum{};
+  std::array<int, K> Members{};
+};
+template <size_t K>
+Clusters<K> ClustersOf(const Lab* pixels, int n, const std::array<Lab, K>& centre) {
+  Clusters<K> clusters;
+  for (int x = 0; x < n; ++x) {
+    const int c = Nearest(pixels[x], centre.data(), static_cast<int>(K));
+    clusters.Sum[c] = clusters.Sum[c] + pixels[x];
+    ++clusters.Members[c];
+  }
+  return clusters;
+}
+
 // k-means++ over the pixels in OKLab, then rounds among palette colours:
 // `count` distinct colour bytes with bit 0 clear.
 std::array<uint8_t, kScanlineColours> ScanlineColours(const Lab* pixels, int n,
@@ -98,13 +115,7 @@ std::array<uint8_t, kScanlineColours> ScanlineColours(const Lab* pixels, int n,
     for (int x = 0; x < n; ++x) nearest[x] = std::min(nearest[x], Distance2(pixels[x], centre[c]));
   }
   auto lloyd = [&](auto&& finish) {
-    std::array<Lab, k> sum{};
-    std::array<int, k> members{};
-    for (int x = 0; x < n; ++x) {
-      const int c = Nearest(pixels[x], centre.data(), k);
-      sum[c] = sum[c] + pixels[x];
-      ++members[c];
-    }
+    const auto [sum, members] = ClustersOf(pixels, n, centre);
     for (int c = 0; c < k; ++c) {
       if (members[c] > 0) centre[c] = finish(sum[c] * (1.0f / static_cast<float>(members[c])));
     }
@@ -186,13 +197,7 @@ std::array<uint8_t, kScanlineColours> ScanlineColours(const Lab* pixels, int n,
   // two to that mean.
   for (int c = 1; c < k; ++c) {
     if (std::find(bytes.begin(), bytes.begin() + c, bytes[c]) == bytes.begin() + c) continue;
-    std::array<Lab, k> sum{};
-    std::array<int, k> members{};
-    for (int x = 0; x < n; ++x) {
-      const int i = Nearest(pixels[x], centre.data(), k);
-      sum[i] = sum[i] + pixels[x];
-      ++members[i];
-    }
+    const auto [sum, members] = ClustersOf(pixels, n, centre);
     int worst = -1;
     float worst_miss = 0;
     for (int i = 0; i < k; ++i) {
