@@ -30,22 +30,24 @@ struct ModeChoiceName {
   ModeChoice Value;
   const char* Name;
 };
-inline constexpr std::array<ModeChoiceName, 4> kModeChoiceNames = {{
+inline constexpr auto kModeChoiceNames = std::to_array<ModeChoiceName>({
     {ModeChoice::kAuto, "auto"},
     {ModeChoice::kHiRes, "hires"},
     {ModeChoice::kFourColour, "four"},
     {ModeChoice::kGtia, "gtia"},
-}};
+});
+static_assert(view::OneRowEach(kModeChoiceNames, ModeChoice::kAuto, ModeChoice::kGtia));
 
 struct DitheringName {
   Dithering Value;
   const char* Name;
 };
-inline constexpr std::array<DitheringName, 3> kDitheringNames = {{
+inline constexpr auto kDitheringNames = std::to_array<DitheringName>({
     {Dithering::kNone, "none"},
     {Dithering::kOrdered, "ordered"},
     {Dithering::kDiffusion, "diffusion"},
-}};
+});
+static_assert(view::OneRowEach(kDitheringNames, Dithering::kNone, Dithering::kDiffusion));
 
 inline const char* ModeChoiceNameOf(ModeChoice mode) {
   return view::NameIn(kModeChoiceNames, mode);
