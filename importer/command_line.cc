@@ -3,46 +3,55 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 
+#include "view/palette.h"
+
 namespace qdp::importer {
 
-const char kImportUsage[] =
-    "usage: qdpimport [-o PATH] [-z] [--fit] [--mode auto|hires|four|gtia]\n"
-    "                 [--palette pal|ntsc|FILE] [--max-changes N]\n"
-    "                 [--dither none|ordered|diffusion] [--fonts N] [--json] [-q]\n"
-    "                 PICTURE...\n"
-    "       qdpimport --help | --version\n"
-    "Turns each PNG or JPEG PICTURE into a project the machine shows as close to\n"
-    "the picture as it can, written as STEM.qdp beside PICTURE, and prints a\n"
-    "summary of each. A picture is taken as it stands at 256, 320 or 384 x 240,\n"
-    "or half as wide (128, 160 or 192 x 240: one pixel per four-colour pixel).\n"
-    "  -o, --output PATH  for one picture, a PATH ending in .qdp is the project;\n"
-    "                     otherwise PATH is a folder, made when missing\n"
-    "  -z                 write the compressed form\n"
-    "  --fit              scale a picture of any other size to 320 x 240, keeping\n"
-    "                     its aspect, centred on black\n"
-    "  --mode M           the lines' mode: auto (default, each line the mode that\n"
-    "                     draws it best), hires, four or gtia\n"
-    "  --palette P        the machine's colours: pal (default), ntsc, or a palette\n"
-    "                     file of 256 RGB triples (768 or 772 bytes)\n"
-    "  --max-changes N    colour registers that may change from one scanline to\n"
-    "                     the next, 0 to 5 (default 5)\n"
-    "  --dither D         none, ordered or diffusion (default)\n"
-    "  --fonts N          use at most N fonts, 1 to 30, merging characters\n"
-    "  --json             one JSON object per picture instead of the summary\n"
-    "  -q, --quiet        no summary\n";
+std::string ImportUsage() {
+  using view::NamesJoined;
+  const std::string max_changes = std::to_string(import::kColourRegisters);
+  return "usage: qdpimport [-o PATH] [-z] [--fit] [--mode " +
+         NamesJoined(import::kModeChoiceNames, "|") +
+         "]\n"
+         "                 [--palette " +
+         NamesJoined(view::kBuiltInPaletteNames, "|") +
+         "|FILE] [--max-changes N]\n"
+         "                 [--dither " +
+         NamesJoined(import::kDitheringNames, "|") +
+         "] [--fonts N] [--json] [-q]\n"
+         "                 PICTURE...\n"
+         "       qdpimport --help | --version\n"
+         "Turns each PNG or JPEG PICTURE into a project the machine shows as close to\n"
+         "the picture as it can, written as STEM.qdp beside PICTURE, and prints a\n"
+         "summary of each. A picture is taken as it stands at 256, 320 or 384 x 240,\n"
+         "or half as wide (128, 160 or 192 x 240: one pixel per four-colour pixel).\n"
+         "  -o, --output PATH  for one picture, a PATH ending in .qdp is the project;\n"
+         "                     otherwise PATH is a folder, made when missing\n"
+         "  -z                 write the compressed form\n"
+         "  --fit              scale a picture of any other size to 320 x 240, keeping\n"
+         "                     its aspect, centred on black\n"
+         "  --mode M           the lines' mode: auto (default, each line the mode that\n"
+         "                     draws it best), hires, four or gtia\n"
+         "  --palette P        the machine's colours: " +
+         view::BuiltInPalettesOffered() +
+         ", or a palette\n"
+         "                     file of 256 RGB triples (" +
+         std::to_string(view::kPaletteFileBytes) + " or " +
+         std::to_string(view::kPaletteFileWithTrailerBytes) +
+         " bytes)\n"
+         "  --max-changes N    colour registers that may change from one scanline to\n"
+         "                     the next, 0 to " +
+         max_changes + " (default " + max_changes +
+         ")\n"
+         "  --dither D         none, ordered or diffusion (default)\n"
+         "  --fonts N          use at most N fonts, 1 to " +
+         std::to_string(import::kMaxFontBudget) +
+         ", merging characters\n"
+         "  --json             one JSON object per picture instead of the summary\n"
+         "  -q, --quiet        no summary\n";
+}
 
 namespace {
-
-// "a, b or c": the names of a table, for the reasons.
-template <typename Table>
-std::string NamesOf(const Table& table) {
-  std::string text;
-  for (size_t i = 0; i < table.size(); ++i) {
-    if (i > 0) text += i + 1 == table.size() ? " or " : ", ";
-    text += table[i].Name;
-  }
-  return text;
-}
 
 ParsedImportCommandLine Refuse(std::string reason) { return {std::nullopt, std::move(reason)}; }
 
@@ -81,14 +90,16 @@ ParsedImportCommandLine ParseImportCommandLine(const std::vector<std::string>& a
   if (options.Help || options.Version) return {options, ""};
 
   const std::optional<import::ModeChoice> mode_choice = import::ModeChoiceByName(mode);
-  if (!mode_choice) return Refuse("--mode needs " + NamesOf(import::kModeChoiceNames));
+  if (!mode_choice) return Refuse("--mode needs " + view::NamesInWords(import::kModeChoiceNames));
   options.Import.Mode = *mode_choice;
   const std::optional<import::Dithering> dithering = import::DitheringByName(dither);
-  if (!dithering) return Refuse("--dither needs " + NamesOf(import::kDitheringNames));
+  if (!dithering) return Refuse("--dither needs " + view::NamesInWords(import::kDitheringNames));
   options.Import.Dither = *dithering;
   options.Import.FontBudget = fonts.value_or(0);
   if (options.Output && options.Output->empty()) return Refuse("-o needs a path");
-  if (options.Palette.empty()) return Refuse("--palette needs pal, ntsc or a palette file");
+  if (options.Palette.empty())
+    return Refuse("--palette needs " + view::NamesJoined(view::kBuiltInPaletteNames, ", ") +
+                  " or a palette file");
   if (options.Pictures.empty()) return Refuse("no picture given");
   return {options, ""};
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "import/options.h"
+#include "view/palette.h"
 
 namespace qdp::importer {
 
@@ -14,9 +15,9 @@ struct ImportCommandLine {
   // -o PATH: the project's file for one picture when it ends in ".qdp" (any
   // case), else the folder the projects go to; none: beside each picture.
   std::optional<std::string> Output;
-  bool Compressed = false;      // -z: the compressed form
-  bool Fit = false;             // --fit: scale a picture of any size to the screen
-  std::string Palette = "pal";  // --palette: pal, ntsc or a palette file
+  bool Compressed = false;  // -z: the compressed form
+  bool Fit = false;         // --fit: scale a picture of any size to the screen
+  std::string Palette = view::kDefaultPaletteName;  // --palette: a built-in name or a file
   import::ImportOptions Import;
   bool Json = false;     // --json: one JSON object per picture
   bool Quiet = false;    // -q: no summary
@@ -26,7 +27,7 @@ struct ImportCommandLine {
 };
 
 // The usage text, each line ended by "\n".
-extern const char kImportUsage[];
+std::string ImportUsage();
 
 // The options the arguments (without the program name) give, or the
 // reason they are not usable.

@@ -122,12 +122,12 @@ int ImportAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* e
   if (!argv.empty()) args.assign(argv.begin() + 1, argv.end());
   const ParsedImportCommandLine parsed = ParseImportCommandLine(args);
   if (!parsed.Options) {
-    Print(err, "qdpimport: " + parsed.Error + "\n" + kImportUsage);
+    Print(err, "qdpimport: " + parsed.Error + "\n" + ImportUsage());
     return kExitUsage;
   }
   const ImportCommandLine& options = *parsed.Options;
   if (options.Help) {
-    Print(out, kImportUsage);
+    Print(out, ImportUsage());
     return kExitDone;
   }
   if (options.Version) {

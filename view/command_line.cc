@@ -1,26 +1,42 @@
 #include "view/command_line.h"
 
 #include <charconv>
+#include <span>
 #include <string>
 
 namespace qdp::view {
 
-const char kViewUsage[] =
-    "usage: qdpview [-o DIR] [--scale N] [--palette pal|ntsc|FILE] [--gtia 9|10|11]\n"
-    "               [--bits] [--json] [--no-images] FILE...\n"
-    "       qdpview --help | --version\n"
-    "Writes STEM.png (the picture) and STEM-fonts.png (the fonts in use) for each\n"
-    "project FILE, into DIR or beside FILE, and prints a summary of each.\n"
-    "  -o, --output DIR  write the pictures into DIR\n"
-    "  --scale N         draw every pixel as N x N (1 to 16, default 1); the font\n"
-    "                    sheet is drawn at twice that\n"
-    "  --palette P       the machine's colours: pal (default), ntsc, or a palette\n"
-    "                    file of 256 RGB triples (768 or 772 bytes)\n"
-    "  --gtia M          how GTIA lines are read: 9 (default), 10 or 11\n"
-    "  --bits            the picture as the 1-bit bitmap of .mic, black and white\n"
-    "  --json            one JSON object per file instead of the text summary\n"
-    "  --no-images       the summary only; nothing is written (-o, --scale unused)\n"
-    "An option's value may also follow an equals sign: --scale=2, -o=DIR.\n";
+std::string ViewUsage() {
+  const std::string palettes = NamesJoined(kBuiltInPaletteNames, "|");
+  return "usage: qdpview [-o DIR] [--scale N] [--palette " + palettes + "|FILE] [--gtia " +
+         NamesJoined(kGtiaModeNames, "|") +
+         "]\n"
+         "               [--bits] [--json] [--no-images] FILE...\n"
+         "       qdpview --help | --version\n"
+         "Writes STEM.png (the picture) and STEM-fonts.png (the fonts in use) for each\n"
+         "project FILE, into DIR or beside FILE, and prints a summary of each.\n"
+         "  -o, --output DIR  write the pictures into DIR\n"
+         "  --scale N         draw every pixel as N x N (1 to " +
+         std::to_string(kMaxScale) +
+         ", default 1); the font\n"
+         "                    sheet is drawn at twice that\n"
+         "  --palette P       the machine's colours: " +
+         BuiltInPalettesOffered() +
+         ", or a palette\n"
+         "                    file of 256 RGB triples (" +
+         std::to_string(kPaletteFileBytes) + " or " + std::to_string(kPaletteFileWithTrailerBytes) +
+         " bytes)\n"
+         "  --gtia M          how GTIA lines are read: " +
+         GtiaModeNameOf(GtiaMode::kLuminances) + " (default), " +
+         NamesInWords(std::span(kGtiaModeNames).subspan(1)) +
+         "\n"
+         "  --bits            the picture as the 1-bit bitmap of .mic, black and white\n"
+         "  --json            one JSON object per file instead of the text summary\n"
+         "  --no-images       the summary only; nothing is written (-o, --scale unused)\n"
+         "An option's value may also follow an equals sign: --scale=2, -o=DIR.\n";
+}
+
+std::string GtiaNeeds() { return "--gtia needs " + NamesInWords(kGtiaModeNames); }
 
 namespace {
 
@@ -83,7 +99,8 @@ ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
       options.Bits = true;
     } else if (is("--palette")) {
       if (!value_of("--palette", value) || value.empty()) {
-        return Refuse("--palette needs pal, ntsc or a palette file");
+        return Refuse("--palette needs " + NamesJoined(kBuiltInPaletteNames, ", ") +
+                      " or a palette file");
       }
       options.Palette = value;
     } else if (is("--gtia")) {
@@ -93,7 +110,7 @@ ParsedCommandLine ParseViewCommandLine(const std::vector<std::string>& args) {
           gtia = GtiaModeByName(std::to_string(*number));
         }
       }
-      if (!gtia) return Refuse(kGtiaNeeds);
+      if (!gtia) return Refuse(GtiaNeeds());
       options.Gtia = *gtia;
     } else if (is("--scale")) {
       std::optional<int> scale;

@@ -16,9 +16,9 @@ inline constexpr int kMaxScale = 16;
 
 struct ViewOptions {
   std::optional<std::string> OutputDir;       // -o DIR; else beside each input
-  int Scale = 1;                              // --scale N, 1 to 16
+  int Scale = 1;                              // --scale N, 1 to kMaxScale
   std::string Palette = kDefaultPaletteName;  // --palette: a built-in name or a file
-  GtiaMode Gtia = GtiaMode::kLuminances;      // --gtia 9|10|11
+  GtiaMode Gtia = GtiaMode::kLuminances;      // --gtia, by kGtiaModeNames
   bool Bits = false;                          // --bits: the 1-bit bitmap instead
   bool Json = false;                          // --json
   bool Images = true;                         // false for --no-images
@@ -27,11 +27,11 @@ struct ViewOptions {
   std::vector<std::string> Files;
 };
 
-// Why a --gtia value is refused.
-inline constexpr const char* kGtiaNeeds = "--gtia needs 9, 10 or 11";
+// Why a --gtia value is refused: "--gtia needs 9, 10 or 11".
+std::string GtiaNeeds();
 
 // The usage text, each line ended by "\n".
-extern const char kViewUsage[];
+std::string ViewUsage();
 
 // The options the arguments (without the program name) give, or the
 // reason they are not usable.

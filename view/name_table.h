@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <type_traits>
 
@@ -43,6 +44,28 @@ auto ValueNamed(const Table& table, std::string_view name)
     if (name == row.Name) return row.Value;
   }
   return std::nullopt;
+}
+
+// The names of `table`, in order, with `separator` between them: "9|10|11".
+template <typename Table>
+std::string NamesJoined(const Table& table, std::string_view separator) {
+  std::string text;
+  for (const auto& row : table) {
+    if (!text.empty()) text += separator;
+    text += row.Name;
+  }
+  return text;
+}
+
+// The names of `table` as a sentence lists them: "9, 10 or 11".
+template <typename Table>
+std::string NamesInWords(const Table& table) {
+  std::string text;
+  for (size_t i = 0; i < table.size(); ++i) {
+    if (i > 0) text += i + 1 == table.size() ? " or " : ", ";
+    text += table[i].Name;
+  }
+  return text;
 }
 
 }  // namespace qdp::view

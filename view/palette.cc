@@ -13,12 +13,6 @@
 namespace qdp::view {
 namespace {
 
-// What a palette file holds: 256 RGB triples, optionally followed by 4
-// bytes that image editors append (a count and a transparent index) and
-// that mean nothing here.
-constexpr uint64_t kTriplesBytes = 256 * 3;
-constexpr uint64_t kWithTrailerBytes = kTriplesBytes + 4;
-
 // From luma and colour differences back to RGB, for the primaries of
 // colour television.
 constexpr double kRFromV = 1.13983;
@@ -82,7 +76,7 @@ AtariPalette ReadPaletteFile(FileSystem& fs, const std::string& path) {
   // Read whole, to learn its size, up to a bound: a palette of any size
   // is refused alike, and a huge one must not take long.
   constexpr size_t kLargestCounted = 1 << 20;
-  std::vector<uint8_t> bytes(kWithTrailerBytes);
+  std::vector<uint8_t> bytes(kPaletteFileWithTrailerBytes);
   size_t size = 0;
   try {
     std::unique_ptr<File> file = fs.OpenForReading(path);
@@ -97,13 +91,14 @@ AtariPalette ReadPaletteFile(FileSystem& fs, const std::string& path) {
   } catch (const InOutError& error) {
     throw PaletteError(Describe(path) + error.Reason(), path);
   }
-  if (size != kTriplesBytes && size != kWithTrailerBytes) {
+  if (size != kPaletteFileBytes && size != kPaletteFileWithTrailerBytes) {
     const std::string found = size > kLargestCounted
                                   ? "more than " + std::to_string(kLargestCounted)
                                   : std::to_string(size);
     throw PaletteError(Describe(path) + found + (size == 1 ? " byte" : " bytes") +
-                           "; a palette file is " + std::to_string(kTriplesBytes) +
-                           " bytes (256 RGB triples) or " + std::to_string(kWithTrailerBytes),
+                           "; a palette file is " + std::to_string(kPaletteFileBytes) +
+                           " bytes (256 RGB triples) or " +
+                           std::to_string(kPaletteFileWithTrailerBytes),
                        path);
   }
   AtariPalette palette{};

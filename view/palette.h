@@ -52,6 +52,21 @@ static_assert(OneRowEach(kBuiltInPaletteNames, BuiltInPaletteKind::kPal,
 // The palette qdpview draws with unless told otherwise.
 inline constexpr const char* kDefaultPaletteName = kBuiltInPaletteNames[0].Name;
 
+// The built-in palettes as a usage text offers them: "pal (default), ntsc".
+inline std::string BuiltInPalettesOffered() {
+  std::string text = std::string(kDefaultPaletteName) + " (default)";
+  for (const auto& row : kBuiltInPaletteNames) {
+    if (row.Name != kDefaultPaletteName) text += std::string(", ") + row.Name;
+  }
+  return text;
+}
+
+// What a palette file holds: 256 RGB triples, optionally followed by 4
+// bytes that image editors append (a count and a transparent index) and
+// that mean nothing here.
+inline constexpr uint64_t kPaletteFileBytes = 256 * 3;
+inline constexpr uint64_t kPaletteFileWithTrailerBytes = kPaletteFileBytes + 4;
+
 // The palette a name stands for, in any case ("PAL", "Ntsc"); none for
 // any other word, which is a file name. A file named like a palette is
 // given with its directory ("./pal").

@@ -239,7 +239,7 @@ namespace {
 std::optional<int> PrepareOutputDirectory(const std::string& dir, std::FILE* err, FileSystem& fs) {
   if (fs.IsDirectory(dir)) return std::nullopt;
   if (fs.IsExistingFile(dir)) {
-    Print(err, "qdpview: " + dir + " is not a directory\n" + kViewUsage);
+    Print(err, "qdpview: " + dir + " is not a directory\n" + ViewUsage());
     return kExitUsage;
   }
   try {
@@ -257,12 +257,12 @@ int ViewAll(const std::vector<std::string>& argv, std::FILE* out, std::FILE* err
   if (!argv.empty()) args.assign(argv.begin() + 1, argv.end());
   ParsedCommandLine parsed = ParseViewCommandLine(args);
   if (!parsed.Options) {
-    Print(err, "qdpview: " + parsed.Error + "\n" + kViewUsage);
+    Print(err, "qdpview: " + parsed.Error + "\n" + ViewUsage());
     return kExitUsage;
   }
   const ViewOptions& options = *parsed.Options;
   if (options.Help) {
-    Print(out, kViewUsage);
+    Print(out, ViewUsage());
     return kExitDone;
   }
   if (options.Version) {

@@ -338,7 +338,7 @@ EMSCRIPTEN_KEEPALIVE int qdp_drawing(QdpSession* session, const char* palette, i
   options.Bits = bits != 0;
   std::optional<qdp::view::GtiaMode> mode = qdp::view::GtiaModeByName(std::to_string(gtia));
   if (!mode) {
-    session->Err = std::string("qdpview: ") + qdp::view::kGtiaNeeds + "\n";
+    session->Err = std::string("qdpview: ") + qdp::view::GtiaNeeds() + "\n";
     return qdp::kExitUsage;
   }
   options.Gtia = *mode;
