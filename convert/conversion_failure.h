@@ -9,6 +9,8 @@
 #include <exception>
 #include <string>
 
+#include "workspace/workspace.h"
+
 namespace qdp {
 
 // Why and where the bitmap could not be coded, for tools that explain the
@@ -25,7 +27,7 @@ struct ConversionFailureDetail {
     kTooManyBlocks,
   };
   Cause Why = Cause::kUnknown;
-  int Line = -1;    // character line, 0 to 29
+  int Line = -1;    // character line, below kScreenLines
   int Column = -1;  // character column of the block's left half; blocks only
   int Needed = 0;   // new characters the line needs in a fresh font
   int Limit = 0;    // the per-font limit in force

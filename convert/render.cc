@@ -3,7 +3,7 @@
 namespace qdp {
 
 void RenderScreen(Workspace& ws) {
-  // An accepted project never has a font number above 127; the mask keeps
+  // An accepted project never has a font number past the bank; the mask keeps
   // every access inside the bank whatever the line table says.
   const int width = LineCells(ws);
   ws.Bitmap.fill(0);

@@ -18,7 +18,7 @@ inline std::unique_ptr<Workspace> MakeWorkspace(int width, int character_mode = 
   auto ws = std::make_unique<Workspace>();
   ws->LineWidth = static_cast<uint8_t>(width);
   ws->CharacterMode = static_cast<uint8_t>(character_mode);
-  ws->CharsPerFontLimit = 127;
+  ws->CharsPerFontLimit = kHighestCharsPerFontLimit;
   return ws;
 }
 

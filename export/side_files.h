@@ -38,7 +38,7 @@ using SideFileWriter = void (*)(const Workspace& ws, FileSystem& fs, const std::
 // .mic: bytes 0 to width-1 of each of the 240 bitmap rows.
 void SaveMicFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
-// .fnt: the fonts among 0 to 29 that some line uses, in ascending order.
+// .fnt: the fonts below kFontsInFontFile that some line uses, in ascending order.
 void SaveFntFile(const Workspace& ws, FileSystem& fs, const std::string& file_name);
 
 // .scr: each line's screen codes, or filler of 127 for a line not in use

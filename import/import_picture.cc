@@ -18,9 +18,6 @@
 namespace qdp::import {
 namespace {
 
-// The highest characters-per-font limit a project holds.
-constexpr uint8_t kCharsPerFontLimit = 127;
-
 // The modes auto tries, in the order an exact fit is taken in: a blank
 // line needs no characters at all.
 constexpr LineMode kAutoModes[] = {LineMode::kBlank, LineMode::kFourColour, LineMode::kHiRes,
@@ -320,7 +317,7 @@ ImportReport ImportPicture(const SourcePicture& picture, const ImportOptions& op
 
   ws.LineWidth = static_cast<uint8_t>(size.LineWidth);
   ws.Conversion = {ConversionKind::kNone, ConversionSource::kHeaderBits};
-  ws.CharsPerFontLimit = kCharsPerFontLimit;
+  ws.CharsPerFontLimit = kHighestCharsPerFontLimit;
   const FontPacking fonts = PackFonts(source, lab, plans, budget, ws);
   ws.CharacterMode = CharacterModeOf(plans);
   ws.HighestFontInUse = *std::max_element(ws.LineFontTable.begin(), ws.LineFontTable.end());

@@ -30,7 +30,7 @@ struct ImportReport {
 // fonts, screen, font per line, line modes, colour tables, player colour
 // tables and characters-per-font limit. Throws std::invalid_argument for a
 // source of a size AcceptedSize refuses or whose pixels are not Width x
-// Height, and nothing for any other. A MaxChanges outside 0 to 5 counts as
+// Height, and nothing for any other. A MaxChanges outside 0 to kColourRegisters counts as
 // the nearest of them, a FontBudget below 0 as none.
 ImportReport ImportPicture(const SourcePicture& source, const ImportOptions& options,
                            const view::AtariPalette& palette, Workspace& ws);

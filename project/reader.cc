@@ -11,8 +11,6 @@
 namespace qdp {
 namespace {
 
-constexpr uint8_t kHighestCharsPerFont = 127;
-
 // Reads `size` bytes at `offset` into `data`; a file that ends before them
 // leaves the rest of `data` as it was.
 void ReadAt(File& file, uint64_t offset, void* data, size_t size) {
@@ -34,7 +32,7 @@ std::unique_ptr<File> OpenPlain(FileSystem& fs, const std::string& file_name) {
 }  // namespace
 
 void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
-  ws.CharsPerFontLimit = kHighestCharsPerFont;
+  ws.CharsPerFontLimit = kHighestCharsPerFontLimit;
   std::unique_ptr<File> file = OpenPlain(fs, file_name);
 
   // What a file too short to hold them does not supply stays zero.
@@ -99,9 +97,9 @@ void LoadProject(Workspace& ws, FileSystem& fs, const std::string& file_name) {
   ReadAt(*file, layout.ColourTables(), ws.ColourTables.data(), ws.ColourTables.size());
   ReadAt(*file, layout.PlayerColourTables(), ws.PlayerColourTables.data(),
          ws.PlayerColourTables.size());
-  uint8_t limit = kHighestCharsPerFont;
+  uint8_t limit = kHighestCharsPerFontLimit;
   ReadAt(*file, layout.CharsPerFontLimit(), &limit, 1);
-  ws.CharsPerFontLimit = std::min(limit, kHighestCharsPerFont);
+  ws.CharsPerFontLimit = std::min(limit, kHighestCharsPerFontLimit);
 }
 
 }  // namespace qdp

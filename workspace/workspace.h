@@ -33,6 +33,9 @@ inline constexpr int kBitmapLines = kScreenLines * kCharBytes;  // 240 pixel lin
 inline constexpr int kFontCount = 128;                          // fonts a bank can hold
 inline constexpr int kCharsPerFont = 128;                       // characters per font
 inline constexpr int kFontBytes = kCharsPerFont * kCharBytes;   // 1024
+// The highest limit on new characters per font that a project may hold:
+// code 0 is the blank every font keeps.
+inline constexpr uint8_t kHighestCharsPerFontLimit = kCharsPerFont - 1;
 inline constexpr int kFontBankBytes = kFontCount * kFontBytes;  // 131072
 inline constexpr int kScreenBytes = kScreenLines * kRowStride;  // 1440
 inline constexpr int kBitmapBytes = kBitmapLines * kRowStride;  // 11520
