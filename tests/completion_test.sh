@@ -3,9 +3,13 @@
 # completion function is called as bash would call it for a partial command
 # line, and the candidates it leaves in COMPREPLY are compared with what a
 # user should be offered.
-#   bash tests/completion_test.sh COMPLETIONS_DIR
+#   bash tests/completion_test.sh COMPLETIONS_DIR [QDPEXT]
+# Given qdpext, it also checks that the completion offers exactly the
+# side-file letters the program's usage text lists.
 set -u
-completions=$(cd "${1:?usage: completion_test.sh COMPLETIONS_DIR}" && pwd)
+completions=$(cd "${1:?usage: completion_test.sh COMPLETIONS_DIR [QDPEXT]}" && pwd)
+qdpext=${2:-}
+[ -z "$qdpext" ] || qdpext=$(cd "$(dirname "$qdpext")" && pwd)/$(basename "$qdpext")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -46,6 +50,14 @@ lines() { printf '%s\n' "$@" | LC_ALL=C sort; }
 projects=$(lines -odd.qdp B.QDP a.qdp 'my dir' sub 'with space.qdp')
 pictures=$(lines Q.PNG S.JPEG 'my dir' p.png r.jpg sub t.Jpeg)
 
+# qdpext: the letters are the program's own.
+if [ -n "$qdpext" ]; then
+  listed=$("$qdpext" 2>&1 | sed -n 's/^-\([a-z]\)\t.*/\1/p' | tr -d '\n')
+  if [ "$listed" != "$_qdpext_letters" ]; then
+    echo "FAIL: the completion offers letters $_qdpext_letters, qdpext lists $listed"
+    failures=$((failures + 1))
+  fi
+fi
 # qdpext: option letters, alone and combined, in either case.
 expect qdpext "$(lines -c -f -m -s)" -
 expect qdpext "$(lines -s -sc -sf -sm)" -s
