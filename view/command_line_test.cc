@@ -35,7 +35,7 @@ TEST(ViewCommandLineTest, NumbersAreReadAlikeInEitherForm) {
     EXPECT_EQ(parsed.Options->Scale, c.scale);
     EXPECT_EQ(parsed.Options->Gtia, c.gtia);
   }
-  EXPECT_NE(std::string(kViewUsage).find("--scale=2"), std::string::npos);
+  EXPECT_NE(ViewUsage().find("--scale=2"), std::string::npos);
 }
 
 }  // namespace
