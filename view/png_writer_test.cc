@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/error.h"
@@ -160,7 +161,8 @@ TEST(PngWriterTest, OnlyTheWritersOwnPicturesCarryItsMark) {
     WritePng(fs, "/p.png", image, 2);
     const testing::Bytes own = fs.files["/p.png"];
     const auto mark = std::search(own.begin(), own.end(), kMarkText, kMarkText + 7);
-    const auto pixels = std::search(own.begin(), own.end(), "IDAT", "IDAT" + 4);
+    const std::string_view idat = "IDAT";
+    const auto pixels = std::search(own.begin(), own.end(), idat.begin(), idat.end());
     ASSERT_LT(mark, pixels);
     testing::Bytes other_text = own;
     other_text[static_cast<size_t>(mark - own.begin()) + 6] = 'x';
