@@ -36,4 +36,38 @@ bool WouldOverwrite(FileSystem& fs, const std::string& target, const std::string
   return Normalised(target) == Normalised(input) || fs.IsSameFile(target, input);
 }
 
+namespace {
+constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr uint64_t kLetterCount = sizeof kLetters - 1;
+}  // namespace
+
+std::string TemporaryFileName(uint32_t pid, uint64_t random) {
+  std::string name = kTemporaryPrefix + std::to_string(pid) + "-";
+  for (int i = 0; i < kTemporaryLetters; ++i, random /= kLetterCount) {
+    name.push_back(kLetters[random % kLetterCount]);
+  }
+  return name;
+}
+
+std::optional<uint32_t> TemporaryFileProcess(const std::string& name) {
+  const std::string prefix = kTemporaryPrefix;
+  if (name.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+  size_t at = prefix.size();
+  uint64_t pid = 0;
+  const size_t digits_start = at;
+  while (at < name.size() && name[at] >= '0' && name[at] <= '9' && at - digits_start < 10) {
+    pid = pid * 10 + static_cast<uint64_t>(name[at] - '0');
+    ++at;
+  }
+  const size_t digits = at - digits_start;
+  if (digits == 0 || name[digits_start] == '0' || pid > UINT32_MAX) return std::nullopt;
+  if (name.size() != at + 1 + kTemporaryLetters || name[at] != '-') return std::nullopt;
+  for (size_t i = at + 1; i < name.size(); ++i) {
+    const char c = name[i];
+    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    if (!letter) return std::nullopt;
+  }
+  return static_cast<uint32_t>(pid);
+}
+
 }  // namespace qdp

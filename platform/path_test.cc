@@ -49,5 +49,19 @@ TEST(PathTest, WouldOverwriteFindsTheInputByNameOrIdentity) {
   EXPECT_FALSE(WouldOverwrite(fs, "/p/pic.fnt", "/p/pic.mic"));
 }
 
+// Only a name of exactly the temporary form is ever taken for one a killed
+// run left: anything a user might have named alike is not.
+TEST(PathTest, OnlyTemporaryNamesOfTheExactFormGiveTheirProcess) {
+  EXPECT_EQ(TemporaryFileProcess(TemporaryFileName(4321, 987654321)), 4321u);
+  EXPECT_EQ(TemporaryFileProcess(TemporaryFileName(UINT32_MAX, 0)), UINT32_MAX);
+  EXPECT_EQ(TemporaryFileProcess("~qdp-17-aZ09xY"), 17u);
+  for (const char* other : {"~qdp-17-aZ09x", "~qdp-17-aZ09xYz", "~qdp-017-aZ09xY", "~qdp--aZ09xY",
+                            "~qdp-4294967296-aZ09xY", "~qdp-17-aZ0.xY", "~qdp-17_aZ09xY",
+                            "~qdpaZ09xY", "x~qdp-17-aZ09xY", "~QDP-17-aZ09xY", "~qdp-17-aZ09xY.png",
+                            "dir/~qdp-17-aZ09xY", "~qdp-12345678901-abcdef"}) {
+    EXPECT_EQ(TemporaryFileProcess(other), std::nullopt) << other;
+  }
+}
+
 }  // namespace
 }  // namespace qdp

@@ -1,16 +1,23 @@
 // The file system of POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <time.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <mutex>
+#include <set>
 #include <utility>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/posix_error.h"
 #include "platform/signal_cleanup.h"
 
@@ -137,19 +144,66 @@ bool LinkDescriptor(int fd, const std::string& name) {
 }
 
 // A name in `folder` that is not in use yet, for a file that lives a
-// moment: "~qdp" and six letters or digits.
+// moment: "~qdp-", this process's id, "-" and six letters or digits.
 std::string TemporaryName(const std::string& folder) {
-  static constexpr char kLetters[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   thread_local unsigned long long state = 0;
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
   state = state * 6364136223846793005ull + static_cast<unsigned long long>(now.tv_nsec) +
           static_cast<unsigned long long>(::getpid()) * 1442695040888963407ull + 1;
-  std::string name = folder + "~qdp";
-  unsigned long long bits = state;
-  for (int i = 0; i < 6; ++i, bits /= 62) name.push_back(kLetters[bits % 62]);
-  return name;
+  return folder + TemporaryFileName(static_cast<uint32_t>(::getpid()), state);
+}
+
+// Opens the temporary file `path`, whose name holds the process id `pid`,
+// when a run that is gone left it, and so it is ours to remove: a locked
+// descriptor, else -1. Two things must say so: no process has the id, and
+// nobody holds the lock that every writer keeps on its temporary file while
+// it lives. The id alone could be another machine's (a shared folder), and
+// the lock alone is not yet taken in the instant after a named temporary
+// file is made; together they never give away a live run's file.
+int OpenOrphan(const std::string& path, uint32_t pid) {
+  if (pid == 0 || pid > static_cast<uint32_t>(INT_MAX) || pid == static_cast<uint32_t>(::getpid()))
+    return -1;
+  if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) return -1;
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Removes from `folder` the temporary files that killed runs left there
+// (only a kill in the instant between naming a finished file and moving it
+// over an older one leaves one). Each folder is looked through once per
+// process, before the first file is written into it. A name is removed
+// only while it still leads to the file that was checked.
+void RemoveOrphans(const std::string& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> done;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!done.insert(folder).second) return;
+  }
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::optional<uint32_t> pid = TemporaryFileProcess(entry->d_name);
+    if (!pid) continue;
+    const std::string path = folder + entry->d_name;
+    const int fd = OpenOrphan(path, *pid);
+    if (fd < 0) continue;
+    struct stat held;
+    struct stat named;
+    if (::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+      ::unlink(path.c_str());
+    }
+    ::close(fd);
+  }
+  ::closedir(dir);
 }
 
 // A file written beside its target and put in its place only when closed
@@ -350,6 +404,7 @@ class PosixFileSystem : public FileSystem {
     // system. An existing file's permissions, and its owner where the
     // system lets us, go to the new one.
     const std::string folder = FolderOf(target);
+    RemoveOrphans(folder);
     int fd = -1;
     errno = EOPNOTSUPP;
     // Naming a nameless file takes /proc, which a chroot may lack.
@@ -360,7 +415,8 @@ class PosixFileSystem : public FileSystem {
     if (fd < 0 && NamelessFilesRefused(errno)) {
       // The name is short whatever the target's, so that a target named
       // as long as a directory entry allows still gets one.
-      temp = folder + "~qdpXXXXXX";
+      temp = folder + TemporaryFileName(static_cast<uint32_t>(::getpid()), 0);
+      temp.replace(temp.size() - kTemporaryLetters, kTemporaryLetters, "XXXXXX");
       CleanupSignalsHeld held;
       fd = ::mkostemp(temp.data(), O_CLOEXEC);
       if (fd >= 0) RegisterCleanupPath(temp.c_str());
@@ -371,6 +427,10 @@ class PosixFileSystem : public FileSystem {
       if (exists && (errno == EACCES || errno == EPERM)) return RewriteInPlace(path);
       ThrowErrno(errno, path, FileAccess::kWrite);
     }
+    // Held for the file's life, and so until it has its final name: a
+    // later run's clean-up leaves a locked file alone. A file system
+    // without locks leaves only the process id to go by.
+    (void)::flock(fd, LOCK_EX | LOCK_NB);
     auto file = std::make_unique<ReplacingFile>(fd, temp, target, path);
     if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
       (void)!::fchown(fd, st.st_uid, st.st_gid);  // kept where allowed, else ours

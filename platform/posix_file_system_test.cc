@@ -1,14 +1,19 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "tests/support/project_builder.h"
 #include "tests/support/scoped_tmpdir.h"
 
@@ -207,6 +212,38 @@ TEST(PosixFileSystemTest, AReplacingFileTakesTheTargetsPlaceOnlyWhenClosed) {
   file->Close();
   EXPECT_EQ(testing::ReadFileBytes(dir.File("out")), (Bytes{'c', 'd'}));
   EXPECT_EQ(testing::ReadFileBytes(dir.File("old")), (Bytes{'a', 'b'}));
+}
+
+// The first file written into a folder takes away what killed runs left
+// there under a temporary name, and nothing else: not a live process's,
+// not one whose writer still holds its lock, not a name merely like ours.
+TEST(PosixFileSystemTest, WritingIntoAFolderRemovesOnlyTemporariesOfRunsThatAreGone) {
+  pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_GT(gone, 0);
+  ::waitpid(gone, nullptr, 0);
+  const auto gone_id = static_cast<uint32_t>(gone);
+  ScratchDir dir;
+  const std::string left = TemporaryFileName(gone_id, 1);
+  const std::string locked = TemporaryFileName(gone_id, 2);
+  const std::string alive = TemporaryFileName(static_cast<uint32_t>(::getppid()), 3);
+  const std::string alike = left + "x";
+  for (const std::string& name : {left, locked, alive, alike}) {
+    testing::WriteFileBytes(dir.File(name), Bytes{1});
+  }
+  // A writer on another machine holds its lock while its id means nothing here.
+  int holder = ::open(dir.File(locked).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  auto file = RealFileSystem().CreateReplacing(dir.File("out.png"));
+  file->Write("a", 1);
+  file->Close();
+  ::close(holder);
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    names.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"out.png", locked, alive, alike}));
 }
 
 TEST(PosixFileSystemTest, MakeDirectoriesMakesParentsAndRefusesAFile) {

@@ -4,11 +4,14 @@
 #include <atomic>
 #include <cctype>
 #include <climits>
+#include <mutex>
+#include <set>
 #include <utility>
 #include <vector>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/windows_support.h"
 
 namespace qdp {
@@ -243,6 +246,48 @@ ScopedHandle CreateUniqueFile(const std::wstring& dir, DWORD flags, std::wstring
   return ScopedHandle();
 }
 
+// Creates a new file in folder `dir` (ending in a separator) under a
+// temporary name of this process ("~qdp-PID-XXXXXX", see path.h) that
+// nobody holds, opened for reading, writing and deleting and shared with
+// nobody; its name is put in `name`. Another name is tried while one is
+// taken.
+ScopedHandle CreateProcessTemporary(const std::wstring& dir, std::wstring& name) {
+  static std::atomic<uint64_t> calls = 0;
+  const uint32_t pid = ::GetCurrentProcessId();
+  uint64_t state = uint64_t{pid} * 1442695040888963407ull + ::GetTickCount64() +
+                   calls++ * 6364136223846793005ull;
+  for (int tries = 0; tries < 100; ++tries) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    std::optional<std::wstring> leaf = Widen(TemporaryFileName(pid, state >> 16));
+    const std::wstring candidate = dir + *leaf;
+    ScopedHandle handle(::CreateFileW(candidate.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handle.IsValid()) {
+      name = candidate;
+      return handle;
+    }
+    const DWORD error = ::GetLastError();
+    const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                       (error == ERROR_ACCESS_DENIED &&
+                        ::GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES);
+    if (!taken) {
+      ::SetLastError(error);
+      return ScopedHandle();
+    }
+  }
+  ::SetLastError(ERROR_FILE_EXISTS);
+  return ScopedHandle();
+}
+
+// True when no running process has the id `pid`: none was found, or the
+// one found has ended (someone still holds its handle).
+bool ProcessIsGone(uint32_t pid) {
+  if (pid == ::GetCurrentProcessId()) return false;
+  ScopedHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+  if (!process.IsValid()) return ::GetLastError() == ERROR_INVALID_PARAMETER;
+  return ::WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0;
+}
+
 class WindowsFileSystem : public FileSystem {
  public:
   std::unique_ptr<File> OpenForReading(const std::string& path) override {
@@ -288,9 +333,10 @@ class WindowsFileSystem : public FileSystem {
       ThrowWindowsError(held, target, FileAccess::kWrite);
     size_t separator = wide_target.find_last_of(L"\\/:");
     std::wstring dir =
-        separator == std::wstring::npos ? L"." : wide_target.substr(0, separator + 1);
+        separator == std::wstring::npos ? L".\\" : wide_target.substr(0, separator + 1);
+    RemoveOrphans(dir);
     std::wstring temp_name;
-    ScopedHandle handle = CreateUniqueFile(dir, FILE_ATTRIBUTE_NORMAL, temp_name);
+    ScopedHandle handle = CreateProcessTemporary(dir, temp_name);
     if (!handle.IsValid()) ThrowLastError(target, FileAccess::kWrite);
     return std::make_unique<ReplacingFile>(std::move(handle), temp_name, wide_target, target);
   }
@@ -369,6 +415,32 @@ class WindowsFileSystem : public FileSystem {
   }
 
  private:
+  // Removes from folder `dir` the temporary files that runs ended by force
+  // left there (only an end in the instant between lifting a finished
+  // file's deletion mark and moving it into place, or between making a
+  // file and marking it, leaves one). Each folder is looked through once
+  // per process, before the first file is written into it. A file is taken
+  // only when no running process has the id in its name and nobody holds
+  // it open: a writer holds its file, unshared, until it closes it just
+  // before the move, and in that instant its process is still there.
+  void RemoveOrphans(const std::wstring& dir) {
+    static std::mutex mutex;
+    static std::set<std::wstring> done;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!done.insert(dir).second) return;
+    }
+    WIN32_FIND_DATAW found;
+    const std::wstring pattern = dir + *Widen(kTemporaryPrefix) + L"*";
+    HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+      const std::optional<uint32_t> pid = TemporaryFileProcess(Narrow(found.cFileName));
+      if (pid && ProcessIsGone(*pid)) RemoveRegularFile(Narrow(dir + found.cFileName));
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+  }
+
   static DWORD Attributes(const std::string& path) {
     std::optional<std::wstring> wide = Widen(path);
     if (!wide || wide->empty()) return INVALID_FILE_ATTRIBUTES;

@@ -6,11 +6,13 @@
 #include <iterator>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/windows_support.h"
 
 namespace qdp {
@@ -313,6 +315,34 @@ TEST(WindowsFileSystemTest, MakeDirectoriesMakesParentsAndRefusesAFile) {
   WriteText(files, folder / "file", "x");
   EXPECT_EQ(ReasonOf([&] { files.MakeDirectories(folder / "file"); }), "File access denied");
   EXPECT_NE(ReasonOf([&] { files.MakeDirectories(folder / "file/d"); }), "(no error)");
+}
+
+// The first file written into a folder takes away what runs ended by force
+// left there under a temporary name, and nothing else: not this process's,
+// not one another program holds open, not a name merely like ours.
+TEST(WindowsFileSystemTest, WritingIntoAFolderRemovesOnlyTemporariesOfRunsThatAreGone) {
+  Folder folder;
+  constexpr uint32_t kGone = 0xFFFFFFF0;  // no process has this id
+  const std::string left = TemporaryFileName(kGone, 1);
+  const std::string held = TemporaryFileName(kGone, 2);
+  const std::string ours = TemporaryFileName(::GetCurrentProcessId(), 3);
+  const std::string alike = left + ".png";
+  for (const std::string& name : {left, held, ours, alike}) {
+    WriteText(RealFileSystem(), folder / name, "x");
+  }
+  ScopedHandle holder(::CreateFileW(folder.Path(held).c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(holder.IsValid());
+  std::unique_ptr<File> file = RealFileSystem().CreateReplacing(folder / "out.png");
+  file->Write("a", 1);
+  file->Close();
+  holder.Reset();
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder.Path(""))) {
+    std::u8string name = entry.path().filename().u8string();
+    names.emplace(name.begin(), name.end());
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"out.png", held, ours, alike}));
 }
 
 }  // namespace

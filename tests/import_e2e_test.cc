@@ -191,6 +191,54 @@ TEST(ImportEndToEndTest, ProjectsAreNamedByTheOutputRules) {
   }
 }
 
+// qdpview names its picture of pic.qdp pic.png, the name of the picture
+// pic.qdp was imported from: it writes over no file it did not make, and
+// writes none of that project's pictures then, but replaces its own.
+TEST(ImportEndToEndTest, QdpviewWritesOverNoPictureItDidNotMake) {
+  const Bytes picture = Png(Drawn::kGradient, 320, 240);
+  struct Case {
+    const char* name;
+    std::string file;  // put there after the import
+    Bytes bytes;
+  };
+  const Case cases[] = {
+      {"the imported picture", "pic.png", picture},
+      {"a text file at the font sheet's name", "pic-fonts.png", Bytes{'h', 'i', '\n'}},
+      {"an empty file", "pic.png", Bytes{}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    testing::WriteFileBytes(dir.File("pic.png"), picture);
+    ASSERT_EQ(Import({"pic.png"}, dir.Path()).exit_status, 0);
+    std::filesystem::remove(dir.File("pic.png"));
+    testing::WriteFileBytes(dir.File(c.file), c.bytes);
+    auto viewed = View({"pic.qdp"}, dir.Path());
+    EXPECT_EQ(viewed.exit_status, 1);
+    EXPECT_EQ(viewed.err,
+              "qdpview: pic.qdp: " + c.file + " was not made by qdpview, so it is not replaced\n");
+    EXPECT_EQ(testing::ReadFileBytes(dir.File(c.file)), c.bytes);
+    // Nor is any other picture of the project written.
+    for (const char* other : {"pic.png", "pic-fonts.png"}) {
+      if (c.file != other) {
+        EXPECT_FALSE(std::filesystem::exists(dir.File(other))) << other;
+      }
+    }
+  }
+  // Its own pictures it replaces, run after run.
+  ScratchDir dir;
+  testing::WriteFileBytes(dir.File("a.png"), picture);
+  testing::WriteFileBytes(dir.File("b.png"), Png(Drawn::kNoise, 320, 240));
+  ASSERT_EQ(Import({"a.png", "-o", "pic.qdp"}, dir.Path()).exit_status, 0);
+  ASSERT_EQ(View({"pic.qdp"}, dir.Path()).exit_status, 0);
+  const Bytes first = testing::ReadFileBytes(dir.File("pic.png"));
+  ASSERT_EQ(Import({"b.png", "-o", "pic.qdp"}, dir.Path()).exit_status, 0);
+  auto again = View({"pic.qdp"}, dir.Path());
+  EXPECT_EQ(again.exit_status, 0) << again.err;
+  EXPECT_NE(testing::ReadFileBytes(dir.File("pic.png")), first);
+  EXPECT_TRUE(view::ReadPng(dir.File("pic-fonts.png")).Ok);
+}
+
 struct RefusalCase {
   const char* name;
   std::vector<std::pair<std::string, Bytes>> files;

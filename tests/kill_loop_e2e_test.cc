@@ -2,7 +2,8 @@
 // or SIGINT, into an empty folder and over complete files of an earlier
 // run. After each, every file the run writes must be as it was before the
 // run (or absent) or complete, and nothing else may be in the folder but,
-// after SIGKILL over older files, a complete file under a temporary name.
+// after SIGKILL over older files, a complete file under a temporary name,
+// which the next run into the folder must remove.
 // QDP_KILL_RUNS sets the runs per signal and case (default 20);
 // QDP_PROGRAM and QDP_VIEW_PROGRAM run other builds, so that the same loop
 // measures an older one. The counts are printed whatever the outcome.
@@ -84,6 +85,8 @@ struct Counts {
   // A complete file under a temporary name: what SIGKILL can leave in the
   // instant between naming a finished file and moving it over an old one.
   int stray_whole = 0;
+  // Anything but the run's own files still there after one more run.
+  int left_after_next = 0;
 };
 
 bool IsOneOf(const Bytes& bytes, const Files& files) {
@@ -168,15 +171,27 @@ void KillLoop(const Program& program) {
         int status = 0;
         waitpid(pid, &status, 0);
         if (WIFSIGNALED(status)) ++counts.killed;
-        Classify(Collect(work.Path()), complete, over_earlier ? earlier : Files{}, counts);
+        const Files left = Collect(work.Path());
+        Classify(left, complete, over_earlier ? earlier : Files{}, counts);
         counts.stray += static_cast<int>(Collect(temp.Path()).size());
+        // What a killed run left under a temporary name, the next run
+        // into the folder removes.
+        const bool extra = std::any_of(left.begin(), left.end(),
+                                       [&](const auto& f) { return complete.count(f.first) == 0; });
+        if (extra) {
+          for (const auto& [name, bytes] : RunToTheEnd(program, work, seconds)) {
+            counts.left_after_next += complete.count(name) == 0 ? 1 : 0;
+          }
+        }
       }
       std::cout << what << ": " << runs << " runs, " << counts.killed << " killed; " << counts.empty
                 << " empty, " << counts.cut_short << " cut short, " << counts.stray << " stray, "
-                << counts.stray_whole << " whole under a temporary name (seed " << seed << ")\n";
+                << counts.stray_whole << " whole under a temporary name, " << counts.left_after_next
+                << " left after the next run (seed " << seed << ")\n";
       EXPECT_EQ(counts.empty, 0);
       EXPECT_EQ(counts.cut_short, 0);
       EXPECT_EQ(counts.stray, 0);
+      EXPECT_EQ(counts.left_after_next, 0);
       if (signal_number != SIGKILL || !over_earlier) {
         EXPECT_EQ(counts.stray_whole, 0);
       }

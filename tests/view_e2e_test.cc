@@ -350,12 +350,16 @@ TEST(ViewEndToEndTest, AFailedRebuildRemovesAStaleFontSheet) {
   for (bool link : {false, true}) {
     SCOPED_TRACE(link ? "a link" : "a file");
     ScratchDir dir;
+    // A font sheet of qdpview's own: no other file would be replaced.
+    PutFiles(dir);
+    ASSERT_EQ(RunView({"one.qdp"}, dir.Path()).exit_status, 0);
+    const testing::Bytes sheet = testing::ReadFileBytes(dir.File("one-fonts.png"));
     testing::WriteFileBytes(dir.File("tight.qdp"), Unconvertible());
-    testing::WriteFileBytes(dir.File("kept.png"), testing::Bytes{1, 2, 3});
+    testing::WriteFileBytes(dir.File("kept.png"), sheet);
     if (link) {
       std::filesystem::create_symlink("kept.png", dir.File("tight-fonts.png"));
     } else {
-      testing::WriteFileBytes(dir.File("tight-fonts.png"), testing::Bytes{1, 2, 3});
+      testing::WriteFileBytes(dir.File("tight-fonts.png"), sheet);
     }
     auto r = RunView({"tight.qdp"}, dir.Path());
     EXPECT_EQ(r.exit_status, 1);
@@ -364,7 +368,7 @@ TEST(ViewEndToEndTest, AFailedRebuildRemovesAStaleFontSheet) {
         << r.out;
     EXPECT_EQ(std::filesystem::is_symlink(dir.File("tight-fonts.png")), link);
     EXPECT_EQ(testing::FileExists(dir.File("tight-fonts.png")), link);
-    EXPECT_EQ(testing::ReadFileBytes(dir.File("kept.png")), (testing::Bytes{1, 2, 3}));
+    EXPECT_EQ(testing::ReadFileBytes(dir.File("kept.png")), sheet);
     EXPECT_TRUE(view::ReadPng(dir.File("tight.png")).Ok);
   }
 }

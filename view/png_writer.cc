@@ -8,10 +8,12 @@
 #include <cmath>
 #include <csetjmp>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -253,6 +255,13 @@ bool Encode(EncoderArena& arena, PngSink& sink, const IndexedImage& image, const
     filters = PNG_FILTER_NONE | PNG_FILTER_UP;
   }
   png_set_filter(png, PNG_FILTER_TYPE_BASE, filters);
+  // Written before the pixels, so that the check reads only the first
+  // chunks of a file.
+  png_text mark{};
+  mark.compression = PNG_TEXT_COMPRESSION_NONE;
+  mark.key = const_cast<png_charp>(kMarkKeyword);
+  mark.text = const_cast<png_charp>(kMarkText);
+  png_set_text(png, info, &mark, 1);
   png_set_compression_strategy(png, Z_RLE);
   png_set_compression_mem_level(png, 6);
   if (store) png_set_compression_level(png, Z_NO_COMPRESSION);
@@ -279,6 +288,40 @@ struct PngWriter::Scratch {
 // touch every page at once.
 PngWriter::PngWriter() : scratch_(new Scratch) {}
 PngWriter::~PngWriter() = default;
+
+namespace {
+
+uint32_t BigEndian32(const unsigned char* bytes) {
+  return (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
+         bytes[3];
+}
+
+}  // namespace
+
+bool CarriesMark(File& file) {
+  static constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  unsigned char head[8];
+  if (file.Read(head, 8) != 8 || std::memcmp(head, kSignature, 8) != 0) return false;
+  // The chunks before the pixels, read by their headers alone; a PNG
+  // holds only a few there, so the walk is short for one of ours and
+  // bounded for any other.
+  const std::string wanted = std::string(kMarkKeyword) + '\0' + kMarkText;
+  uint64_t at = 8;
+  for (int chunk = 0; chunk < 64; ++chunk) {
+    if (file.Read(head, 8) != 8) return false;
+    const uint32_t length = BigEndian32(head);
+    const std::string type(reinterpret_cast<const char*>(head) + 4, 4);
+    if (type == "IDAT" || type == "IEND") return false;
+    if (type == "tEXt" && length == wanted.size()) {
+      std::string body(length, '\0');
+      if (file.Read(body.data(), length) != length) return false;
+      if (body == wanted) return true;
+    }
+    at += 12 + uint64_t{length};
+    file.Seek(at);
+  }
+  return false;
+}
 
 void WritePng(FileSystem& fs, const std::string& path, const IndexedImage& image, int scale) {
   PngWriter().Write(fs, path, image, scale);

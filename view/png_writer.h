@@ -2,7 +2,8 @@
 // that memory stays bounded whatever the scale, in the smallest form that
 // keeps every colour exact: 1-bit grey for a black and white picture, else
 // 8-bit indexed with its palette. A file is written whole or not at all
-// (FileSystem::CreateReplacing).
+// (FileSystem::CreateReplacing). Every picture carries a mark, by which
+// qdpview knows a file it may write over from one it must not.
 #ifndef QDPEXT_VIEW_PNG_WRITER_H_
 #define QDPEXT_VIEW_PNG_WRITER_H_
 
@@ -35,6 +36,15 @@ class PngWriter {
   struct Scratch;
   std::unique_ptr<Scratch> scratch_;
 };
+
+// The mark: a tEXt chunk with this keyword and text, before the pixels.
+inline constexpr char kMarkKeyword[] = "Software";
+inline constexpr char kMarkText[] = "qdpview";
+
+// True when `file`, read from its start, is a PNG that carries the mark
+// before its pixel data. Anything else (another PNG, another kind of file,
+// a file cut short) is false. Throws what reading throws.
+bool CarriesMark(File& file);
 
 // The same with a writer of its own, for one picture.
 void WritePng(FileSystem& fs, const std::string& path, const IndexedImage& image, int scale);

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/error.h"
@@ -114,8 +116,8 @@ TEST(PngWriterTest, NoiseAndRunsBothReadBackExactly) {
 }
 
 // A black and white picture is written as 1-bit grey, byte for byte as
-// the writer has always written it: previews already on disk and scripts
-// that compare them stay valid.
+// the writer has written it since its pictures carry the mark: scripts
+// that compare previews see a change only when one is meant.
 TEST(PngWriterTest, BlackAndWhiteKeepsItsBytes) {
   auto noise = [](int x, int y) { return ((x * 2654435761u) ^ (y * 40503u) ^ (x * y)) % 7 < 3; };
   IndexedImage noisy;
@@ -132,10 +134,10 @@ TEST(PngWriterTest, BlackAndWhiteKeepsItsBytes) {
     uint32_t crc;
   };
   const IndexedImage pattern = Pattern();
-  const Case cases[] = {{pattern, 1, 80, 0xf76a6788},
-                        {pattern, 3, 126, 0x65b23ba2},
-                        {noisy, 1, 9920, 0xc778bff4},  // stored
-                        {noisy, 2, 10464, 0x4550e2d6}};
+  const Case cases[] = {{pattern, 1, 108, 0xdfe6784f},
+                        {pattern, 3, 154, 0x0eb2197e},
+                        {noisy, 1, 9948, 0x2c8b7f28},  // stored
+                        {noisy, 2, 10492, 0x225a6f21}};
   for (const Case& c : cases) {
     testing::MemoryFileSystem fs;
     WritePng(fs, "/p.png", c.image, c.scale);
@@ -148,6 +150,38 @@ TEST(PngWriterTest, BlackAndWhiteKeepsItsBytes) {
 
 // Any other palette is written indexed, and every pixel reads back as its
 // palette colour.
+// The mark is found in what the writer writes, in either form, and not in
+// a file that merely looks alike: another signature, another text, the
+// file cut short.
+TEST(PngWriterTest, OnlyTheWritersOwnPicturesCarryItsMark) {
+  IndexedImage colours = Pattern();
+  colours.Palette = {kBlack, kWhite, {10, 20, 30}};
+  for (const IndexedImage& image : {Pattern(), colours}) {
+    testing::MemoryFileSystem fs;
+    WritePng(fs, "/p.png", image, 2);
+    const testing::Bytes own = fs.files["/p.png"];
+    const auto mark = std::search(own.begin(), own.end(), kMarkText, kMarkText + 7);
+    const std::string_view idat = "IDAT";
+    const auto pixels = std::search(own.begin(), own.end(), idat.begin(), idat.end());
+    ASSERT_LT(mark, pixels);
+    testing::Bytes other_text = own;
+    other_text[static_cast<size_t>(mark - own.begin()) + 6] = 'x';
+    testing::Bytes other_signature = own;
+    other_signature[1] = 'p';
+    const std::pair<testing::Bytes, bool> cases[] = {
+        {own, true},
+        {other_text, false},
+        {other_signature, false},
+        {testing::Bytes(own.begin(), mark), false},
+        {{}, false},
+    };
+    for (const auto& [bytes, marked] : cases) {
+      fs.files["/q.png"] = bytes;
+      EXPECT_EQ(CarriesMark(*fs.OpenForReading("/q.png")), marked) << bytes.size() << " bytes";
+    }
+  }
+}
+
 TEST(PngWriterTest, APaletteImageReadsBackToItsColours) {
   IndexedImage image;
   image.Width = 37;

@@ -14,6 +14,7 @@
 #include "platform/error.h"
 #include "platform/path.h"
 #include "view/outputs.h"
+#include "view/own_picture.h"
 #include "view/png_writer.h"
 #include "view/project_view.h"
 #include "view/unreadable_file.h"
@@ -88,6 +89,16 @@ void LookAt(const std::string& input, const ViewOptions& options, const Drawing&
     if (!kOutputs[i].Wanted(options)) continue;
     targets[i] = PreviewName(input, kOutputs[i].Suffix, options.OutputDir);
     if (std::optional<std::string> refusal = run.Refusal(input, targets[i])) {
+      report.Error = *refusal;
+      return;
+    }
+  }
+  // A file at a picture's name that qdpview did not make stays untouched,
+  // and so does every other picture of this input, so that the user sees
+  // the refusal before any of them changes.
+  for (const std::string& target : targets) {
+    if (target.empty()) continue;
+    if (std::optional<std::string> refusal = WhyNotReplaced(fs, target)) {
       report.Error = *refusal;
       return;
     }

@@ -5,14 +5,6 @@
 #include "platform/error.h"
 
 namespace qdp::view {
-namespace {
-
-// The reason every FileSystem gives for a name that leads to no regular
-// file: the error number of a pipe, which the error reports of qdpext keep.
-constexpr const char* kNotARegularFile = "I/O error 29";
-
-}  // namespace
-
 std::optional<std::string> WhyUnreadable(FileSystem& fs, const std::string& path) {
   if (fs.IsDirectory(path)) return "is a directory";
   try {

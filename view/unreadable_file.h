@@ -11,6 +11,10 @@
 
 namespace qdp::view {
 
+// The reason every FileSystem gives for a name that leads to no regular
+// file: the error number of a pipe, which the error reports of qdpext keep.
+inline constexpr char kNotARegularFile[] = "I/O error 29";
+
 // Why `path` cannot be opened for reading, or nothing when it can: "is a
 // directory", "is not a regular file (a pipe, fifo or device)", or the
 // file system's reason ("File not found", "File access denied", ...).
