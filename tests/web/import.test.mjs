@@ -239,7 +239,10 @@ test('a broken picture and one too large say so once, and the page goes on', asy
   const big = makePng(16385, 2, () => [9, 9, 9, 255]);
   const broken = Buffer.concat([pictures['photo.png'].subarray(0, 60), Buffer.alloc(40, 7)]);
   const native = runNative(qdpimport, big, { before: ['--fit'] }, 'big.png');
+  // A picture is known by its first bytes, whatever its name.
+  const fake = Buffer.from('GIF89a: a picture, by its first bytes, that is no picture');
   for (const [name, bytes, message] of [['broken.png', broken, 'The browser cannot read broken.png as a picture.'],
+    ['fake.qdp', fake, 'The browser cannot read fake.qdp as a picture.'],
     ['big.png', big, native.err.trim()]]) {
     await dropAll({ [name]: bytes });
     const shown = card(page, name);
