@@ -263,8 +263,10 @@
     const url = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
     worker = new Worker(url);
     URL.revokeObjectURL(url);
+    page.importReady = false;
     worker.onmessage = (event) => {
       const result = event.data;
+      if (result.ready) page.importReady = true;
       if (!workerJob || result.id !== workerJob.id) return;
       const job = workerJob;
       workerJob = null;
