@@ -254,30 +254,41 @@
   page.importing = () => workerJob !== null;
 
   // The worker and the one import it is doing. A new import ends the
-  // worker of one under way (its import gives null) and starts another.
+  // worker of one under way (its import gives null); a spare worker, made
+  // while the first import runs and warmed up by then, takes over at once.
   let worker = null;
+  let spare = null;
   let workerJob = null;
   let lastJob = 0;
-  function startWorker() {
+  function makeWorker() {
     const source = "'use strict';\n(" + qdpImportWorker.toString() + ')((' + qdpCoreScript.toString() + ')());\n';
     const url = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
-    worker = new Worker(url);
+    const made = new Worker(url);
     URL.revokeObjectURL(url);
-    page.importReady = false;
-    worker.onmessage = (event) => {
+    made.onmessage = (event) => {
       const result = event.data;
-      if (result.ready) page.importReady = true;
-      if (!workerJob || result.id !== workerJob.id) return;
+      if (result.ready) {
+        made.ready = true;
+        page.importReady = worker.ready === true;
+        return;
+      }
+      if (made !== worker || !workerJob || result.id !== workerJob.id) return;
       const job = workerJob;
       workerJob = null;
       job.resolve(result);
     };
-    worker.onerror = (event) => {
-      if (!workerJob) return;
+    made.onerror = (event) => {
+      if (made !== worker || !workerJob) return;
       const job = workerJob;
       workerJob = null;
       job.resolve({ failure: 'The page could not import ' + job.name + ': ' + event.message });
     };
+    return made;
+  }
+  function startWorker() {
+    worker = spare || makeWorker();
+    spare = null;
+    page.importReady = worker.ready === true;
   }
   function importInWorker(picked, name, choices) {
     if (workerJob) {
@@ -286,6 +297,7 @@
       workerJob = null;
       startWorker();
     }
+    if (!spare) spare = makeWorker();
     const id = ++lastJob;
     return new Promise((resolve) => {
       workerJob = { id, name, resolve };
