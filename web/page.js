@@ -555,7 +555,20 @@
     const picked = importPalettePicker.files[0];
     importPalettePicker.value = '';
     if (!picked) return;
-    importPalette = { name: picked.name, bytes: new Uint8Array(await picked.slice(0, (1 << 20) + 4096).arrayBuffer()) };
+    const bytes = new Uint8Array(await picked.slice(0, (1 << 20) + 4096).arrayBuffer());
+    // A palette qdpimport refuses is refused here, with its message, and
+    // the palette in force stays.
+    await starting;
+    if (!core) return;
+    const checker = core._qdp_importer_new();
+    const at = core._qdp_importer_input(checker, bytes.length);
+    core.HEAPU8.set(bytes, at);
+    const refused = core.ccall('qdp_importer_palette', 'number', ['number', 'string', 'number'], [checker, picked.name, 1]) !== 0;
+    drawingFailure.textContent = refused ? core.UTF8ToString(core._qdp_importer_err(checker)) : '';
+    drawingFailure.hidden = !refused;
+    core._qdp_importer_free(checker);
+    if (refused) return;
+    importPalette = { name: picked.name, bytes };
     importChoices.palette.options[2].textContent = picked.name;
     importChoices.palette.value = 'file';
     choicesChanged();

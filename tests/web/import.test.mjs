@@ -250,6 +250,14 @@ test('a broken picture and one too large say so once, and the page goes on', asy
     assert.equal(await shown.locator('canvas.picture').isVisible(), false);
     await removeAll();
   }
+  // A palette file qdpimport refuses is refused with its message.
+  const short = Buffer.alloc(700, 3);
+  const refusal = runNative(qdpimport, pictures['photo.png'], { before: ['--palette', './short.act'], files: { 'short.act': short } }, 'photo.png');
+  assert.equal(refusal.status, 2);
+  await page.setInputFiles('#import-palette-picker', { name: 'short.act', mimeType: 'application/octet-stream', buffer: short });
+  await page.waitForFunction(() => !document.querySelector('#drawing-failure').hidden);
+  assert.equal(await page.locator('#drawing-failure').textContent(), refusal.err);
+  assert.equal(await page.evaluate(() => window.qdpPage.choices().palette), 'pal');
   await dropAll({ 'photo.png': pictures['photo.png'] });
   await compare('photo.png', pictures['photo.png'], defaults, 'photo.png after the failures');
   await removeAll();
