@@ -117,11 +117,18 @@ EMSCRIPTEN_KEEPALIVE int qdp_importer_begin(QdpImporter* importer, const char* n
 }
 
 // Takes `count` rows from row `y` on, as RGBA in the input, each pixel laid
-// over black as qdpimport lays a PNG's.
+// over black as qdpimport lays a PNG's. Returns 0, or 2 for rows the
+// picture does not have.
 EMSCRIPTEN_KEEPALIVE int qdp_importer_rows(QdpImporter* importer, int y, int count) {
   qdp::importer::SourceSink* sink = importer->Sink.get();
   if (sink == nullptr) return qdp::kExitError;
   const int width = sink->Width();
+  // Rows outside the picture, or fewer bytes than they take, are refused
+  // rather than read past.
+  if (y < 0 || count < 0 || count > sink->Height() - y ||
+      importer->Input.size() < static_cast<size_t>(width) * 4 * static_cast<size_t>(count)) {
+    return qdp::kExitUsage;
+  }
   importer->Row.resize(static_cast<size_t>(width));
   const uint8_t* in = importer->Input.data();
   for (int row = 0; row < count; ++row) {

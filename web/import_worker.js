@@ -71,7 +71,7 @@ function qdpImportWorker(createQdpCore) {
       context.clearRect(0, 0, width, rows);
       context.drawImage(bitmap, 0, y, width, rows, 0, 0, width, rows);
       putInput(core, importer, context.getImageData(0, 0, width, rows).data);
-      core._qdp_importer_rows(importer, y, rows);
+      if (core._qdp_importer_rows(importer, y, rows) !== 0) throw new Error('the core took no rows ' + y + ' to ' + (y + rows));
     }
     bitmap.close();
     const status = core.ccall('qdp_importer_finish', 'number',
