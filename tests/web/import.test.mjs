@@ -300,3 +300,15 @@ test('the keyboard alone opens a picture, changes every choice and downloads', a
   await removeAll();
   assert.deepEqual(page.errors, []);
 });
+
+test('a link with choices in its address opens the page with them', async () => {
+  const { pageUrl } = await import('./support.mjs');
+  const linked = await openPage(browser, pageUrl + '#mode=gtia&palette=ntsc&dither=none&budget=2&changes=3&form=zlib');
+  assert.deepEqual(await linked.evaluate(() => window.qdpPage.choices()),
+    pageChoices({ mode: 'gtia', palette: 'ntsc', dither: 'none', budget: 2, changes: 3, form: 'zlib' }));
+  await linked.close();
+  // Choices that are none of qdpimport's leave its defaults.
+  const odd = await openPage(browser, pageUrl + '#mode=sideways&budget=99&changes=-1&palette=mine.act');
+  assert.deepEqual(await odd.evaluate(() => window.qdpPage.choices()), pageChoices(defaults));
+  await odd.close();
+});
