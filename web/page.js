@@ -316,6 +316,8 @@
     const choices = currentChoices();
     const result = await importInWorker(file.picked, file.name, choices);
     if (result === null) return false;
+    // A card removed during its import keeps nothing in the core.
+    if (!page.files.includes(file)) return true;
     if (file.id !== undefined) {
       core._qdp_close(session, file.id);
       file.id = undefined;
