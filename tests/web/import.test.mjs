@@ -1,8 +1,8 @@
 // The page imports pictures as qdpimport does: for the same pixels and the
 // same choices, the .qdp it gives is qdpimport's to the byte, and its
 // canvas is qdpview's picture of that project. The pictures are made here:
-// PNG by pngjs, JPEG by the browser's own encoder, and the JPEG's pixels as
-// the browser decoded them go to qdpimport as a PNG.
+// PNG by pngjs, JPEG and WebP by the browser's own encoder, and their
+// pixels as the browser decoded them go to qdpimport as a PNG.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 import { PNG } from 'pngjs';
@@ -151,18 +151,19 @@ async function decodedInBrowser(bytes) {
   return PNG.sync.write(png);
 }
 
-// A JPEG the browser encodes from the photograph, at a size to be fitted.
-async function makeJpeg() {
-  const data = await page.evaluate(async (png) => {
+// A picture the browser encodes (`type`: image/jpeg, image/webp) from the
+// photograph, at a size to be fitted.
+async function encodeInBrowser(type) {
+  const data = await page.evaluate(async ({ png, type }) => {
     const blob = new Blob([Uint8Array.from(atob(png), (c) => c.charCodeAt(0))]);
     const bitmap = await createImageBitmap(blob, { resizeWidth: 400, resizeHeight: 300 });
     const canvas = new OffscreenCanvas(400, 300);
     canvas.getContext('2d').drawImage(bitmap, 0, 0);
-    const jpeg = new Uint8Array(await (await canvas.convertToBlob({ type: 'image/jpeg', quality: 0.85 })).arrayBuffer());
+    const jpeg = new Uint8Array(await (await canvas.convertToBlob({ type, quality: 0.85 })).arrayBuffer());
     let text = '';
     for (let i = 0; i < jpeg.length; i += 0x8000) text += String.fromCharCode.apply(null, jpeg.subarray(i, i + 0x8000));
     return btoa(text);
-  }, pictures['photo.png'].toString('base64'));
+  }, { png: pictures['photo.png'].toString('base64'), type });
   return Buffer.from(data, 'base64');
 }
 
@@ -204,10 +205,13 @@ test('every choice, on PNG and JPEG pictures, gives qdpimport\'s .qdp and qdpvie
   }
   await removeAll();
   // The other pictures with the defaults, and the JPEG with another set.
-  const jpeg = await makeJpeg();
+  const jpeg = await encodeInBrowser('image/jpeg');
+  const webp = await encodeInBrowser('image/webp');
+  assert.equal(webp.subarray(8, 12).toString(), 'WEBP');
   const shot = ['shot.jpg', jpeg, await decodedInBrowser(jpeg)];
   for (const [choices, others] of [[choiceSets[0], [['wide.png', pictures['wide.png'], pictures['wide.png']],
-    ['half.png', pictures['half.png'], pictures['half.png']], shot]], [choiceSets[2], [shot]]]) {
+    ['half.png', pictures['half.png'], pictures['half.png']], shot, ['shot.webp', webp, await decodedInBrowser(webp)]]],
+  [choiceSets[2], [shot]]]) {
     await choose(choices, 0);
     for (const [name, bytes, pixels] of others) {
       await dropAll({ [name]: bytes });
