@@ -6,7 +6,7 @@
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 import { PNG } from 'pngjs';
-import { card, download, launch, openPage, qdpimport, qdpview, runNative } from './support.mjs';
+import { card, download, launch, openPage, qdpext, qdpimport, qdpview, runNative } from './support.mjs';
 
 // A picture of `width` x `height` whose pixel (x, y) is colour(x, y) as
 // [r, g, b, a], as PNG bytes.
@@ -203,6 +203,13 @@ test('every choice, on PNG and JPEG pictures, gives qdpimport\'s .qdp and qdpvie
     await choose(choices, 1);
     await compare('photo.png', pictures['photo.png'], choices, `photo.png with ${JSON.stringify(choices)}`);
   }
+  // Its side files are qdpext's of the project, as for any project.
+  const project = runNative(qdpimport, pictures['photo.png'], nativeArgs(choiceSets.at(-1)), 'photo.png').files['out.qdp'];
+  const sides = runNative(qdpext, project, { after: ['-SFMC'] }, 'photo.qdp').files;
+  const saved = await download(page, card(page, 'photo.png').locator('button.download'));
+  assert.equal(saved.name, 'photo.zip');
+  assert.deepEqual(Object.keys(saved.files).sort(), Object.keys(sides).sort());
+  for (const [name, bytes] of Object.entries(sides)) assert.ok(saved.files[name].equals(bytes), name);
   await removeAll();
   // The other pictures with the defaults, and the JPEG with another set.
   const jpeg = await encodeInBrowser('image/jpeg');
