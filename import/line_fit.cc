@@ -366,8 +366,11 @@ void ChooseHiRes(const SourceLab& source, const PaletteLab& palette, int line, R
       rough[hue] = try_hue(hue, kRoughStep);
       hues[hue] = hue;
     }
-    std::partial_sort(hues.begin(), hues.begin() + kHuesTriedInFull, hues.end(),
-                      [&rough](int a, int b) { return rough[a] < rough[b]; });
+    // Equal rough costs go by hue, so that every build tries the same hues
+    // in the same order (sorting libraries order ties as they please).
+    std::partial_sort(
+        hues.begin(), hues.begin() + kHuesTriedInFull, hues.end(),
+        [&rough](int a, int b) { return rough[a] < rough[b] || (rough[a] == rough[b] && a < b); });
     for (int i = 0; i < kHuesTriedInFull; ++i) try_hue(hues[i], 1);
     // Either luminance may be the clear bits' (PF2); the other is PF1's.
     // The order that changes fewer registers wins.

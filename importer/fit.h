@@ -4,6 +4,7 @@
 #ifndef QDPEXT_IMPORTER_FIT_H_
 #define QDPEXT_IMPORTER_FIT_H_
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,12 @@ namespace qdp::importer {
 // The screen a fitted picture is drawn on, in hi-res pixels: 40 cells.
 inline constexpr int kFitWidth = 320;
 inline constexpr int kFitHeight = import::kPictureHeight;
+
+// One colour channel of a pixel laid over black by its alpha (0 to 255),
+// rounded to the nearest: how every picture with alpha is taken.
+inline uint8_t OverBlack(unsigned channel, unsigned alpha) {
+  return static_cast<uint8_t>((channel * alpha + 127) / 255);
+}
 
 // "256, 320 or 384 x 240 (or half as wide: 128, 160 or 192 x 240)", from
 // the table of accepted sizes.

@@ -26,16 +26,6 @@ std::optional<PictureFormat> SniffFormat(std::span<const uint8_t> first_bytes) {
   return std::nullopt;
 }
 
-void CheckPictureSize(uint64_t width, uint64_t height) {
-  const std::string size = std::to_string(width) + " x " + std::to_string(height);
-  if (width == 0 || height == 0) throw PictureFileError("the picture is empty (" + size + ")");
-  if (width > kMaxPictureSide || height > kMaxPictureSide) {
-    throw PictureFileError("the picture is " + size + " pixels, larger than the " +
-                           std::to_string(kMaxPictureSide) + " x " +
-                           std::to_string(kMaxPictureSide) + " that are taken");
-  }
-}
-
 void DecodePicture(File& file, PixelSink& sink) {
   std::array<uint8_t, kPngMagic.size()> first{};
   file.Seek(0);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "importer/fit.h"
 #include "importer/picture_decoder.h"
 #include "platform/error.h"
 
@@ -60,9 +61,7 @@ void PutRow(PngRun& run, int y, int x0, int step, int count) {
   const png_byte* in = run.Row->data();
   view::Rgb* out = run.Pixels->data();
   for (int i = 0; i < count; ++i, in += 4) {
-    const unsigned alpha = in[3];
-    auto over_black = [alpha](unsigned c) { return static_cast<uint8_t>((c * alpha + 127) / 255); };
-    out[i] = {over_black(in[0]), over_black(in[1]), over_black(in[2])};
+    out[i] = {OverBlack(in[0], in[3]), OverBlack(in[1], in[3]), OverBlack(in[2], in[3])};
   }
   run.Sink->Put(y, x0, step, out, count);
 }

@@ -17,14 +17,27 @@
   const bitsBox = $('#bits');
   const drawingFailure = $('#drawing-failure');
   const letterBoxes = Array.from(document.querySelectorAll('input[name=letter]'));
+  const importChoices = {
+    mode: $('#import-mode'),
+    palette: $('#import-palette'),
+    dither: $('#import-dither'),
+    budget: $('#import-budget'),
+    changes: $('#import-changes'),
+    form: $('#import-form'),
+  };
+  const importPalettePicker = $('#import-palette-picker');
   const decoder = new TextDecoder();
 
   // What tests and curious users can look at: the opened files and how
   // long each took from being dropped to its picture on screen.
   // `largestMemory`: the core's memory, in bytes, after the largest file.
-  const page = { ready: false, files: [], timings: [], largestMemory: 0 };
+  // `imports`: each picture imported, with the choices it was imported with.
+  const page = { ready: false, files: [], timings: [], imports: [], largestMemory: 0 };
   window.qdpPage = page;
 
+  // The core as this page's scripts gave it: qdp.js is one function, whose
+  // text also starts the import worker.
+  const createQdpCore = qdpCoreScript();
   let core = null;
   let session = 0;  // the core's session: its open projects, drawing and results
 
@@ -104,9 +117,9 @@
 
   function zoom(canvas) {
     // The font sheet is shown at twice the picture's scale, as qdpview
-    // writes it.
+    // writes it; a picture taken at half width, with pixels twice as wide.
     const scale = Number(zoomChoice.value) * Number(canvas.dataset.scale || 1);
-    canvas.style.width = canvas.width * scale + 'px';
+    canvas.style.width = canvas.width * scale * Number(canvas.dataset.stretch || 1) + 'px';
     canvas.style.height = canvas.height * scale + 'px';
   }
 
@@ -142,11 +155,11 @@
 
   // Loads the file once, as qdpview does: its summary now, and the project
   // kept in the core, to be drawn and to give its side files.
-  function view(file) {
-    const result = run('qdp_open', file.bytes, ['string'], [file.name]);
+  function view(file, summary) {
+    const result = run('qdp_open', file.bytes, ['string'], [file.projectName || file.name]);
     file.id = result.status;
     file.bytes = null;  // the core holds the project now
-    file.card.querySelector('.summary').textContent = result.out + result.err;
+    file.card.querySelector('.summary').textContent = summary === undefined ? result.out + result.err : summary;
     draw(file);
   }
 
@@ -191,8 +204,11 @@
     const card = $('#card').content.firstElementChild.cloneNode(true);
     card.querySelector('.name').textContent = file.name;
     card.querySelector('.download').addEventListener('click', () => save([file]));
+    card.querySelector('.download-project').addEventListener('click', () => {
+      if (file.project) offer(file.projectName, file.project, 'application/octet-stream');
+    });
     card.querySelector('.remove').addEventListener('click', () => {
-      core._qdp_close(session, file.id);
+      if (file.id !== undefined) core._qdp_close(session, file.id);
       page.files.splice(page.files.indexOf(file), 1);
       card.remove();
       downloadAll.disabled = !page.files.some((f) => f.sideFiles.length > 0);
@@ -202,12 +218,180 @@
     file.card = card;
   }
 
+  // ---- Pictures: imported in a worker, then loaded as any project. ----
+
+  // Whether a file's first bytes are those of a picture the browser decodes
+  // rather than a project: PNG, JPEG, GIF, WebP or BMP (its file header,
+  // then an information header of a size one of its versions has).
+  function isPicture(head) {
+    const at = (offset, text) => Array.from(text).every((c, i) => head[offset + i] === c.charCodeAt(0));
+    if (at(0, '\x89PNG\r\n\x1a\n') || at(0, 'GIF87a') || at(0, 'GIF89a')) return true;
+    if (head[0] === 0xFF && head[1] === 0xD8 && head[2] === 0xFF) return true;
+    if (at(0, 'RIFF') && at(8, 'WEBP')) return true;
+    if (at(0, 'BM') && head.length >= 18) {
+      const reserved = head[6] | head[7] | head[8] | head[9];
+      const info = head[14] | head[15] << 8 | head[16] << 16 | head[17] << 24;
+      return reserved === 0 && [12, 16, 40, 52, 56, 64, 108, 124].includes(info);
+    }
+    return false;
+  }
+
+  // The import's choices, as qdpimport's options take them.
+  let importPalette = { name: 'pal', bytes: null };
+  function currentChoices() {
+    const budget = Math.round(Number(importChoices.budget.value));
+    return {
+      mode: importChoices.mode.value,
+      palette: importPalette.name,
+      dither: importChoices.dither.value,
+      budget: Number.isFinite(budget) ? Math.min(30, Math.max(0, budget)) : 0,
+      changes: Number(importChoices.changes.value),
+      compressed: importChoices.form.value === 'zlib',
+    };
+  }
+
+  page.choices = () => currentChoices();
+  page.importing = () => workerJob !== null;
+
+  // The worker and the one import it is doing. A new import ends the
+  // worker of one under way (its import gives null); a spare worker, made
+  // while the first import runs and warmed up by then, takes over at once.
+  let worker = null;
+  let spare = null;
+  let workerJob = null;
+  let lastJob = 0;
+  function makeWorker() {
+    const source = "'use strict';\n(" + qdpImportWorker.toString() + ')((' + qdpCoreScript.toString() + ')());\n';
+    const url = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
+    const made = new Worker(url);
+    URL.revokeObjectURL(url);
+    made.onmessage = (event) => {
+      const result = event.data;
+      if (result.ready) {
+        made.ready = true;
+        page.importReady = worker.ready === true;
+        return;
+      }
+      if (made !== worker || !workerJob || result.id !== workerJob.id) return;
+      const job = workerJob;
+      workerJob = null;
+      job.resolve(result);
+    };
+    made.onerror = (event) => {
+      if (made !== worker || !workerJob) return;
+      const job = workerJob;
+      workerJob = null;
+      job.resolve({ failure: 'The page could not import ' + job.name + ': ' + event.message });
+    };
+    return made;
+  }
+  function startWorker() {
+    worker = spare || makeWorker();
+    spare = null;
+    page.importReady = worker.ready === true;
+  }
+  function importInWorker(picked, name, choices) {
+    if (workerJob) {
+      worker.terminate();
+      workerJob.resolve(null);
+      workerJob = null;
+      startWorker();
+    }
+    if (!spare) spare = makeWorker();
+    const id = ++lastJob;
+    return new Promise((resolve) => {
+      workerJob = { id, name, resolve };
+      worker.postMessage({ id, file: picked, name, choices, paletteBytes: importPalette.bytes });
+    });
+  }
+
+  function projectNameOf(name) {
+    const dot = name.lastIndexOf('.');
+    return (dot > 0 ? name.slice(0, dot) : name) + '.qdp';
+  }
+
+  // Imports the picture of `file` with the choices in force and shows the
+  // result beside the picture taken. False when a newer import ended it.
+  async function importPicture(file, started) {
+    const choices = currentChoices();
+    const result = await importInWorker(file.picked, file.name, choices);
+    if (result === null) return false;
+    // A card removed during its import keeps nothing in the core.
+    if (!page.files.includes(file)) return true;
+    if (file.id !== undefined) {
+      core._qdp_close(session, file.id);
+      file.id = undefined;
+    }
+    file.project = null;
+    file.sideFiles = [];
+    const failure = file.card.querySelector('.failure');
+    file.card.querySelector('.download-project').hidden = false;
+    if (result.failure) {
+      failure.textContent = result.failure;
+      failure.hidden = false;
+      file.card.classList.add('failed');
+      file.card.querySelector('.outcome').textContent = 'not imported';
+      file.card.querySelector('.summary').textContent = '';
+      for (const frame of file.card.querySelectorAll('.source-frame, .picture-frame, .sheet-frame')) frame.hidden = true;
+      file.card.querySelector('.download-project').disabled = true;
+      file.card.querySelector('.download').disabled = true;
+      downloadAll.disabled = !page.files.some((f) => f.sideFiles.length > 0);
+      page.imports.push({ name: file.name, choices, failed: true });
+      page.timings.push({ name: file.name, ms: performance.now() - started, failed: true });
+      return true;
+    }
+    failure.hidden = true;
+    file.card.classList.remove('failed');
+    file.project = result.project;
+    file.projectName = projectNameOf(file.name);
+    const sourceCanvas = file.card.querySelector('canvas.source');
+    sourceCanvas.dataset.stretch = result.source.width < 256 ? 2 : 1;
+    paint(sourceCanvas, { ...result.source, scale: 1 });
+    file.card.querySelector('.source-frame').hidden = false;
+    // The imported project takes the one load path any opened project takes.
+    file.bytes = await readFile(new Blob([result.project]));
+    view(file, result.summary);
+    file.card.querySelector('.download-project').disabled = false;
+    await new Promise((shown) => requestAnimationFrame(() => shown()));
+    page.imports.push({ name: file.name, choices, failed: false });
+    page.timings.push({ name: file.name, ms: performance.now() - started, imported: true });
+    extract(file);
+    return true;
+  }
+
+  async function openPicture(picked, started) {
+    const file = { name: picked.name, picked, bytes: null, sideFiles: [] };
+    page.files.push(file);
+    addCard(file);
+    if (!(await importPicture(file, started))) {
+      // A newer picture came before this one was imported: it is dropped.
+      page.files.splice(page.files.indexOf(file), 1);
+      file.card.remove();
+      page.timings.push({ name: file.name, ms: performance.now() - started, cancelled: true });
+    }
+  }
+
+  // Imports every opened picture again with the choices now in force.
+  let reimporting = 0;
+  async function reimportAll() {
+    const round = ++reimporting;
+    for (const file of page.files.filter((f) => f.picked)) {
+      if (round !== reimporting) return;
+      await importPicture(file, performance.now());
+    }
+  }
+
   async function open(fileList, started) {
     await starting;
     if (!core) return;
     for (const picked of Array.from(fileList)) {
       if (/\.act$/i.test(picked.name)) {
         await choosePaletteFile(picked);
+        continue;
+      }
+      const head = new Uint8Array(await picked.slice(0, 32).arrayBuffer());
+      if (isPicture(head)) {
+        await openPicture(picked, started);
         continue;
       }
       const file = { name: picked.name, bytes: null, sideFiles: [] };
@@ -322,6 +506,81 @@
   bitsBox.addEventListener('change', () => chooseDrawing({ ...drawing, bits: bitsBox.checked }));
   zoomChoice.addEventListener('change', () => document.querySelectorAll('canvas').forEach(zoom));
   downloadAll.addEventListener('click', () => save(page.files));
+
+  // The import's choices live in the page's address, so that a link gives
+  // the same view.
+  function writeChoices() {
+    const c = currentChoices();
+    const fragment = new URLSearchParams({
+      mode: c.mode, palette: importPalette.bytes ? 'file' : c.palette, dither: c.dither,
+      budget: String(c.budget), changes: String(c.changes), form: importChoices.form.value,
+    });
+    history.replaceState(null, '', '#' + fragment);
+  }
+  function readChoices() {
+    const fragment = new URLSearchParams(location.hash.slice(1));
+    const pick = (select, value) => {
+      if (value !== null && Array.from(select.options).some((o) => o.value === value)) select.value = value;
+    };
+    pick(importChoices.mode, fragment.get('mode'));
+    pick(importChoices.dither, fragment.get('dither'));
+    pick(importChoices.changes, fragment.get('changes'));
+    pick(importChoices.form, fragment.get('form'));
+    const budget = Number(fragment.get('budget'));
+    if (fragment.has('budget') && Number.isInteger(budget) && budget >= 0 && budget <= 30) {
+      importChoices.budget.value = String(budget);
+    }
+    const palette = fragment.get('palette');
+    if ((palette === 'pal' || palette === 'ntsc') && palette !== importPalette.name) {
+      importPalette = { name: palette, bytes: null };
+    }
+    importChoices.palette.value = importPalette.bytes ? 'file' : importPalette.name;
+  }
+  function choicesChanged() {
+    writeChoices();
+    reimportAll();
+  }
+  for (const key of ['mode', 'dither', 'budget', 'changes', 'form']) {
+    importChoices[key].addEventListener('change', choicesChanged);
+  }
+  importChoices.palette.addEventListener('change', () => {
+    if (importChoices.palette.value === 'file') {
+      importPalettePicker.click();
+      importChoices.palette.value = importPalette.bytes ? 'file' : importPalette.name;
+    } else {
+      importPalette = { name: importChoices.palette.value, bytes: null };
+      importChoices.palette.options[2].textContent = 'File (.act)…';
+      choicesChanged();
+    }
+  });
+  importPalettePicker.addEventListener('change', async () => {
+    const picked = importPalettePicker.files[0];
+    importPalettePicker.value = '';
+    if (!picked) return;
+    const bytes = new Uint8Array(await picked.slice(0, (1 << 20) + 4096).arrayBuffer());
+    // A palette qdpimport refuses is refused here, with its message, and
+    // the palette in force stays.
+    await starting;
+    if (!core) return;
+    const checker = core._qdp_importer_new();
+    const at = core._qdp_importer_input(checker, bytes.length);
+    core.HEAPU8.set(bytes, at);
+    const refused = core.ccall('qdp_importer_palette', 'number', ['number', 'string', 'number'], [checker, picked.name, 1]) !== 0;
+    drawingFailure.textContent = refused ? core.UTF8ToString(core._qdp_importer_err(checker)) : '';
+    drawingFailure.hidden = !refused;
+    core._qdp_importer_free(checker);
+    if (refused) return;
+    importPalette = { name: picked.name, bytes };
+    importChoices.palette.options[2].textContent = picked.name;
+    importChoices.palette.value = 'file';
+    choicesChanged();
+  });
+  window.addEventListener('hashchange', () => {
+    readChoices();
+    reimportAll();
+  });
+  readChoices();
+  startWorker();
 
   // Files dropped before the core has started wait for it.
   const starting = createQdpCore().then((module) => {

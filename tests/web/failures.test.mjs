@@ -16,7 +16,7 @@ const regressions = path.join(root, 'tests/regressions');
 // conversion failure, cut streams and more.
 const made = {
   'corrupt-stream.qdp': Buffer.concat([Buffer.from('QDPZLIB'), Buffer.from('this is no zlib stream at all')]),
-  'not-a-project.qdp': Buffer.from('GIF89a: a picture of another kind entirely, not a project'),
+  'not-a-project.qdp': Buffer.from('GIF: a picture of another kind entirely, not a project'),
   // Near misses of the compressed marker are plain projects, read as such.
   'marker-lower-case.qdp': Buffer.concat([Buffer.from('qdpzlib'), zlib.deflateSync(Buffer.alloc(4000, 40))]),
   'marker-other-start.qdp': Buffer.concat([Buffer.from('XYZZLIB'), zlib.deflateSync(Buffer.alloc(4000, 40))]),

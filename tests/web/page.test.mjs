@@ -40,10 +40,14 @@ test('once loaded, the page makes no request, whatever the user does', async () 
     await page.goto(`${origin}/index.html`);
     await page.waitForFunction(() => window.qdpPage && window.qdpPage.ready);
     await page.waitForLoadState('networkidle');
-    assert.ok(requests.length > 0 && requests.every((url) => url.startsWith(origin + '/')), requests.join(' '));
+    // The import worker starts from a blob: address the page makes itself.
+    assert.ok(requests.length > 0 && requests.every((url) => url.startsWith(origin + '/') || url.startsWith(`blob:${origin}/`)),
+      requests.join(' '));
     requests.length = 0;
 
-    await pick(page, demoFiles);
+    await pick(page, [...demoFiles, path.join(root, 'examples/import-scene.png')]);
+    await page.selectOption('#import-dither', 'ordered');
+    await page.waitForFunction(() => window.qdpPage.imports.length === 2);
     await chooseLetters(page, 'SM');
     await page.selectOption('#zoom', '3');
     await download(page, page.locator('#download-all'));
@@ -64,7 +68,8 @@ test('the controls are reached and used by keyboard', async () => {
   // chooser only once it has told the browser to, which takes a moment.
   const chooser = page.waitForEvent('filechooser');
   const reached = [];
-  const order = ['open', 'S', 'F', 'M', 'C', 'palette', 'gtia', 'bits', 'zoom', 'drop'];
+  const order = ['open', 'import-mode', 'import-palette', 'import-dither', 'import-budget', 'import-changes', 'import-form',
+    'S', 'F', 'M', 'C', 'palette', 'gtia', 'bits', 'zoom', 'drop'];
   for (let i = 0; i < order.length; i++) {
     await page.keyboard.press('Tab');
     reached.push(await page.evaluate(() => document.activeElement.id || document.activeElement.value));

@@ -14,6 +14,7 @@ export const pageUrl = pathToFileURL(path.join(pageDir, 'index.html')).href;
 const native = process.env.QDP_NATIVE_BUILD || path.join(root, 'build-ci');
 export const qdpext = path.join(native, 'qdpext');
 export const qdpview = path.join(native, 'view/qdpview');
+export const qdpimport = path.join(native, 'importer/qdpimport');
 export const makeInputs = path.join(native, 'bench/make_inputs');
 
 // The demo projects, plain and compressed.
@@ -22,7 +23,7 @@ export const demoFiles = fs.readdirSync(path.join(root, 'examples'))
   .map((name) => path.join(root, 'examples', name));
 
 export async function launch() {
-  for (const program of [qdpext, qdpview]) {
+  for (const program of [qdpext, qdpview, qdpimport]) {
     if (!fs.existsSync(program)) throw new Error(`${program} is missing: build preset ci first (sh tools/test web does)`);
   }
   const userData = fs.mkdtempSync(path.join(os.tmpdir(), 'qdpweb-chromium-'));
