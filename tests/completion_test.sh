@@ -48,6 +48,9 @@ lines() { printf '%s\n' "$@" | LC_ALL=C sort; }
 . "$completions/qdpimport"
 
 projects=$(lines -odd.qdp B.QDP a.qdp 'my dir' sub 'with space.qdp')
+# The built-in palettes and every file and folder: a palette file may have
+# any name.
+palettes=$({ printf '%s\n' ntsc pal; ls -A; } | LC_ALL=C sort)
 pictures=$(lines Q.PNG S.JPEG 'my dir' p.png r.jpg sub t.Jpeg)
 
 # qdpext: the letters are the program's own.
@@ -90,8 +93,8 @@ expect qdpview "$(lines 1 10 11 12 13 14 15 16)" --scale 1
 expect qdpview "$(lines 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16)" --scale =
 expect qdpview "$(lines 1 10 11 12 13 14 15 16)" --scale = 1
 expect qdpview "$(lines 10 11 9)" --gtia ""
-expect qdpview "$(lines 'my dir' ntsc pal sub)" --palette ""
-expect qdpview "$(lines pal)" --palette = p
+expect qdpview "$palettes" --palette ""
+expect qdpview "$(lines pal p.png png.txt)" --palette = p
 expect qdpview "$(lines 'my dir' sub)" -o ""
 expect qdpview "$(lines 'my dir' sub)" --json --output ""
 expect qdpview "$(lines sub)" --output = s
@@ -110,7 +113,7 @@ expect qdpimport "$(lines auto four gtia hires)" --mode ""
 expect qdpimport "$(lines diffusion)" --dither = d
 expect qdpimport "$(lines 0 1 2 3 4 5)" --max-changes ""
 expect qdpimport "$(lines 3 30)" --fonts 3
-expect qdpimport "$(lines 'my dir' ntsc pal sub)" --palette ""
+expect qdpimport "$palettes" --palette ""
 expect qdpimport "$pictures" ""
 expect qdpimport "$pictures" --fit -z ""
 expect qdpimport "$(lines sub/u.png)" sub/

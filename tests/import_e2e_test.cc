@@ -344,7 +344,7 @@ TEST(ImportEndToEndTest, RefusalsNameTheFileAndTheReasonAndLeaveNothing) {
       {"no picture", {}, {"-z"}, 2, "qdpimport: no picture given", {}},
       {"missing palette",
        {{"a.png", good}},
-       {"--palette", "none.act", "a.png"},
+       {"--palette", "no-such-palette", "a.png"},
        2,
        "qdpimport: ",
        {"a.png"}},

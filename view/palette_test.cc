@@ -34,9 +34,9 @@ TEST(BuiltInPaletteTest, NamesAreCaseBlindAndAnythingElseIsAFile) {
     std::optional<Kind> kind;
   };
   const Case cases[] = {
-      {"pal", Kind::kPal},     {"PAL", Kind::kPal},       {"Pal", Kind::kPal},
-      {"ntsc", Kind::kNtsc},   {"Ntsc", Kind::kNtsc},     {"NTSC", Kind::kNtsc},
-      {"./pal", std::nullopt}, {"pal.act", std::nullopt}, {"pa", std::nullopt},
+      {"pal", Kind::kPal},     {"PAL", Kind::kPal},           {"Pal", Kind::kPal},
+      {"ntsc", Kind::kNtsc},   {"Ntsc", Kind::kNtsc},         {"NTSC", Kind::kNtsc},
+      {"./pal", std::nullopt}, {"pal.colours", std::nullopt}, {"pa", std::nullopt},
       {"", std::nullopt},      {"ntsc ", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(BuiltInPaletteByName(c.name), c.kind) << c.name;
@@ -72,7 +72,7 @@ TEST(BuiltInPaletteTest, GreyHueRisingLuminanceAndEvenHueSteps) {
       }
     }
   }
-  EXPECT_EQ(BuiltInPaletteByName("PAL.act"), std::nullopt);
+  EXPECT_EQ(BuiltInPaletteByName("PAL.colours"), std::nullopt);
 }
 
 TEST(BuiltInPaletteTest, HueFifteenMeetsHueOneOnNtscButNotOnPal) {
@@ -92,10 +92,10 @@ Bytes Ramp(size_t size) {
 TEST(ReadPaletteFileTest, TakesTriplesWithOrWithoutTheFourByteTrailer) {
   for (size_t size : {768u, 772u}) {
     MemoryFileSystem fs;
-    fs.files["p.act"] = Ramp(size);
-    const AtariPalette palette = ReadPaletteFile(fs, "p.act");
+    fs.files["p-palette"] = Ramp(size);
+    const AtariPalette palette = ReadPaletteFile(fs, "p-palette");
     for (size_t i = 0; i < 256; ++i) {
-      const Bytes& b = fs.files["p.act"];
+      const Bytes& b = fs.files["p-palette"];
       ASSERT_EQ(palette[i], (Rgb{b[3 * i], b[3 * i + 1], b[3 * i + 2]})) << size << " " << i;
     }
   }
@@ -108,36 +108,36 @@ TEST(ReadPaletteFileTest, RefusesWhatIsNoPaletteNamingTheFileAndWhy) {
     const char* reason;
   };
   const Case cases[] = {
-      {"missing", [](MemoryFileSystem&) {}, "palette file p.act: File not found"},
+      {"missing", [](MemoryFileSystem&) {}, "palette file p-palette: File not found"},
       {"unreadable",
        [](MemoryFileSystem& fs) {
-         fs.files["p.act"] = Ramp(768);
-         fs.fail_open["p.act"] = "File access denied";
+         fs.files["p-palette"] = Ramp(768);
+         fs.fail_open["p-palette"] = "File access denied";
        },
-       "palette file p.act: File access denied"},
-      {"a directory", [](MemoryFileSystem& fs) { fs.directories.insert("p.act"); },
-       "palette file p.act: is a directory"},
-      {"empty", [](MemoryFileSystem& fs) { fs.files["p.act"] = {}; },
-       "palette file p.act: 0 bytes; a palette file is 768 bytes (256 RGB triples) or 772"},
-      {"one byte", [](MemoryFileSystem& fs) { fs.files["p.act"] = Ramp(1); },
-       "palette file p.act: 1 byte; a palette file is 768 bytes (256 RGB triples) or 772"},
-      {"a byte short", [](MemoryFileSystem& fs) { fs.files["p.act"] = Ramp(767); },
-       "palette file p.act: 767 bytes; a palette file is 768 bytes (256 RGB triples) or 772"},
-      {"between", [](MemoryFileSystem& fs) { fs.files["p.act"] = Ramp(769); },
-       "palette file p.act: 769 bytes; a palette file is 768 bytes (256 RGB triples) or 772"},
-      {"a picture", [](MemoryFileSystem& fs) { fs.files["p.act"] = Ramp(7680); },
-       "palette file p.act: 7680 bytes; a palette file is 768 bytes (256 RGB triples) or 772"},
+       "palette file p-palette: File access denied"},
+      {"a directory", [](MemoryFileSystem& fs) { fs.directories.insert("p-palette"); },
+       "palette file p-palette: is a directory"},
+      {"empty", [](MemoryFileSystem& fs) { fs.files["p-palette"] = {}; },
+       "palette file p-palette: 0 bytes; a palette file is 768 bytes (256 RGB triples) or 772"},
+      {"one byte", [](MemoryFileSystem& fs) { fs.files["p-palette"] = Ramp(1); },
+       "palette file p-palette: 1 byte; a palette file is 768 bytes (256 RGB triples) or 772"},
+      {"a byte short", [](MemoryFileSystem& fs) { fs.files["p-palette"] = Ramp(767); },
+       "palette file p-palette: 767 bytes; a palette file is 768 bytes (256 RGB triples) or 772"},
+      {"between", [](MemoryFileSystem& fs) { fs.files["p-palette"] = Ramp(769); },
+       "palette file p-palette: 769 bytes; a palette file is 768 bytes (256 RGB triples) or 772"},
+      {"a picture", [](MemoryFileSystem& fs) { fs.files["p-palette"] = Ramp(7680); },
+       "palette file p-palette: 7680 bytes; a palette file is 768 bytes (256 RGB triples) or 772"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     MemoryFileSystem fs;
     c.setup(fs);
     try {
-      ReadPaletteFile(fs, "p.act");
+      ReadPaletteFile(fs, "p-palette");
       ADD_FAILURE() << "accepted";
     } catch (const PaletteError& error) {
       EXPECT_EQ(error.Reason(), c.reason);
-      EXPECT_EQ(error.Path(), "p.act");
+      EXPECT_EQ(error.Path(), "p-palette");
       EXPECT_EQ(error.Kind(), ErrorKind::kPalette);
     }
   }

@@ -493,7 +493,7 @@ TEST(ViewFileTest, EachLineModeReadsBackAsTheMachinesColours) {
     act[3 * i + 1] = static_cast<uint8_t>(255 - i);
     act[3 * i + 2] = static_cast<uint8_t>(i * 5);
   }
-  const std::string palette = Put(dir, "test.act", act);
+  const std::string palette = Put(dir, "test-palette", act);
   auto colour = [&act](int byte) {
     return Rgb{act[3 * byte], act[3 * byte + 1], act[3 * byte + 2]};
   };
@@ -677,9 +677,9 @@ TEST(RunViewTest, APaletteFileIsCheckedBeforeAnyInput) {
     const char* err;
   };
   const Case cases[] = {
-      {"missing", 0, 2, "qdpview: palette file /mem/p.act: File not found\n"},
+      {"missing", 0, 2, "qdpview: palette file /mem/p-palette: File not found\n"},
       {"770 bytes", 770, 2,
-       "qdpview: palette file /mem/p.act: 770 bytes; a palette file is 768 bytes (256 RGB "
+       "qdpview: palette file /mem/p-palette: 770 bytes; a palette file is 768 bytes (256 RGB "
        "triples) or 772\n"},
       {"768 bytes", 768, 1, "qdpview: /mem/none.qdp: File not found\n"},
       {"772 bytes", 772, 1, "qdpview: /mem/none.qdp: File not found\n"},
@@ -687,10 +687,10 @@ TEST(RunViewTest, APaletteFileIsCheckedBeforeAnyInput) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testing::MemoryFileSystem fs;
-    if (c.size != 0) fs.files["/mem/p.act"] = Bytes(c.size, 7);
+    if (c.size != 0) fs.files["/mem/p-palette"] = Bytes(c.size, 7);
     std::FILE* err = std::tmpfile();
     std::FILE* out = std::tmpfile();
-    EXPECT_EQ(RunView({"qdpview", "--palette", "/mem/p.act", "/mem/none.qdp"}, out, err, fs),
+    EXPECT_EQ(RunView({"qdpview", "--palette", "/mem/p-palette", "/mem/none.qdp"}, out, err, fs),
               c.status);
     EXPECT_EQ(testing::Slurp(err), c.err);
     std::fclose(out);

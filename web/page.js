@@ -186,7 +186,7 @@
     drawingFailure.textContent = result.err;
     if (result.status === 0) drawing = wanted;
     const builtIn = !drawing.paletteBytes;
-    paletteChoice.options[2].textContent = builtIn ? 'File (.act)…' : drawing.palette;
+    paletteChoice.options[2].textContent = builtIn ? 'File…' : drawing.palette;
     paletteChoice.value = builtIn ? drawing.palette : 'file';
     gtiaChoice.value = drawing.gtia;
     bitsBox.checked = drawing.bits;
@@ -385,10 +385,6 @@
     await starting;
     if (!core) return;
     for (const picked of Array.from(fileList)) {
-      if (/\.act$/i.test(picked.name)) {
-        await choosePaletteFile(picked);
-        continue;
-      }
       const head = new Uint8Array(await picked.slice(0, 32).arrayBuffer());
       if (isPicture(head)) {
         await openPicture(picked, started);
@@ -549,7 +545,7 @@
       importChoices.palette.value = importPalette.bytes ? 'file' : importPalette.name;
     } else {
       importPalette = { name: importChoices.palette.value, bytes: null };
-      importChoices.palette.options[2].textContent = 'File (.act)…';
+      importChoices.palette.options[2].textContent = 'File…';
       choicesChanged();
     }
   });

@@ -59,15 +59,15 @@ const choiceSets = [
   { mode: 'gtia', changes: 0 },
   { palette: 'ntsc', budget: 1 },
   { budget: 3, form: 'zlib' },
-  { palette: 'mine.act', changes: 1 },
+  { palette: 'mine-palette', changes: 1 },
 ].map((c) => ({ ...defaults, ...c }));
 
 function nativeArgs(choices) {
   const args = ['--fit', '-o', 'out.qdp', '--mode', choices.mode, '--dither', choices.dither,
-    '--max-changes', String(choices.changes), '--palette', choices.palette === 'mine.act' ? './mine.act' : choices.palette];
+    '--max-changes', String(choices.changes), '--palette', choices.palette === 'mine-palette' ? './mine-palette' : choices.palette];
   if (choices.budget > 0) args.push('--fonts', String(choices.budget));
   if (choices.form === 'zlib') args.push('-z');
-  return { before: args, files: choices.palette === 'mine.act' ? { 'mine.act': act } : {} };
+  return { before: args, files: choices.palette === 'mine-palette' ? { 'mine-palette': act } : {} };
 }
 
 let browser;
@@ -85,11 +85,11 @@ async function importsDone() {
 // Sets the page's choices by its address, which re-imports every open
 // picture once, and waits until each open picture has been imported.
 async function choose(choices, pictureCount) {
-  if (choices.palette === 'mine.act') {
-    await page.setInputFiles('#import-palette-picker', { name: 'mine.act', mimeType: 'application/octet-stream', buffer: act });
+  if (choices.palette === 'mine-palette') {
+    await page.setInputFiles('#import-palette-picker', { name: 'mine-palette', mimeType: 'application/octet-stream', buffer: act });
   }
   const before = await importsDone();
-  const fragment = new URLSearchParams({ ...choices, palette: choices.palette === 'mine.act' ? 'file' : choices.palette });
+  const fragment = new URLSearchParams({ ...choices, palette: choices.palette === 'mine-palette' ? 'file' : choices.palette });
   const changed = await page.evaluate((hash) => {
     const was = location.hash;
     location.hash = hash;
@@ -97,7 +97,7 @@ async function choose(choices, pictureCount) {
   }, '#' + fragment);
   const want = JSON.stringify(pageChoices(choices));
   await page.waitForFunction((w) => JSON.stringify(window.qdpPage.choices()) === w, want);
-  if (pictureCount > 0 && (changed || choices.palette === 'mine.act')) {
+  if (pictureCount > 0 && (changed || choices.palette === 'mine-palette')) {
     await page.waitForFunction(({ n, want }) => window.qdpPage.imports.length >= n &&
       JSON.stringify(window.qdpPage.imports.at(-1).choices) === want,
     { n: before + pictureCount, want });
@@ -263,9 +263,9 @@ test('a broken picture and one too large say so once, and the page goes on', asy
   }
   // A palette file qdpimport refuses is refused with its message.
   const short = Buffer.alloc(700, 3);
-  const refusal = runNative(qdpimport, pictures['photo.png'], { before: ['--palette', './short.act'], files: { 'short.act': short } }, 'photo.png');
+  const refusal = runNative(qdpimport, pictures['photo.png'], { before: ['--palette', './short-palette'], files: { 'short-palette': short } }, 'photo.png');
   assert.equal(refusal.status, 2);
-  await page.setInputFiles('#import-palette-picker', { name: 'short.act', mimeType: 'application/octet-stream', buffer: short });
+  await page.setInputFiles('#import-palette-picker', { name: 'short-palette', mimeType: 'application/octet-stream', buffer: short });
   await page.waitForFunction(() => !document.querySelector('#drawing-failure').hidden);
   assert.equal(await page.locator('#drawing-failure').textContent(), refusal.err);
   assert.equal(await page.evaluate(() => window.qdpPage.choices().palette), 'pal');
@@ -319,7 +319,7 @@ test('a link with choices in its address opens the page with them', async () => 
     pageChoices({ mode: 'gtia', palette: 'ntsc', dither: 'none', budget: 2, changes: 3, form: 'zlib' }));
   await linked.close();
   // Choices that are none of qdpimport's leave its defaults.
-  const odd = await openPage(browser, pageUrl + '#mode=sideways&budget=99&changes=-1&palette=mine.act');
+  const odd = await openPage(browser, pageUrl + '#mode=sideways&budget=99&changes=-1&palette=mine-palette');
   assert.deepEqual(await odd.evaluate(() => window.qdpPage.choices()), pageChoices(defaults));
   await odd.close();
 });

@@ -26,8 +26,8 @@ const namedLikePal = Buffer.from(act).reverse();
 // palette files, and the 1-bit bitmap.
 const drawings = [
   ...['pal', 'ntsc'].flatMap((palette) => ['9', '10', '11'].map((gtia) => ({ palette, gtia }))),
-  { palette: 'mine.act', bytes: act, gtia: '10' },
-  { palette: 'editor.act', bytes: act772, gtia: '9' },
+  { palette: 'mine-palette', bytes: act, gtia: '10' },
+  { palette: 'editor-palette', bytes: act772, gtia: '9' },
   { palette: 'PAL', bytes: namedLikePal, gtia: '11' },
   { palette: 'pal', gtia: '9', bits: true },
 ];
@@ -146,9 +146,9 @@ test('every input\'s pictures and summary are qdpview\'s', async () => {
 test('a palette file qdpview refuses is refused with its message, and the drawing stays', async () => {
   const before = await card(page, path.basename(demoFiles[0])).locator('canvas.picture').screenshot();
   const bad = Buffer.alloc(700, 7);
-  const native = runNative(qdpview, demoFiles[0], { before: ['--palette', 'short.act'], files: { 'short.act': bad } });
+  const native = runNative(qdpview, demoFiles[0], { before: ['--palette', 'short-palette'], files: { 'short-palette': bad } });
   assert.equal(native.status, 2);
-  await page.setInputFiles('#palette-picker', { name: 'short.act', mimeType: 'application/octet-stream', buffer: bad });
+  await page.setInputFiles('#palette-picker', { name: 'short-palette', mimeType: 'application/octet-stream', buffer: bad });
   await page.waitForFunction(() => !document.querySelector('#drawing-failure').hidden);
   assert.equal(await page.locator('#drawing-failure').textContent(), native.err);
   assert.equal(await page.inputValue('#palette'), 'pal');
