@@ -13,7 +13,9 @@
 # project.
 set -eu
 [ $# -ge 2 ] || { echo "usage: cmake/debian-sources.sh DIR PACKAGE..." >&2; exit 2; }
-dir=$1
+# Absolute, since apt is given paths below it from another folder.
+mkdir -p "$1"
+dir=$(cd "$1" && pwd)
 shift
 apt="$dir/apt"
 rm -rf "$apt"
