@@ -359,7 +359,11 @@ TEST(ImportEndToEndTest, AnotherBuildWritesTheSameProjectsAndSummaries) {
       {"--fit", "--fonts", "3", "--max-changes", "2"},
       {"--fit", "--mode", "hires", "--dither", "none", "-z"},
       {"--fit", "--mode", "gtia"},
+      {"--fit", "--palette", "grey.act"},
   };
+  // A palette file of greys, read by each build through its own files.
+  Bytes grey_palette;
+  for (int i = 0; i < 256; ++i) grey_palette.insert(grey_palette.end(), 3, static_cast<uint8_t>(i));
   // The summary without its time, which no two runs share.
   auto without_time = [](const std::string& out) {
     nlohmann::json j = nlohmann::json::parse(out);
@@ -371,6 +375,7 @@ TEST(ImportEndToEndTest, AnotherBuildWritesTheSameProjectsAndSummaries) {
       SCOPED_TRACE(std::string(name) + " with " + ::testing::PrintToString(options));
       ScratchDir dir;
       testing::WriteFileBytes(dir.File(name), bytes);
+      testing::WriteFileBytes(dir.File("grey.act"), grey_palette);
       std::vector<std::string> args = options;
       args.insert(args.end(), {"--json", "-o", "other.qdp", name});
       auto other = Import(args, dir.Path());
