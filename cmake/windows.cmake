@@ -1,5 +1,5 @@
-# The Windows build: qdpext.exe cross-built with mingw-w64
-# (cmake/mingw-w64-x86_64.cmake), its tests run under wine, and the zip a
+# The Windows build: qdpext.exe and qdpimport.exe cross-built with mingw-w64
+# (cmake/mingw-w64-x86_64.cmake), their tests run under wine, and the zip a
 # Windows user unpacks.
 
 # Nothing but the system's own DLLs may be needed at run time: Windows has
@@ -22,6 +22,46 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
   set(QDP_WINE_ENV -u TMPDIR WINEPREFIX=${QDP_WINEPREFIX} WINEDEBUG=-all)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${QDP_ENV} ${QDP_WINE_ENV} ${QDP_WINE_LAUNCHER})
 endif()
+
+# --- picture libraries ------------------------------------------------
+# qdpimport.exe reads PNG and JPEG with libpng and libjpeg-turbo, which
+# Debian ships for the build machine only: they are built here from
+# Debian's source packages with this toolchain (cmake/windows-deps.sh),
+# static, the first time, and kept in the build folder. The header-only
+# libraries (nlohmann-json for the summaries, CLI11, stb_image_resize) are
+# copied from the build machine's packages into a folder of their own,
+# since /usr/include's system headers must never reach the cross compiler.
+# Without them qdpext.exe is built alone.
+function(qdp_windows_picture_libraries)
+  set(deps ${PROJECT_BINARY_DIR}/deps)
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -E env MINGW_CC=${CMAKE_C_COMPILER} MINGW_AR=${CMAKE_AR}
+            sh ${PROJECT_SOURCE_DIR}/cmake/windows-deps.sh ${deps}
+            ${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
+    RESULT_VARIABLE failed)
+  find_package(nlohmann_json 3 CONFIG QUIET NO_CMAKE_FIND_ROOT_PATH)
+  find_path(QDP_HOST_CLI11 CLI/CLI.hpp NO_CMAKE_FIND_ROOT_PATH)
+  find_path(QDP_HOST_STB stb/stb_image_resize.h NO_CMAKE_FIND_ROOT_PATH)
+  if(failed OR NOT nlohmann_json_FOUND OR NOT QDP_HOST_CLI11 OR NOT QDP_HOST_STB)
+    message(WARNING "qdpimport.exe skipped: it needs libpng and libjpeg-turbo built from "
+                    "Debian's sources (dpkg-dev, an apt source), nlohmann-json3-dev, "
+                    "libcli11-dev and libstb-dev")
+    return()
+  endif()
+  get_target_property(json nlohmann_json::nlohmann_json INTERFACE_INCLUDE_DIRECTORIES)
+  set(headers ${deps}/headers)
+  file(COPY ${json}/nlohmann ${QDP_HOST_CLI11}/CLI DESTINATION ${headers})
+  file(COPY ${QDP_HOST_STB}/stb/stb_image_resize.h DESTINATION ${headers}/stb)
+  set_target_properties(nlohmann_json::nlohmann_json PROPERTIES
+                        INTERFACE_INCLUDE_DIRECTORIES ${headers} IMPORTED_GLOBAL TRUE)
+  set(QDP_CLI11_INCLUDE ${headers} CACHE PATH "CLI11's headers alone" FORCE)
+  set(QDP_STB_INCLUDE ${headers} CACHE PATH "stb_image_resize alone" FORCE)
+  set(PNG_PNG_INCLUDE_DIR ${deps}/include CACHE PATH "libpng for Windows" FORCE)
+  set(PNG_LIBRARY ${deps}/lib/libpng16.a CACHE FILEPATH "libpng for Windows" FORCE)
+  set(JPEG_INCLUDE_DIR ${deps}/include CACHE PATH "libjpeg-turbo for Windows" FORCE)
+  set(JPEG_LIBRARY ${deps}/lib/libjpeg.a CACHE FILEPATH "libjpeg-turbo for Windows" FORCE)
+endfunction()
+qdp_windows_picture_libraries()
 
 # Adds the CTest fixture "wine" (tests ask for it with FIXTURES_REQUIRED):
 # a wineserver that stays up while the tests run. Otherwise a wine process
@@ -90,13 +130,17 @@ endfunction()
 
 # --- the zip ----------------------------------------------------------
 # `cpack -G ZIP` makes qdpext-VERSION-win64.zip: one folder that is a
-# Windows user's kit. It holds qdpext.exe, a README.txt written for them
-# (no build steps, nothing it does not hold), the licence, the demo
-# project and the manual as an HTML page (a Windows user has no man),
-# without qdpview's parts. Text files get CR LF, so that any editor shows
-# their lines.
+# Windows user's kit. It holds qdpext.exe and qdpimport.exe, a README.txt
+# written for them (no build steps, nothing it does not hold), the licence,
+# the demo project and each program's manual as an HTML page (a Windows
+# user has no man), without qdpview's parts. Text files get CR LF, so that
+# any editor shows their lines.
 function(qdp_windows_package)
-  install(TARGETS qdpext RUNTIME DESTINATION .)
+  set(programs qdpext)
+  if(TARGET qdpimport)
+    list(APPEND programs qdpimport)
+  endif()
+  install(TARGETS ${programs} RUNTIME DESTINATION .)
   set(readme ${CMAKE_BINARY_DIR}/README.txt)
   configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt ${readme} @ONLY
                  NEWLINE_STYLE CRLF)
@@ -108,19 +152,23 @@ function(qdp_windows_package)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/demo.qdp DESTINATION .)
   find_program(QDP_GROFF groff)
   if(QDP_GROFF)
-    set(page ${CMAKE_BINARY_DIR}/qdpext-windows.1)
-    set(html ${CMAKE_BINARY_DIR}/qdpext.html)
-    add_custom_command(OUTPUT ${html}
-                       COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/qdpext.1 -DOUT=${page}
-                               -P ${PROJECT_SOURCE_DIR}/cmake/windows_manual.cmake
-                       COMMAND ${QDP_GROFF} -man -Thtml ${page} > ${html}
-                       DEPENDS ${PROJECT_SOURCE_DIR}/qdpext.1
-                               ${PROJECT_SOURCE_DIR}/cmake/windows_manual.cmake
-                       VERBATIM)
-    add_custom_target(manual_html ALL DEPENDS ${html})
-    install(FILES ${html} DESTINATION .)
+    set(pages)
+    foreach(program ${programs})
+      set(page ${CMAKE_BINARY_DIR}/${program}-windows.1)
+      set(html ${CMAKE_BINARY_DIR}/${program}.html)
+      add_custom_command(OUTPUT ${html}
+                         COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/${program}.1 -DOUT=${page}
+                                 -P ${PROJECT_SOURCE_DIR}/cmake/windows_manual.cmake
+                         COMMAND ${QDP_GROFF} -man -Thtml ${page} > ${html}
+                         DEPENDS ${PROJECT_SOURCE_DIR}/${program}.1
+                                 ${PROJECT_SOURCE_DIR}/cmake/windows_manual.cmake
+                         VERBATIM)
+      list(APPEND pages ${html})
+    endforeach()
+    add_custom_target(manual_html ALL DEPENDS ${pages})
+    install(FILES ${pages} DESTINATION .)
   else()
-    message(STATUS "groff not found: the zip holds no manual page (install groff)")
+    message(STATUS "groff not found: the zip holds no manual pages (install groff)")
   endif()
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME qdpext)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cstdlib>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -24,9 +25,14 @@ using testing::Bytes;
 using testing::Drawn;
 using testing::ScratchDir;
 
+// qdpimport under test: this build's, or the command QDP_IMPORT_PROGRAM names
+// (such as qdpimport.exe under wine). qdpext and qdpview stay this build's
+// unless QDP_PROGRAM says otherwise.
 testing::ProgramResult Import(const std::vector<std::string>& args, const std::string& cwd,
                               const testing::ChildSetup& setup = {}) {
-  return testing::RunBinary(QDPIMPORT_BINARY, args, cwd, {}, setup);
+  static const std::vector<std::string> command =
+      testing::CommandFromEnvironment("QDP_IMPORT_PROGRAM", QDPIMPORT_BINARY);
+  return testing::RunCommand(command, args, cwd, {}, setup);
 }
 testing::ProgramResult View(const std::vector<std::string>& args, const std::string& cwd) {
   return testing::RunBinary(QDPVIEW_BINARY, args, cwd);
@@ -169,6 +175,9 @@ TEST(ImportEndToEndTest, ProjectsAreNamedByTheOutputRules) {
        {"-o", "both.qdp", "a.png", "b.jpg"},
        {"both.qdp/a.qdp", "both.qdp/b.qdp"}},
       {{"sub/a.png", "b.png"}, {"-z", "--", "sub/a.png", "b.png"}, {"sub/a.qdp", "b.qdp"}},
+      // Names beyond ASCII, with spaces, in and out.
+      {{"sub/ça va.jpg"}, {"-o", "sortie été", "sub/ça va.jpg"}, {"sortie été/ça va.qdp"}},
+      {{"Ünïcode ß.png"}, {"Ünïcode ß.png"}, {"Ünïcode ß.qdp"}},
   };
   const Bytes png = Png(Drawn::kShapes, 160, 240);
   const Bytes jpeg = testing::EncodeJpeg(testing::MakePicture(Drawn::kShapes, 160, 240), 90);
@@ -376,6 +385,60 @@ TEST(ImportEndToEndTest, AWriteThatFailsLeavesNoProjectAndTheOldOneAsItWas) {
   EXPECT_EQ(over.exit_status, 1);
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"kept.qdp", "pic.png"}));
   EXPECT_EQ(testing::ReadFileBytes(dir.File("kept.qdp")), (Bytes{9, 9, 9}));
+}
+
+// Another build of qdpimport (QDP_IMPORT_PROGRAM, such as qdpimport.exe under
+// wine) against this build's: for each picture and option set, the same
+// project byte for byte and the same summary, picture error included, but
+// for the time taken. Skipped when no other build is named.
+TEST(ImportEndToEndTest, AnotherBuildWritesTheSameProjectsAndSummaries) {
+  if (std::getenv("QDP_IMPORT_PROGRAM") == nullptr) GTEST_SKIP() << "no other build named";
+  const std::pair<const char*, Bytes> pictures[] = {
+      {"scene.png", Png(Drawn::kScene, 320, 240, 3)},
+      {"noise.png", testing::EncodePng(testing::MakePicture(Drawn::kNoise, 192, 240, 5),
+                                       {PNG_COLOR_TYPE_RGBA, 16, true})},
+      {"photo.jpg", testing::EncodeJpeg(testing::MakePicture(Drawn::kScene, 640, 480, 7), 85)},
+      {"text.jpg",
+       testing::EncodeJpeg(testing::MakePicture(Drawn::kText, 256, 240, 2), 70, false, true)},
+  };
+  const std::vector<std::string> option_sets[] = {
+      {},
+      {"--fit", "--dither", "ordered", "--palette", "ntsc"},
+      {"--fit", "--fonts", "3", "--max-changes", "2"},
+      {"--fit", "--mode", "hires", "--dither", "none", "-z"},
+      {"--fit", "--mode", "gtia"},
+      {"--fit", "--palette", "grey.act"},
+  };
+  // A palette file of greys, read by each build through its own files.
+  Bytes grey_palette;
+  for (int i = 0; i < 256; ++i) grey_palette.insert(grey_palette.end(), 3, static_cast<uint8_t>(i));
+  // The summary without its time, which no two runs share.
+  auto without_time = [](const std::string& out) {
+    nlohmann::json j = nlohmann::json::parse(out);
+    j.erase("milliseconds");
+    return j.dump();
+  };
+  for (const auto& [name, bytes] : pictures) {
+    for (const auto& options : option_sets) {
+      SCOPED_TRACE(std::string(name) + " with " + ::testing::PrintToString(options));
+      ScratchDir dir;
+      testing::WriteFileBytes(dir.File(name), bytes);
+      testing::WriteFileBytes(dir.File("grey.act"), grey_palette);
+      std::vector<std::string> args = options;
+      args.insert(args.end(), {"--json", "-o", "other.qdp", name});
+      auto other = Import(args, dir.Path());
+      args[args.size() - 2] = "this.qdp";
+      auto here = testing::RunBinary(QDPIMPORT_BINARY, args, dir.Path());
+      EXPECT_EQ(other.exit_status, here.exit_status) << other.err;
+      EXPECT_EQ(other.err, here.err);
+      if (other.exit_status != 0 || here.exit_status != 0) continue;
+      nlohmann::json other_report = nlohmann::json::parse(other.out);
+      other_report["project"] = "this.qdp";
+      EXPECT_EQ(without_time(other_report.dump()), without_time(here.out));
+      EXPECT_TRUE(testing::ReadFileBytes(dir.File("other.qdp")) ==
+                  testing::ReadFileBytes(dir.File("this.qdp")));
+    }
+  }
 }
 
 TEST(ImportEndToEndTest, TheSummaryInTextAndJson) {

@@ -15,8 +15,12 @@
 namespace qdp::testing {
 
 std::vector<std::string> ProgramCommand() {
-  const char* command = std::getenv("QDP_PROGRAM");
-  if (command == nullptr || *command == '\0') return {QDPEXT_BINARY};
+  return CommandFromEnvironment("QDP_PROGRAM", QDPEXT_BINARY);
+}
+
+std::vector<std::string> CommandFromEnvironment(const char* variable, const std::string& binary) {
+  const char* command = std::getenv(variable);
+  if (command == nullptr || *command == '\0') return {binary};
   std::vector<std::string> words;
   std::istringstream in(command);
   for (std::string word; in >> word;) words.push_back(word);

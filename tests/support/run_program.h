@@ -37,6 +37,10 @@ struct ChildSetup {
 //   QDP_PROGRAM="wine /abs/build-windows/qdpext.exe" e2e_tests
 // Without it, the binary of this build.
 std::vector<std::string> ProgramCommand();
+// The same rule for any program: the words of the environment variable
+// `variable` (as QDP_IMPORT_PROGRAM="wine /abs/build-windows/qdpimport.exe"),
+// else `binary` alone.
+std::vector<std::string> CommandFromEnvironment(const char* variable, const std::string& binary);
 
 // The module name the program's error report shows: its file name without
 // the folder ("qdpext", or "qdpext.exe" for the Windows build).
