@@ -2,6 +2,7 @@
 // letters, the download holds exactly the files `qdpext FILE -LETTERS`
 // writes, byte for byte, or nothing where qdpext writes nothing.
 import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
@@ -17,6 +18,15 @@ before(async () => {
   await pick(page, demoFiles);
 });
 after(() => browser?.close());
+
+test('the page offers the side-file letters qdpext lists, and no other', async () => {
+  const usage = spawnSync(qdpext, []).stdout.toString('latin1');
+  const listed = Array.from(usage.matchAll(/^-([a-z])\t/gm), (m) => m[1].toUpperCase()).sort();
+  const offered = (await page.locator('input[name=letter]').evaluateAll((boxes) => boxes.map((b) => b.value))).sort();
+  assert.ok(listed.length > 0, `no letters in qdpext's usage:\n${usage}`);
+  assert.deepEqual(offered, listed);
+  assert.deepEqual([...letterSets.at(-1)].sort(), listed, 'the tests\' letter sets miss a letter');
+});
 
 for (const file of demoFiles) {
   const name = path.basename(file);
