@@ -9,13 +9,14 @@ file(READ ${IN} page)
 string(REGEX REPLACE "\n\\.BR qdpview \\(1\\)\nsays [^.]*\\.\n" "\n" page "${page}")
 # qdpimport: the clause that says qdpview draws the import, the aside
 # that it draws the machine's pictures, whose palettes and summary the
-# page names, and the paragraph on where qdpview's picture goes.
+# page names, and the paragraph on where qdpview's picture goes and that
+# it never replaces the imported picture.
 string(REGEX REPLACE "; and\n\\.BR qdpview \\(1\\)\ndraws exactly the picture the import chose\\."
        "." page "${page}")
 string(REGEX REPLACE " \\(as\n\\.B qdpview\ndraws a project\\)" "" page "${page}")
 string(REGEX REPLACE " of\n\\.BR qdpview ,\n" ",\n" page "${page}")
 string(REGEX REPLACE ", as\n\\.BR qdpview 's\nsummary gives them \\(" " (" page "${page}")
-string(REGEX REPLACE "\n\\.BR qdpview 's\npicture of\n.*STEM\\\\fP\\.qdp\\)\\.\"\n\\.PP\n" "\n"
+string(REGEX REPLACE "\n\\.BR qdpview 's\npicture of\n.*leaves it as it is\\.\n\\.PP\n" "\n"
        page "${page}")
 # Its entry under SEE ALSO, and the heading when nothing else is there.
 string(REGEX REPLACE ",\n\\.BR qdpview \\(1\\)\n" "\n" page "${page}")
