@@ -56,7 +56,7 @@ inline constexpr const char* kDefaultPaletteName = kBuiltInPaletteNames[0].Name;
 inline std::string BuiltInPalettesOffered() {
   std::string text = std::string(kDefaultPaletteName) + " (default)";
   for (const auto& row : kBuiltInPaletteNames) {
-    if (row.Name != kDefaultPaletteName) text += std::string(", ") + row.Name;
+    if (std::string_view(row.Name) != kDefaultPaletteName) text += std::string(", ") + row.Name;
   }
   return text;
 }
